@@ -1,0 +1,40 @@
+# Caravelt: `make run` to play, `make test` to check everything.
+# Both install what is missing (Debian packages) before building.
+
+BUILD       := build
+DEBUG_BUILD := build-debug
+JOBS        := $(shell nproc 2>/dev/null || echo 2)
+
+RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev
+TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick x11-utils
+BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
+PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
+
+.PHONY: all build run test bench plots clean deps-run deps-test deps-bench deps-plots
+
+all: build
+
+deps-run:   ; @sh tools/need.sh $(RUN_PKGS)
+deps-test:  ; @sh tools/need.sh $(TEST_PKGS)
+deps-bench: ; @sh tools/need.sh $(BENCH_PKGS)
+deps-plots: ; @sh tools/need.sh $(PLOT_PKGS)
+
+build: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The game loads its pictures relative to the working directory.
+run: build
+	cd data && ../$(BUILD)/caravelt
+
+# Every test in Release (the game build) and the fast ones again in Debug.
+test: deps-test
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure
+	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON
+	cmake --build $(DEBUG_BUILD) -j $(JOBS)
+	cd $(DEBUG_BUILD) && ctest --output-on-failure -L unit
+
+clean:
+	rm -rf $(BUILD) $(DEBUG_BUILD)

@@ -1,0 +1,106 @@
+/*
+ * frame/startup.cpp -- bringing the library, display and data up: init().
+ *
+ * Every step is checked.  A failure leaves graphics mode, says on stderr
+ * which step failed (and for a picture, which file and in which folder it
+ * was looked for) and exits with status 1 before the main loop.  Never
+ * through the library's message box: under X it waits for a click, and a
+ * run with nobody at the screen would hang.
+ */
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "frame.h"
+#include "present/present.h"
+#include "sim/sim.h"
+#include "ticks.h"
+
+/* The simulation's key numbers are the library's scancodes. */
+static_assert((int)SIM_KEY_A == KEY_A && (int)SIM_KEY_Q == KEY_Q
+              && (int)SIM_KEY_R == KEY_R && (int)SIM_KEY_X == KEY_X
+              && (int)SIM_KEY_Z == KEY_Z && (int)SIM_KEY_LEFT == KEY_LEFT
+              && (int)SIM_KEY_RIGHT == KEY_RIGHT && (int)SIM_KEY_UP == KEY_UP
+              && (int)SIM_KEY_DOWN == KEY_DOWN,
+              "simulation key numbers must match the library's");
+
+static int graphics_on;
+
+static void fail(const char *what, const char *why)
+{
+    if (graphics_on)
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    fprintf(stderr, "caravelt: %s: %s\n", what, why && *why ? why : "unknown error");
+    exit(1);
+}
+
+/* A missing file and a file the library cannot read are told apart. */
+static BITMAP *load_picture(const char *path)
+{
+    BITMAP *b = load_bitmap(path, NULL);
+    if (b)
+        return b;
+
+    char why[256];
+    FILE *f = fopen(path, "rb");
+    if (f) {
+        fclose(f);
+        snprintf(why, sizeof why, "not a BMP picture the library can read");
+    } else {
+        snprintf(why, sizeof why, "%s", strerror(errno));
+    }
+
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd))
+        snprintf(cwd, sizeof cwd, "the working directory");
+    if (graphics_on)
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    fprintf(stderr, "caravelt: cannot load \"%s\" (looked in %s): %s\n", path, cwd, why);
+    exit(1);
+}
+
+static int allegro_key_held(int k) { return key[k]; }
+
+static void close_button(void) { close_requested = 1; }
+
+/* ----------------------------------------------------------------------
+ * init: library, 100 Hz tick, keyboard, 1024x768x16 display, the two
+ * pictures, the frame buffer, the car preset and its start position.
+ * Ticks count from the timer step on, through the title screen too.
+ * ---------------------------------------------------------------------- */
+void init(void)
+{
+    /* The headers' own version: Debian's 4.4 runtime refuses 4.2.2. */
+    if (allegro_init() != 0)
+        fail("cannot start the Allegro library", allegro_error);
+    if (install_timer() != 0)
+        fail("cannot install the timer", allegro_error);
+    if (install_int_ex(timer_add, BPS_TO_TIMER(100)) != 0)
+        fail("cannot install the 100 Hz tick", allegro_error);
+    if (install_keyboard() != 0)
+        fail("cannot install the keyboard", allegro_error);
+
+    set_color_depth(16);
+    if (set_gfx_mode(GFX_AUTODETECT, 1024, 768, 0, 0) != 0)
+        fail("cannot open the 1024x768 16-bit display", allegro_error);
+    graphics_on = 1;
+    set_close_button_callback(close_button);
+
+    kvtcar = load_picture("car/kvtcar.bmp");
+    Track = load_picture("tarmac.bmp");
+
+    buffer = create_bitmap(1024, 768);
+    if (!buffer)
+        fail("cannot create the 1024x768 frame buffer", "out of memory");
+
+    load_preset();
+    x = 512;
+    y = 384;
+
+    sim_key_held = allegro_key_held;
+    sim_title_screen = gamemenu;
+}

@@ -1,0 +1,68 @@
+/*
+ * present/present.h -- drawing the driving view and the title screen.
+ *
+ * Every drawing function takes its target bitmap, so a frame can be
+ * composed into any memory bitmap with no display; only graphic() and
+ * gamemenu() touch the screen.  Nothing here writes simulation state.
+ */
+#ifndef CARAVELT_PRESENT_PRESENT_H
+#define CARAVELT_PRESENT_PRESENT_H
+
+#include <allegro.h>
+
+#include <cstddef>
+
+/* ----------------------------------------------------------------------
+ * Bitmaps made at start-up and kept for the whole run (frame/startup.cpp).
+ * ---------------------------------------------------------------------- */
+extern BITMAP *buffer;   /* 1024x768 off-screen frame */
+extern BITMAP *Track;    /* the tarmac, "tarmac.bmp" */
+extern BITMAP *kvtcar;   /* the car sprite, "car/kvtcar.bmp", pivot (13, 25) */
+
+/* Set when the window's close button is pressed; the title screen and the
+ * main loop give way to it. */
+extern volatile int close_requested;
+
+/* ----------------------------------------------------------------------
+ * Driving view (scene.cpp).
+ * ---------------------------------------------------------------------- */
+
+/* Number of dashboard lines, and the text of line i (0..3) as drawn. */
+enum { DASHBOARD_LINES = 4 };
+void dashboard_text(int i, char *out, size_t size);
+void dashboard_place(int i, int *col, int *row);
+
+/* Tarmac, the car at x, y turned to AxisAngle, the dashboard and the
+ * telemetry, into dst.  Reads Track and kvtcar. */
+void draw_frame(BITMAP *dst);
+
+/* One frame: compose into buffer, copy to the screen, rest 10 ms. */
+void graphic(void);
+
+/* ----------------------------------------------------------------------
+ * Telemetry column (telemetry.cpp).
+ * ---------------------------------------------------------------------- */
+
+enum { TELEMETRY_ROWS = 28, TELEMETRY_COL = 100, TELEMETRY_TOP = 100 };
+
+/* The text of row i (0..27) as drawn, from the current state. */
+void telemetry_text(int i, char *out, size_t size);
+
+/* Draws the 28 rows into dst, black, no background. */
+void debug(BITMAP *dst);
+
+/* ----------------------------------------------------------------------
+ * Title and controls screen (title.cpp).
+ * ---------------------------------------------------------------------- */
+
+enum { TITLE_TEXTS = 15 };
+struct title_text { int col, row; const char *text; };
+extern const title_text title_texts[TITLE_TEXTS];
+
+/* Black everywhere, the fifteen texts in white. */
+void draw_title(BITMAP *dst);
+
+/* Shows the title screen until Space is held (or the window is closed). */
+void gamemenu(void);
+
+#endif

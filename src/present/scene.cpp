@@ -1,0 +1,75 @@
+/*
+ * present/scene.cpp -- the driving view: tarmac, car, dashboard.
+ */
+#include <cstdio>
+
+#include "present.h"
+#include "sim/state.h"
+
+/* Made by start-up (or by a tool or test that composes frames), kept for
+ * the whole run. */
+BITMAP *buffer;
+BITMAP *Track;
+BITMAP *kvtcar;
+
+volatile int close_requested;
+
+/* The library turns sprites in 256ths of a turn: 360 / 256 degrees each. */
+static const double DEG_PER_ANGLE_UNIT = 1.40625;
+
+/* Where each dashboard line's top-left corner goes; the gear line stands
+ * 40 px right of the others. */
+static const int dash_col[DASHBOARD_LINES] = {940, 900, 900, 900};
+static const int dash_row[DASHBOARD_LINES] = {300, 310, 320, 330};
+
+void dashboard_place(int i, int *col, int *row)
+{
+    *col = dash_col[i];
+    *row = dash_row[i];
+}
+
+void dashboard_text(int i, char *out, size_t size)
+{
+    switch (i) {
+    case 0: snprintf(out, size, "Gear:%d", Gear); break;
+    case 1: snprintf(out, size, "Velocity:%.2f", (double)Velocity); break;
+    case 2: snprintf(out, size, "Speed:%.1f", (double)Velocity * 3.6); break;  /* km/h */
+    default: snprintf(out, size, "RPM = %.3f", (double)EngineRev); break;
+    }
+}
+
+/* ----------------------------------------------------------------------
+ * draw_frame: the whole driving view into dst.  The tarmac copy is the
+ * only erase; a tarmac smaller than the frame leaves the rest as it was.
+ * ---------------------------------------------------------------------- */
+void draw_frame(BITMAP *dst)
+{
+    blit(Track, dst, 0, 0, 0, 0, 1024, 768);
+
+    /* Sprite pixel (13, 25) lands on the car's position, truncated toward
+     * zero; heading 0 draws the sprite as stored (facing up). */
+    pivot_sprite(dst, kvtcar, (int)x, (int)y, 13, 25,
+                 ftofix(AxisAngle / DEG_PER_ANGLE_UNIT));
+
+    int black = makecol(0, 0, 0);
+    for (int i = 0; i < DASHBOARD_LINES; i++) {
+        char text[64];
+        dashboard_text(i, text, sizeof text);
+        textprintf_ex(dst, font, dash_col[i], dash_row[i], black, -1, "%s", text);
+    }
+
+    debug(dst);
+}
+
+/* ----------------------------------------------------------------------
+ * graphic: one frame of the driving view on the screen, then a 10 ms
+ * rest that paces the frames and gives the processor up.
+ * ---------------------------------------------------------------------- */
+void graphic(void)
+{
+    acquire_screen();
+    draw_frame(buffer);
+    blit(buffer, screen, 0, 0, 0, 0, 1024, 768);
+    release_screen();
+    rest(10);
+}

@@ -1,0 +1,67 @@
+/*
+ * tests/sim_support.h -- drives the simulation through its seam.
+ */
+#ifndef CARAVELT_TESTS_SIM_SUPPORT_H
+#define CARAVELT_TESTS_SIM_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+
+#include "sim/sim.h"
+
+/* Keys the test holds; the simulation reads them at each key test. */
+inline bool held_keys[128];
+/* What the title screen does while it is "up" (may change the keys). */
+inline std::function<void()> on_title;
+inline int title_calls;
+
+inline int test_key_held(int k) { return held_keys[k]; }
+inline void test_title_screen(void)
+{
+    title_calls++;
+    if (on_title)
+        on_title();
+}
+
+inline void hold(std::initializer_list<int> keys)
+{
+    for (bool &k : held_keys)
+        k = false;
+    for (int k : keys)
+        held_keys[k] = true;
+}
+
+/* Runs n ticks with exactly these keys held. */
+inline void ticks(int n, std::initializer_list<int> keys = {})
+{
+    hold(keys);
+    for (int i = 0; i < n; i++)
+        logic();
+}
+
+/* A fresh run: the state start-up leaves, no keys, a title screen that
+ * returns at once. */
+class Sim : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sim_start();
+        hold({});
+        on_title = nullptr;
+        title_calls = 0;
+        sim_key_held = test_key_held;
+        sim_title_screen = test_title_screen;
+    }
+};
+
+inline uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
+
+/* Exact float equality, sign of zero included, NaN-safe. */
+#define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
+    << #actual " = " << (actual) << ", want " << (expected)
+
+#endif

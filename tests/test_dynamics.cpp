@@ -1,0 +1,234 @@
+/*
+ * Behaviour of whole ticks: drive and creep, shifts, brakes, wraps,
+ * reversal, grip, reverse gear.
+ */
+#include <cmath>
+
+#include "sim_support.h"
+
+/* Road speed at which first gear turns the engine at 400 rev/min. */
+static const float CREEP_END = 1.1574049f;
+
+TEST_F(Sim, AtRestHeadingUpAlternatesBetween0And360)
+{
+    TractionSlip = 1;  /* nothing calls the grip function, so it stays */
+    for (int i = 0; i < 6; i++) {
+        ticks(1, {SIM_KEY_RIGHT});  /* steering at rest turns nothing */
+        float want = (i % 2 == 0) ? 360.0f : 0.0f;
+        EXPECT_BITS(AxisAngle, want);
+        EXPECT_BITS(TrueAngle, want);
+        EXPECT_BITS(x, 512.0f);
+        EXPECT_BITS(y, 384.0f);
+        EXPECT_BITS(Velocity, 0.0f);
+    }
+    EXPECT_EQ(TractionSlip, 1);
+}
+
+TEST_F(Sim, CreepGetsTheCarRollingThenTorqueDrives)
+{
+    ticks(1, {SIM_KEY_A});
+    float before = Velocity;
+    int tick = 0;
+    while (Velocity < CREEP_END && tick < 100) {
+        ticks(1, {SIM_KEY_UP});
+        tick++;
+        /* every creeping tick adds at least the pedal's first step */
+        EXPECT_GE(Velocity - before, 0.02f) << "tick " << tick;
+        before = Velocity;
+    }
+    ASSERT_LT(tick, 100);
+    EXPECT_LT(Velocity, CREEP_END + 1.0f);
+    EXPECT_GT(EngineRev, 400.0f);
+
+    /* From here only the torque drives: small steps, at first even below
+     * the rolling resistance while the pedal is still coming down, then
+     * gaining speed. */
+    for (int i = 0; i < 50; i++) {
+        before = Velocity;
+        ticks(1, {SIM_KEY_UP});
+        EXPECT_LT(std::fabs(Velocity - before), 0.02f);
+        EXPECT_GT(Velocity, CREEP_END);
+    }
+    ticks(400, {SIM_KEY_UP});
+    EXPECT_GT(Velocity, 4.0f);
+    EXPECT_LT(y, 384.0f);  /* heading 0: up the screen */
+}
+
+TEST_F(Sim, ResetWithThrottleCreepsFromTheCentreAtOnce)
+{
+    ticks(1, {SIM_KEY_A});
+    ticks(200, {SIM_KEY_UP});
+    ticks(1, {SIM_KEY_UP, SIM_KEY_R});
+    EXPECT_BITS(Velocity, PedalAccelerator);
+    EXPECT_NE(y, 384.0f);  /* moved off the centre within the same tick */
+    EXPECT_NEAR(y, 384.0f, 0.01);
+}
+
+TEST_F(Sim, ShiftReachesTheRatioOnTheNextTick)
+{
+    Velocity = TrueVelocity = 5;  /* rolling in neutral, above creep speed */
+    PedalAccelerator = 0.9999996f;
+
+    ticks(1, {SIM_KEY_UP, SIM_KEY_A});
+    EXPECT_EQ(Gear, 1);
+    EXPECT_BITS(Acceleration, 0.0f);
+    EXPECT_BITS(EngineRev, 0.0f);  /* still the neutral ratio */
+
+    ticks(1, {SIM_KEY_UP});
+    EXPECT_BITS(Acceleration, 0.0f);  /* torque of 0 rev/min */
+    EXPECT_NEAR(EngineRev, GetEngineRev(Velocity), 0.01);
+
+    ticks(1, {SIM_KEY_UP});
+    EXPECT_GT(Acceleration, 0.0f);
+}
+
+TEST_F(Sim, NeutralIgnoresTheThrottle)
+{
+    ticks(60, {SIM_KEY_UP});
+    EXPECT_BITS(Velocity, 0.0f);
+    EXPECT_BITS(Acceleration, 0.0f);
+    EXPECT_BITS(x, 512.0f);
+    EXPECT_BITS(y, 384.0f);
+}
+
+TEST_F(Sim, BrakedSlowCarAlternatesAboutZero)
+{
+    PedalBrake = 0.9999996f;
+    ticks(1, {SIM_KEY_DOWN});
+    EXPECT_BITS(Velocity, 0.0f);  /* exactly 0: nothing applied */
+
+    Velocity = 0.01f;
+    ticks(1, {SIM_KEY_DOWN});
+    EXPECT_NEAR(Velocity, -0.0129, 0.0001);
+    ticks(1, {SIM_KEY_DOWN});
+    EXPECT_NEAR(Velocity, 0.01, 1e-6);
+    for (int i = 0; i < 20; i++) {
+        ticks(1, {SIM_KEY_DOWN});
+        EXPECT_NE(Velocity, 0.0f);
+    }
+}
+
+TEST_F(Sim, ScreenWrapsAtExclusiveBounds)
+{
+    struct { float x, y, want_x, want_y; } cases[] = {
+        {1024, 768, 1024, 768}, {-0.5f, 768.5f, 1023.5f, 0.5f},
+        {1024.25f, -0.25f, 0.25f, 767.75f}, {0, 0, 0, 0},
+    };
+    for (auto c : cases) {
+        x = c.x;
+        y = c.y;
+        ticks(1);
+        EXPECT_BITS(x, c.want_x);
+        EXPECT_BITS(y, c.want_y);
+    }
+}
+
+TEST_F(Sim, HalfTurnBetweenAnglesReversesTravel)
+{
+    AxisAngle = 200;
+    TrueAngle = 20;
+    Velocity = TrueVelocity = 5;
+    ticks(1);
+    EXPECT_BITS(TrueAngle, 200.0f);
+    /* negated, then pulled towards Velocity by grip and the 180 degree scrub */
+    EXPECT_NEAR(TrueVelocity, -5 + 0.0188 + 3.6, 1e-5);
+
+    sim_start();
+    AxisAngle = 200;
+    TrueAngle = 20.1f;
+    Velocity = TrueVelocity = 5;
+    ticks(1);
+    EXPECT_GT(TrueVelocity, 0.0f);
+    EXPECT_NEAR(TrueAngle, 20.1 + 1.88, 1e-4);
+}
+
+TEST_F(Sim, TravelDirectionOvershootsAndAlternates)
+{
+    AxisAngle = 50;
+    TrueAngle = 45;
+    const float want[] = {46.88f, 48.76f, 50.64f, 48.76f, 50.64f, 48.76f};
+    for (float w : want) {
+        ticks(1);
+        EXPECT_NEAR(TrueAngle, w, 1e-4);
+        EXPECT_BITS(AxisAngle, 50.0f);
+    }
+}
+
+TEST_F(Sim, LargeSlipScrubsSpeedTowardsTheWheels)
+{
+    AxisAngle = 150;
+    TrueAngle = 50;  /* slip of 100 degrees */
+    Velocity = 10;
+    TrueVelocity = 5;
+    ticks(1);
+    EXPECT_NEAR(TrueVelocity, 5 + 0.0188 + 0.4, 1e-5);
+
+    sim_start();
+    AxisAngle = 140;
+    TrueAngle = 50;  /* exactly 90: no scrub */
+    Velocity = 10;
+    TrueVelocity = 5;
+    ticks(1);
+    EXPECT_NEAR(TrueVelocity, 5.0188, 1e-5);
+}
+
+TEST_F(Sim, TooMuchDriveInATurnSlidesAndSwingsTheBody)
+{
+    Gear = 1;
+    TransmissionTotal = GearReduction[2] * TransmissionFinal;
+    Velocity = TrueVelocity = 6;
+    EngineRev = GetEngineRev(Velocity);
+    AxisAngle = 30;
+    TrueAngle = 10;
+    PedalAccelerator = 0.9999996f;
+
+    ticks(1, {SIM_KEY_UP});
+    EXPECT_GT(Acceleration * 100, G * 0.7);
+    EXPECT_EQ(TractionSlip, 1);
+    EXPECT_NEAR(TrueAngle, 10 + 1.316, 1e-4);  /* slower follow while sliding */
+    EXPECT_GT(AxisAngle, 30.0f);               /* body swings further out */
+
+    /* Off the throttle the same slip grips, and the body holds still. */
+    sim_start();
+    Gear = 1;
+    Velocity = TrueVelocity = 6;
+    EngineRev = GetEngineRev(Velocity);
+    AxisAngle = 30;
+    TrueAngle = 10;
+    TractionSlip = 1;
+    ticks(1);
+    EXPECT_EQ(TractionSlip, 0);
+    EXPECT_NEAR(TrueAngle, 10 + 1.88, 1e-4);
+    EXPECT_BITS(AxisAngle, 30.0f);
+}
+
+TEST_F(Sim, SteeringTurnsWithTheDirectionOfRolling)
+{
+    Gear = 1;
+    ticks(600, {SIM_KEY_UP});
+    ASSERT_GT(Velocity, 5.0f);
+    ticks(20, {SIM_KEY_UP, SIM_KEY_RIGHT});
+    float heading = AxisAngle;
+    EXPECT_GT(heading, 1.0f);
+    EXPECT_LT(heading, 180.0f);  /* clockwise, a right turn */
+    EXPECT_GT(x, 512.0f);
+}
+
+TEST_F(Sim, ReverseCreepsBackwardsAndStaysBounded)
+{
+    ticks(1, {SIM_KEY_Z});
+    ASSERT_EQ(Gear, -1);
+    float rev = 0;
+    for (int s = 0; s < 3; s++) {
+        ticks(100, {SIM_KEY_UP});
+        EXPECT_LT(Velocity, 0.0f);
+        EXPECT_GT(EngineRev, rev) << "second " << s;
+        rev = EngineRev;
+    }
+    EXPECT_GT(y, 384.0f);  /* heading 0: down the screen */
+
+    /* Held much longer, the speed levels off like in a forward gear. */
+    ticks(3000, {SIM_KEY_UP});
+    EXPECT_GT(Velocity, -25.0f);
+    EXPECT_LT(EngineRev, 2 * EnginePeakRev);
+}
