@@ -64,4 +64,23 @@ inline uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
 #define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
     << #actual " = " << (actual) << ", want " << (expected)
 
+/* FNV-1a over the bits of every state variable. */
+inline uint64_t state_hash(void)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](uint32_t v) {
+        for (int i = 0; i < 4; i++) {
+            h ^= (v >> (8 * i)) & 0xff;
+            h *= 1099511628211ull;
+        }
+    };
+    for (float f : {x, y, AxisAngle, TrueAngle, Velocity, TrueVelocity, Acceleration,
+                    EngineRev, TransmissionTotal, PedalAccelerator, PedalBrake, PedalClutch,
+                    DrivingWheelTurning})
+        mix(bits(f));
+    for (int i : {Gear, KeyHeld, TractionSlip})
+        mix((uint32_t)i);
+    return h;
+}
+
 #endif

@@ -8,25 +8,6 @@
 
 #include "sim_support.h"
 
-/* FNV-1a over the bits of every state variable. */
-static uint64_t state_hash(void)
-{
-    uint64_t h = 1469598103934665603ull;
-    auto mix = [&h](uint32_t v) {
-        for (int i = 0; i < 4; i++) {
-            h ^= (v >> (8 * i)) & 0xff;
-            h *= 1099511628211ull;
-        }
-    };
-    for (float f : {x, y, AxisAngle, TrueAngle, Velocity, TrueVelocity, Acceleration,
-                    EngineRev, TransmissionTotal, PedalAccelerator, PedalBrake, PedalClutch,
-                    DrivingWheelTurning})
-        mix(bits(f));
-    for (int i : {Gear, KeyHeld, TractionSlip})
-        mix((uint32_t)i);
-    return h;
-}
-
 /* Through the gears, a long right-hand slide, braking, reverse, a reset
  * and a title screen: every stage of the tick gets exercised. */
 static void drive_script(void)

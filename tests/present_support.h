@@ -1,0 +1,76 @@
+/*
+ * tests/present_support.h -- the library started with no display, 16-bit
+ * colour, the game's pictures loaded: frames composed in memory.
+ */
+#ifndef CARAVELT_TESTS_PRESENT_SUPPORT_H
+#define CARAVELT_TESTS_PRESENT_SUPPORT_H
+
+#include <allegro.h>
+
+#include <cerrno>
+#include <string>
+
+#include "present/present.h"
+#include "sim_support.h"
+
+#ifndef CARAVELT_DATA_DIR
+#error "CARAVELT_DATA_DIR must name the folder with the game's pictures"
+#endif
+
+inline BITMAP *game_track, *game_car;
+
+/* Once per test program: no system driver, so no window and no X. */
+inline void start_library(void)
+{
+    static bool started;
+    if (started)
+        return;
+    started = true;
+    ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+    set_color_depth(16);
+    set_color_conversion(COLORCONV_TOTAL);
+    game_track = load_bitmap(CARAVELT_DATA_DIR "/tarmac.bmp", NULL);
+    game_car = load_bitmap(CARAVELT_DATA_DIR "/car/kvtcar.bmp", NULL);
+    ASSERT_NE(game_track, nullptr);
+    ASSERT_NE(game_car, nullptr);
+    buffer = create_bitmap(1024, 768);
+    ASSERT_NE(buffer, nullptr);
+}
+
+/* A fresh run with the game's bitmaps in place. */
+class Frame : public Sim {
+protected:
+    void SetUp() override
+    {
+        Sim::SetUp();
+        start_library();
+        Track = game_track;
+        kvtcar = game_car;
+        clear_to_color(buffer, makecol(0, 0, 255));
+    }
+};
+
+inline bool is_black(BITMAP *b, int x, int y)
+{
+    int c = getpixel(b, x, y);
+    return getr(c) == 0 && getg(c) == 0 && getb(c) == 0;
+}
+
+inline bool is_white(BITMAP *b, int x, int y)
+{
+    int c = getpixel(b, x, y);
+    return getr(c) > 245 && getg(c) > 245 && getb(c) > 245;
+}
+
+/* The library's font is 8 by 8: a text's box is 8 px a character wide. */
+struct box { int x0, y0, x1, y1; };  /* inclusive-exclusive */
+inline box text_box(int col, int row, const std::string &s)
+{
+    return {col, row, col + 8 * (int)s.size(), row + 8};
+}
+inline bool inside(const box &b, int x, int y)
+{
+    return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1;
+}
+
+#endif
