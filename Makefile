@@ -6,7 +6,7 @@ DEBUG_BUILD := build-debug
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
 
 RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev
-TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick x11-utils
+TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 

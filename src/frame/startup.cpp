@@ -63,6 +63,20 @@ static BITMAP *load_picture(const char *path)
     exit(1);
 }
 
+/* The library gives no reason when it finds no system to run on; under
+ * X that is nearly always a missing or unreachable display. */
+static const char *no_system_reason(void)
+{
+    static char why[300];
+    const char *display = getenv("DISPLAY");
+    if (allegro_error[0])
+        return allegro_error;
+    if (!display || !*display)
+        return "no display to open (DISPLAY is not set)";
+    snprintf(why, sizeof why, "cannot connect to the X display \"%.200s\"", display);
+    return why;
+}
+
 static int allegro_key_held(int k) { return key[k]; }
 
 static void close_button(void) { close_requested = 1; }
@@ -76,7 +90,7 @@ void init(void)
 {
     /* The headers' own version: Debian's 4.4 runtime refuses 4.2.2. */
     if (allegro_init() != 0)
-        fail("cannot start the Allegro library", allegro_error);
+        fail("cannot start the Allegro library", no_system_reason());
     if (install_timer() != 0)
         fail("cannot install the timer", allegro_error);
     if (install_int_ex(timer_add, BPS_TO_TIMER(100)) != 0)
