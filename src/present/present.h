@@ -10,6 +10,7 @@
 
 #include <allegro.h>
 
+#include <atomic>
 #include <cstddef>
 
 /* ----------------------------------------------------------------------
@@ -21,7 +22,7 @@ extern BITMAP *kvtcar;   /* the car sprite, "car/kvtcar.bmp", pivot (13, 25) */
 
 /* Set when the window's close button is pressed; the title screen and the
  * main loop give way to it. */
-extern volatile int close_requested;
+extern std::atomic<int> close_requested;
 
 /* ----------------------------------------------------------------------
  * Driving view (scene.cpp).

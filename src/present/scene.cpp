@@ -12,7 +12,7 @@ BITMAP *buffer;
 BITMAP *Track;
 BITMAP *kvtcar;
 
-volatile int close_requested;
+std::atomic<int> close_requested{0};
 
 /* The library turns sprites in 256ths of a turn: 360 / 256 degrees each. */
 static const double DEG_PER_ANGLE_UNIT = 1.40625;
