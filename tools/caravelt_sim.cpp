@@ -1,0 +1,9 @@
+/*
+ * tools/caravelt_sim.cpp -- entry point of caravelt-sim (see sim_tool.h).
+ */
+#include "sim_tool.h"
+
+int main(int argc, char **argv)
+{
+    return sim_tool_main(argc, argv);
+}

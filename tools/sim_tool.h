@@ -1,0 +1,28 @@
+/*
+ * tools/sim_tool.h -- caravelt-sim: the game's simulation driven by a
+ * script, with no timer, window or title screen.
+ *
+ *   caravelt-sim [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
+ *
+ * Exit status: 0 done; 1 a trace or frame that cannot be made (missing
+ * picture, unwritable output); 2 bad usage or a bad script, refused
+ * before anything runs or is written.  Every failure is one line on
+ * standard error.
+ */
+#ifndef CARAVELT_TOOLS_SIM_TOOL_H
+#define CARAVELT_TOOLS_SIM_TOOL_H
+
+#include <cstdint>
+
+#include "script.h"
+
+/* The whole program; returns the exit status.  Callable more than once
+ * in a process (the benchmarks do). */
+int sim_tool_main(int argc, char **argv);
+
+/* Holds the keys of mask (bits as script_keys) for the simulation's key
+ * seam, and points the seam here with a title screen that returns at
+ * once, as with Space already held. */
+void hold_script_keys(unsigned mask);
+
+#endif
