@@ -209,7 +209,7 @@ int sim_tool_main(int argc, char **argv)
     if (o.frame) {
         char why[256];
         if (frame_begin(o.data, err, sizeof err) != 0)
-            st = fail(1, "%s (data folder \"%s\")", err, o.data);
+            st = fail(1, "%s", err);
         else if (!can_write(o.frame, why, sizeof why))
             st = fail(1, "cannot write the frame \"%s\": %s", o.frame, why);
         if (st != 0) {
