@@ -38,3 +38,13 @@ test: deps-test
 
 clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)
+
+# Benchmarks, Release: one tick, one composed frame, an hour headless.
+bench: deps-bench
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_BENCH=ON
+	cmake --build $(BUILD) -j $(JOBS)
+	$(BUILD)/bench/caravelt_bench
+
+# The README's pictures, remade with caravelt-sim, ImageMagick and gnuplot.
+plots: deps-plots build
+	sh tools/plots.sh $(BUILD)/caravelt-sim
