@@ -65,17 +65,6 @@ static scanned scan(const std::string &text)
     return r;
 }
 
-TEST(ToolScript, KeysMapToTheGamesKeyNumbers)
-{
-    const int want[] = {SIM_KEY_UP, SIM_KEY_DOWN, SIM_KEY_LEFT, SIM_KEY_RIGHT, SIM_KEY_A,
-                        SIM_KEY_Z, SIM_KEY_X, SIM_KEY_R, SIM_KEY_Q};
-    const char *names[] = {"Up", "Down", "Left", "Right", "A", "Z", "X", "R", "Q"};
-    for (int i = 0; i < SCRIPT_KEYS; i++) {
-        EXPECT_STREQ(script_keys[i].name, names[i]);
-        EXPECT_EQ(script_keys[i].number, want[i]) << names[i];
-    }
-}
-
 TEST(ToolScript, GoodLinesGiveTicksAndKeys)
 {
     parsed p = parse("300 Up");
@@ -173,19 +162,6 @@ TEST(ToolScript, ScanGivesEveryStretchInOrder)
     EXPECT_EQ(r.stretches[3].keys, 0u);
 
     EXPECT_EQ(scan("").status, 0);       /* an empty script runs nothing */
-}
-
-TEST(ToolScript, ScanStopsWhenTheConsumerSaysSo)
-{
-    std::string text = "1\n2\n3\n";
-    FILE *f = fmemopen((void *)text.data(), text.size(), "r");
-    int seen = 0;
-    char err[64];
-    int r = scan_script(f, "s", [](const stretch *, void *ctx) { return ++*(int *)ctx == 2 ? 7 : 0; },
-                        &seen, err, sizeof err);
-    fclose(f);
-    EXPECT_EQ(r, 7);
-    EXPECT_EQ(seen, 2);
 }
 
 /* A random line built from near-misses of the grammar. */

@@ -68,19 +68,6 @@ TEST(ToolTrace, RandomFloatsMatchPrintfAndReadBackExactly)
     }
 }
 
-TEST(ToolTrace, IntsPrintAsPrintf)
-{
-    for (int v : {0, 1, -1, 5, 42, INT_MAX, INT_MIN}) {
-        char a[32], b[32];
-        *put_int(a, v) = '\0';
-        snprintf(b, sizeof b, "%d", v);
-        EXPECT_STREQ(a, b);
-    }
-    char a[32];
-    *put_u64(a, UINT64_MAX) = '\0';
-    EXPECT_STREQ(a, "18446744073709551615");
-}
-
 /* A row of extreme values fits its bound and has the header's columns. */
 TEST(ToolTrace, RowHasOneFieldPerColumnWithinItsBound)
 {
