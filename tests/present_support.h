@@ -9,12 +9,35 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "present/present.h"
 #include "sim_support.h"
 
 #ifndef CARAVELT_DATA_DIR
 #error "CARAVELT_DATA_DIR must name the folder with the game's pictures"
+/* Pixels of ink (per is_ink) lie only inside the boxes, every pixel outside
+ * them is background, and every box holds some ink. */
+template <class Ink, class Background>
+void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Background is_bg)
+{
+    std::vector<int> hits(boxes.size());
+    for (int py = 0; py < b->h; py++)
+        for (int px = 0; px < b->w; px++) {
+            bool in = false;
+            for (size_t i = 0; i < boxes.size(); i++)
+                if (inside(boxes[i], px, py)) {
+                    in = true;
+                    hits[i] += is_ink(b, px, py);
+                }
+            if (!in) {
+                ASSERT_TRUE(is_bg(b, px, py) && !is_ink(b, px, py)) << "at " << px << "," << py;
+            }
+        }
+    for (size_t i = 0; i < boxes.size(); i++)
+        EXPECT_GT(hits[i], 10) << "text box " << i << " is empty";
+}
+
 #endif
 
 inline BITMAP *game_track, *game_car;
@@ -71,6 +94,28 @@ inline box text_box(int col, int row, const std::string &s)
 inline bool inside(const box &b, int x, int y)
 {
     return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1;
+}
+
+/* Pixels of ink (per is_ink) lie only inside the boxes, every pixel outside
+ * them is background, and every box holds some ink. */
+template <class Ink, class Background>
+void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Background is_bg)
+{
+    std::vector<int> hits(boxes.size());
+    for (int py = 0; py < b->h; py++)
+        for (int px = 0; px < b->w; px++) {
+            bool in = false;
+            for (size_t i = 0; i < boxes.size(); i++)
+                if (inside(boxes[i], px, py)) {
+                    in = true;
+                    hits[i] += is_ink(b, px, py);
+                }
+            if (!in) {
+                ASSERT_TRUE(is_bg(b, px, py) && !is_ink(b, px, py)) << "at " << px << "," << py;
+            }
+        }
+    for (size_t i = 0; i < boxes.size(); i++)
+        EXPECT_GT(hits[i], 10) << "text box " << i << " is empty";
 }
 
 #endif

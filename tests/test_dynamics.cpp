@@ -9,17 +9,19 @@
 /* Road speed at which first gear turns the engine at 400 rev/min. */
 static const float CREEP_END = 1.1574049f;
 
+/* Neutral ignores the throttle and steering at rest turns nothing. */
 TEST_F(Sim, AtRestHeadingUpAlternatesBetween0And360)
 {
     TractionSlip = 1;  /* nothing calls the grip function, so it stays */
-    for (int i = 0; i < 6; i++) {
-        ticks(1, {SIM_KEY_RIGHT});  /* steering at rest turns nothing */
+    for (int i = 0; i < 60; i++) {
+        ticks(1, {SIM_KEY_RIGHT, SIM_KEY_UP});
         float want = (i % 2 == 0) ? 360.0f : 0.0f;
         EXPECT_BITS(AxisAngle, want);
         EXPECT_BITS(TrueAngle, want);
         EXPECT_BITS(x, 512.0f);
         EXPECT_BITS(y, 384.0f);
         EXPECT_BITS(Velocity, 0.0f);
+        EXPECT_BITS(Acceleration, 0.0f);
     }
     EXPECT_EQ(TractionSlip, 1);
 }
@@ -80,15 +82,6 @@ TEST_F(Sim, ShiftReachesTheRatioOnTheNextTick)
 
     ticks(1, {SIM_KEY_UP});
     EXPECT_GT(Acceleration, 0.0f);
-}
-
-TEST_F(Sim, NeutralIgnoresTheThrottle)
-{
-    ticks(60, {SIM_KEY_UP});
-    EXPECT_BITS(Velocity, 0.0f);
-    EXPECT_BITS(Acceleration, 0.0f);
-    EXPECT_BITS(x, 512.0f);
-    EXPECT_BITS(y, 384.0f);
 }
 
 TEST_F(Sim, BrakedSlowCarAlternatesAboutZero)
