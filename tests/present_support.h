@@ -14,32 +14,6 @@
 #include "present/present.h"
 #include "sim_support.h"
 
-#ifndef CARAVELT_DATA_DIR
-#error "CARAVELT_DATA_DIR must name the folder with the game's pictures"
-/* Pixels of ink (per is_ink) lie only inside the boxes, every pixel outside
- * them is background, and every box holds some ink. */
-template <class Ink, class Background>
-void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Background is_bg)
-{
-    std::vector<int> hits(boxes.size());
-    for (int py = 0; py < b->h; py++)
-        for (int px = 0; px < b->w; px++) {
-            bool in = false;
-            for (size_t i = 0; i < boxes.size(); i++)
-                if (inside(boxes[i], px, py)) {
-                    in = true;
-                    hits[i] += is_ink(b, px, py);
-                }
-            if (!in) {
-                ASSERT_TRUE(is_bg(b, px, py) && !is_ink(b, px, py)) << "at " << px << "," << py;
-            }
-        }
-    for (size_t i = 0; i < boxes.size(); i++)
-        EXPECT_GT(hits[i], 10) << "text box " << i << " is empty";
-}
-
-#endif
-
 inline BITMAP *game_track, *game_car;
 
 /* Once per test program: no system driver, so no window and no X. */
@@ -51,16 +25,13 @@ inline void start_library(void)
     started = true;
     ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
     set_color_depth(16);
-    set_color_conversion(COLORCONV_TOTAL);
     game_track = load_bitmap(CARAVELT_DATA_DIR "/tarmac.bmp", NULL);
     game_car = load_bitmap(CARAVELT_DATA_DIR "/car/kvtcar.bmp", NULL);
-    ASSERT_NE(game_track, nullptr);
-    ASSERT_NE(game_car, nullptr);
     buffer = create_bitmap(1024, 768);
-    ASSERT_NE(buffer, nullptr);
+    ASSERT_TRUE(game_track && game_car && buffer);
 }
 
-/* A fresh run with the game's bitmaps in place. */
+/* A fresh run with the game's bitmaps in place, over a blue buffer. */
 class Frame : public Sim {
 protected:
     void SetUp() override
@@ -73,16 +44,10 @@ protected:
     }
 };
 
-inline bool is_black(BITMAP *b, int x, int y)
-{
-    int c = getpixel(b, x, y);
-    return getr(c) == 0 && getg(c) == 0 && getb(c) == 0;
-}
-
+inline bool is_black(BITMAP *b, int x, int y) { return getpixel(b, x, y) == makecol(0, 0, 0); }
 inline bool is_white(BITMAP *b, int x, int y)
 {
-    int c = getpixel(b, x, y);
-    return getr(c) > 245 && getg(c) > 245 && getb(c) > 245;
+    return getpixel(b, x, y) == makecol(255, 255, 255);
 }
 
 /* The library's font is 8 by 8: a text's box is 8 px a character wide. */
@@ -91,13 +56,9 @@ inline box text_box(int col, int row, const std::string &s)
 {
     return {col, row, col + 8 * (int)s.size(), row + 8};
 }
-inline bool inside(const box &b, int x, int y)
-{
-    return x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1;
-}
 
-/* Pixels of ink (per is_ink) lie only inside the boxes, every pixel outside
- * them is background, and every box holds some ink. */
+/* Ink lies only inside the boxes, and every box holds some; outside them
+ * every pixel passes is_bg. */
 template <class Ink, class Background>
 void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Background is_bg)
 {
@@ -106,7 +67,7 @@ void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Ba
         for (int px = 0; px < b->w; px++) {
             bool in = false;
             for (size_t i = 0; i < boxes.size(); i++)
-                if (inside(boxes[i], px, py)) {
+                if (px >= boxes[i].x0 && px < boxes[i].x1 && py >= boxes[i].y0 && py < boxes[i].y1) {
                     in = true;
                     hits[i] += is_ink(b, px, py);
                 }

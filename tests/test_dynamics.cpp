@@ -116,23 +116,42 @@ TEST_F(Sim, ScreenWrapsAtExclusiveBounds)
     }
 }
 
-TEST_F(Sim, HalfTurnBetweenAnglesReversesTravel)
+/* One tick from a set state: reversal at exactly half a turn, the grip-
+ * limited follow of direction (1.88 deg gripping, 1.316 sliding) and of
+ * speed (0.0188 m/s, plus (slip - 90) / 25 past 90 degrees of slip), and
+ * the slide term that swings the body out while the drive is too much. */
+TEST_F(Sim, OneTickOfGripSlideAndReversal)
 {
-    AxisAngle = 200;
-    TrueAngle = 20;
-    Velocity = TrueVelocity = 5;
-    ticks(1);
-    EXPECT_BITS(TrueAngle, 200.0f);
-    /* negated, then pulled towards Velocity by grip and the 180 degree scrub */
-    EXPECT_NEAR(TrueVelocity, -5 + 0.0188 + 3.6, 1e-5);
-
-    sim_start();
-    AxisAngle = 200;
-    TrueAngle = 20.1f;
-    Velocity = TrueVelocity = 5;
-    ticks(1);
-    EXPECT_GT(TrueVelocity, 0.0f);
-    EXPECT_NEAR(TrueAngle, 20.1 + 1.88, 1e-4);
+    struct { float axis, travel, v, tv; int gear, throttle, slip;
+             float want_travel, want_tv; int want_slip; bool swings; } cases[] = {
+        {200, 20, 5, 5, 0, 0, 0, 200, -5 + 0.0188f + 3.6f, 0, false},    /* reversed */
+        {200, 20.1f, 5, 5, 0, 0, 0, 21.98f, 5 - 0.0188f - 3.596f, 0, false},
+        {150, 50, 10, 5, 0, 0, 0, 51.88f, 5.4188f, 0, false},            /* slip 100 */
+        {140, 50, 10, 5, 0, 0, 0, 51.88f, 5.0188f, 0, false},            /* slip 90 */
+        {30, 10, 6, 6, 1, 1, 0, 11.316f, 6.01316f, 1, true},             /* sliding */
+        {30, 10, 6, 6, 1, 0, 1, 11.88f, 5.9812f, 0, false},              /* grips again */
+    };
+    for (auto &c : cases) {
+        sim_start();
+        AxisAngle = c.axis;
+        TrueAngle = c.travel;
+        Velocity = c.v;
+        TrueVelocity = c.tv;
+        Gear = c.gear;
+        EngineRev = GetEngineRev(Velocity);
+        TractionSlip = c.slip;
+        PedalAccelerator = c.throttle ? 0.9999996f : 0;
+        if (c.throttle)
+            ticks(1, {SIM_KEY_UP});
+        else
+            ticks(1);
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        EXPECT_NEAR(TrueAngle, c.want_travel, 1e-4);
+        EXPECT_NEAR(TrueVelocity, c.want_tv, 1e-4);
+        EXPECT_EQ(TractionSlip, c.want_slip);
+        EXPECT_EQ(AxisAngle > c.axis, c.swings);
+        EXPECT_GE(AxisAngle, c.axis);
+    }
 }
 
 TEST_F(Sim, TravelDirectionOvershootsAndAlternates)
@@ -145,54 +164,6 @@ TEST_F(Sim, TravelDirectionOvershootsAndAlternates)
         EXPECT_NEAR(TrueAngle, w, 1e-4);
         EXPECT_BITS(AxisAngle, 50.0f);
     }
-}
-
-TEST_F(Sim, LargeSlipScrubsSpeedTowardsTheWheels)
-{
-    AxisAngle = 150;
-    TrueAngle = 50;  /* slip of 100 degrees */
-    Velocity = 10;
-    TrueVelocity = 5;
-    ticks(1);
-    EXPECT_NEAR(TrueVelocity, 5 + 0.0188 + 0.4, 1e-5);
-
-    sim_start();
-    AxisAngle = 140;
-    TrueAngle = 50;  /* exactly 90: no scrub */
-    Velocity = 10;
-    TrueVelocity = 5;
-    ticks(1);
-    EXPECT_NEAR(TrueVelocity, 5.0188, 1e-5);
-}
-
-TEST_F(Sim, TooMuchDriveInATurnSlidesAndSwingsTheBody)
-{
-    Gear = 1;
-    TransmissionTotal = GearReduction[2] * TransmissionFinal;
-    Velocity = TrueVelocity = 6;
-    EngineRev = GetEngineRev(Velocity);
-    AxisAngle = 30;
-    TrueAngle = 10;
-    PedalAccelerator = 0.9999996f;
-
-    ticks(1, {SIM_KEY_UP});
-    EXPECT_GT(Acceleration * 100, G * 0.7);
-    EXPECT_EQ(TractionSlip, 1);
-    EXPECT_NEAR(TrueAngle, 10 + 1.316, 1e-4);  /* slower follow while sliding */
-    EXPECT_GT(AxisAngle, 30.0f);               /* body swings further out */
-
-    /* Off the throttle the same slip grips, and the body holds still. */
-    sim_start();
-    Gear = 1;
-    Velocity = TrueVelocity = 6;
-    EngineRev = GetEngineRev(Velocity);
-    AxisAngle = 30;
-    TrueAngle = 10;
-    TractionSlip = 1;
-    ticks(1);
-    EXPECT_EQ(TractionSlip, 0);
-    EXPECT_NEAR(TrueAngle, 10 + 1.88, 1e-4);
-    EXPECT_BITS(AxisAngle, 30.0f);
 }
 
 TEST_F(Sim, SteeringTurnsWithTheDirectionOfRolling)

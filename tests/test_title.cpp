@@ -1,5 +1,5 @@
 /*
- * The title screen composed in memory, and the pictures the game ships.
+ * The title screen composed in memory, and the tarmac the game ships.
  */
 #include <cmath>
 
@@ -51,28 +51,4 @@ TEST(Pictures, TarmacBehindTheTextIsLightEnoughForBlack)
             for (int px = a.x0; px < a.x1; px++)
                 ASSERT_GE(luminance(getpixel(t, px, py)), 0.175) << px << "," << py;
     destroy_bitmap(t);
-}
-
-/* About 2 m by 4.5 m at 10 px a metre, centred on the pivot (13, 25),
- * on mask magenta, headlights at the top. */
-TEST(Pictures, CarFacesUpAroundItsPivotOnMask)
-{
-    BITMAP *c = load_true_colour(CARAVELT_DATA_DIR "/car/kvtcar.bmp");
-    ASSERT_NE(c, nullptr);
-    int mask = makecol32(255, 0, 255);
-    int x0 = c->w, x1 = -1, y0 = c->h, y1 = -1;
-    for (int py = 0; py < c->h; py++)
-        for (int px = 0; px < c->w; px++)
-            if (getpixel(c, px, py) != mask) {
-                x0 = std::min(x0, px), x1 = std::max(x1, px);
-                y0 = std::min(y0, py), y1 = std::max(y1, py);
-            }
-    EXPECT_EQ(getpixel(c, 0, 0), mask);
-    EXPECT_NEAR(x1 - x0 + 1, 21, 3);
-    EXPECT_NEAR(y1 - y0 + 1, 45, 3);
-    EXPECT_NEAR((x0 + x1) / 2.0, 13, 1);
-    EXPECT_NEAR((y0 + y1) / 2.0, 25, 1);
-    EXPECT_GT(getg32(getpixel(c, 6, y0 + 1)), 200);
-    EXPECT_LT(getg32(getpixel(c, 6, y1 - 1)), 150);
-    destroy_bitmap(c);
 }

@@ -11,8 +11,9 @@ GAME_PID=""
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# A failing test must not hang: the game is killed outright.
 cleanup() {
-    [ -n "$GAME_PID" ] && kill "$GAME_PID" 2>/dev/null
+    [ -n "$GAME_PID" ] && kill -KILL "$GAME_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
 }
