@@ -166,7 +166,7 @@ static void follow_speed(void)
 /* Stage 13: 10 px per metre, y down, angle 0 up the screen. */
 static void move(void)
 {
-    double a = deg_to_rad(TrueAngle);
+    double a = (double)TrueAngle * PI8 / 180;
     x = (float)(x + std::sin(a) * TrueVelocity / 10);
     y = (float)(y + std::cos(a) * TrueVelocity / -10);
 }

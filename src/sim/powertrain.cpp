@@ -2,11 +2,11 @@
  * sim/powertrain.cpp -- engine torque, engine speed and tyre grip.
  *
  * Arguments and results are floats; inside, the arithmetic is double (the
- * degree conversion extended, see deg_to_rad),
- * left to right as written, rounded to float only where noted.  These
- * rounding points decide the last bit, e.g. GetTorqueArcade(7792) is
- * 1.2815561e-06 (not 0) because pi is written with eight decimals and the
- * angle is rounded to float before the sine.
+ * degrees of Sin go to radians in extended precision), left to right as
+ * written, rounded to float only where noted.  These rounding points decide
+ * the last bit: e.g. GetTorqueArcade(7792) is 1.2815561e-06, not 0, because
+ * pi is written with eight decimals and the angle is rounded to float
+ * before the sine.
  */
 #include <cmath>
 
@@ -14,21 +14,16 @@
 
 static const double PI8 = 3.14159265;
 
-/* Degrees to radians with pi as the car's author wrote it, eight decimals.
- * The product is formed in extended precision, where i * 3.14159265 is
- * exact for whole degrees, so that dividing by 180 gives back the written
- * pi: Sin(180) is sin(3.14159265) = 3.5897931e-09, and the torque curve at
+/* Sine of i degrees, with pi as the car's author wrote it, eight decimals.
+ * i * 3.14159265 is formed in extended precision, where it is exact for
+ * whole degrees, so that dividing by 180 gives back the written pi:
+ * Sin(180) is sin(3.14159265) = 3.5897931e-09, and the torque curve at
  * twice its peak speed is 1.2815561e-06.  In plain double the product
  * rounds first and both come out one float step higher. */
-double deg_to_rad(float i)
-{
-    long double a = (long double)i * PI8 / 180;
-    return (double)a;
-}
-
 float Sin(float i)
 {
-    return (float)std::sin(deg_to_rad(i));
+    long double a = (long double)i * PI8 / 180;
+    return (float)std::sin((double)a);
 }
 
 float Modulo(float n)

@@ -42,7 +42,6 @@ extern void (*sim_title_screen)(void);
  * arithmetic inside is double.
  * ---------------------------------------------------------------------- */
 
-double deg_to_rad(float i);  /* i * 3.14159265 / 180, in extended precision */
 float Sin(float i);          /* sine of an angle in degrees */
 float Modulo(float n);       /* absolute value; -0 stays -0 */
 float GetTorqueArcade(float R);  /* N m at R rev/min: quarter sine */
