@@ -7,7 +7,6 @@
 
 #include <allegro.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -23,8 +22,8 @@ inline void start_library(void)
     if (started)
         return;
     started = true;
-    ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
-    set_color_depth(16);
+    char err[256];
+    ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
     game_track = load_bitmap(CARAVELT_DATA_DIR "/tarmac.bmp", NULL);
     game_car = load_bitmap(CARAVELT_DATA_DIR "/car/kvtcar.bmp", NULL);
     buffer = create_bitmap(1024, 768);

@@ -9,7 +9,7 @@
 #include <bit>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
+#include <vector>
 
 #include "sim/sim.h"
 
@@ -27,7 +27,7 @@ inline void test_title_screen(void)
         on_title();
 }
 
-inline void hold(std::initializer_list<int> keys)
+inline void hold(const std::vector<int> &keys)
 {
     for (bool &k : held_keys)
         k = false;
@@ -36,7 +36,7 @@ inline void hold(std::initializer_list<int> keys)
 }
 
 /* Runs n ticks with exactly these keys held. */
-inline void ticks(int n, std::initializer_list<int> keys = {})
+inline void ticks(int n, const std::vector<int> &keys = {})
 {
     hold(keys);
     for (int i = 0; i < n; i++)

@@ -2,8 +2,6 @@
  * Start state and driver controls, driven through the key seam.  Most
  * cases run the controls stage alone; the reset runs whole ticks.
  */
-#include <vector>
-
 #include "sim_support.h"
 
 /* Stretches of the controls stage: n ticks with these keys held. */
@@ -12,10 +10,7 @@ struct stretch { int n; std::vector<int> keys; };
 static void press(const std::vector<stretch> &script)
 {
     for (const stretch &s : script) {
-        for (bool &k : held_keys)
-            k = false;
-        for (int k : s.keys)
-            held_keys[k] = true;
+        hold(s.keys);
         for (int i = 0; i < s.n; i++)
             controls();
     }

@@ -13,48 +13,25 @@
 
 #include "present/present.h"
 
-int frame_library(char *err, size_t errsize)
+/* The picture, or NULL with the file and the reason in err. */
+static BITMAP *open_picture(const std::string &path, char *err, size_t errsize)
 {
-    static int started;
-    if (started)
-        return 0;
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
-        snprintf(err, errsize, "cannot start the Allegro library: %s", allegro_error);
-        return -1;
-    }
-    /* With no display mode set, loads convert to the depth named here. */
-    set_color_depth(16);
-    set_color_conversion(COLORCONV_TOTAL);
-    started = 1;
-    return 0;
-}
-
-/* A missing file and one the library cannot read are told apart. */
-static BITMAP *load_picture(const std::string &path, char *err, size_t errsize)
-{
-    BITMAP *b = load_bitmap(path.c_str(), NULL);
-    if (b)
-        return b;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f) {
-        fclose(f);
-        snprintf(err, errsize, "cannot load \"%s\": not a BMP picture the library can read",
-                 path.c_str());
-    } else {
-        snprintf(err, errsize, "cannot load \"%s\": %s", path.c_str(), strerror(errno));
-    }
-    return NULL;
+    char why[256];
+    BITMAP *b = load_picture(path.c_str(), why, sizeof why);
+    if (!b)
+        snprintf(err, errsize, "cannot load \"%s\": %s", path.c_str(), why);
+    return b;
 }
 
 int frame_begin(const char *data_dir, char *err, size_t errsize)
 {
-    if (frame_library(err, errsize) != 0)
+    if (start_headless(err, errsize) != 0)
         return -1;
     std::string dir = data_dir;
     if (!dir.empty() && dir.back() != '/')
         dir += '/';
-    if (!(kvtcar = load_picture(dir + "car/kvtcar.bmp", err, errsize))
-        || !(Track = load_picture(dir + "tarmac.bmp", err, errsize))) {
+    if (!(kvtcar = open_picture(dir + "car/kvtcar.bmp", err, errsize))
+        || !(Track = open_picture(dir + "tarmac.bmp", err, errsize))) {
         frame_end();
         return -1;
     }

@@ -10,10 +10,6 @@
 
 #include <cstddef>
 
-/* Starts the library headless at 16 bits per pixel (once per process);
- * 0, or -1 with the reason in err. */
-int frame_library(char *err, size_t errsize);
-
 /* Loads DIR/tarmac.bmp into Track and DIR/car/kvtcar.bmp into kvtcar and
  * makes the 1024x768 buffer.  0, or -1 with the file and reason in err. */
 int frame_begin(const char *data_dir, char *err, size_t errsize);

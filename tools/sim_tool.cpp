@@ -173,12 +173,6 @@ static bool rereadable(FILE *f, long *start)
     return *start >= 0;
 }
 
-/* A scan's message is "NAME:LINE: fault" or "NAME: reason". */
-static int scan_fault(int status, const char *err)
-{
-    return fail(status, "%s", err);
-}
-
 int sim_tool_main(int argc, char **argv)
 {
     options o;
@@ -204,7 +198,7 @@ int sim_tool_main(int argc, char **argv)
     if (st != 0) {
         if (!from_stdin)
             fclose(in);
-        return scan_fault(st, err);
+        return fail(st, "%s", err);
     }
 
     /* 2. The frame's pictures and folder, before any tick. */
@@ -243,7 +237,7 @@ int sim_tool_main(int argc, char **argv)
         if (fseek(in, start, SEEK_SET) != 0)
             st = fail(2, "%s: cannot read it again: %s", name, strerror(errno));
         else if ((st = scan_script(in, name, run_stretch, &run, err, sizeof err)) == 2)
-            st = scan_fault(2, err);   /* changed since it was checked */
+            st = fail(2, "%s", err);   /* changed since it was checked */
     } else {
         for (const stretch &s : kept)
             if ((st = run_stretch(&s, &run)) != 0)

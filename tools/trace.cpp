@@ -39,39 +39,14 @@ char *put_u64(char *p, uint64_t v)
     return std::to_chars(p, p + FLOAT_TEXT_MAX, v).ptr;
 }
 
-/* The text each float column had in the last row.  Most columns repeat
- * from tick to tick (pedals held down, the gear's ratio, the wheel at
- * lock), and copying a dozen bytes costs a fraction of a conversion. */
-enum { FLOAT_COLUMNS = 13 };
-struct column_text {
-    uint32_t bits;
-    unsigned len;   /* 0: nothing kept yet */
-    char text[FLOAT_TEXT_MAX];
-};
-static column_text last_text[FLOAT_COLUMNS];
-
-static char *put_column(char *p, int col, float f)
-{
-    column_text &c = last_text[col];
-    uint32_t b;
-    memcpy(&b, &f, sizeof b);
-    if (c.len == 0 || c.bits != b) {
-        c.len = (unsigned)(put_float(c.text, f) - c.text);
-        c.bits = b;
-    }
-    memcpy(p, c.text, c.len);
-    return p + c.len;
-}
-
 char *put_row(char *p, uint64_t tick)
 {
-    const float cols[FLOAT_COLUMNS] = {
-        x, y, AxisAngle, TrueAngle, Velocity, TrueVelocity, Acceleration, EngineRev,
-        TransmissionTotal, PedalAccelerator, PedalBrake, PedalClutch, DrivingWheelTurning};
     p = put_u64(p, tick);
-    for (int i = 0; i < FLOAT_COLUMNS; i++) {
+    for (float f : {x, y, AxisAngle, TrueAngle, Velocity, TrueVelocity, Acceleration,
+                    EngineRev, TransmissionTotal, PedalAccelerator, PedalBrake, PedalClutch,
+                    DrivingWheelTurning}) {
         *p++ = ',';
-        p = put_column(p, i, cols[i]);
+        p = put_float(p, f);
     }
     for (int i : {Gear, KeyHeld, TractionSlip}) {
         *p++ = ',';

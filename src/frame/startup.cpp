@@ -38,21 +38,14 @@ static void fail(const char *what, const char *why)
     exit(1);
 }
 
-/* A missing file and a file the library cannot read are told apart. */
-static BITMAP *load_picture(const char *path)
+/* A picture the game cannot do without: the file and the folder it was
+ * looked for in are named when it fails. */
+static BITMAP *need_picture(const char *path)
 {
-    BITMAP *b = load_bitmap(path, NULL);
+    char why[256];
+    BITMAP *b = load_picture(path, why, sizeof why);
     if (b)
         return b;
-
-    char why[256];
-    FILE *f = fopen(path, "rb");
-    if (f) {
-        fclose(f);
-        snprintf(why, sizeof why, "not a BMP picture the library can read");
-    } else {
-        snprintf(why, sizeof why, "%s", strerror(errno));
-    }
 
     char cwd[4096];
     if (!getcwd(cwd, sizeof cwd))
@@ -104,16 +97,14 @@ void init(void)
     graphics_on = 1;
     set_close_button_callback(close_button);
 
-    kvtcar = load_picture("car/kvtcar.bmp");
-    Track = load_picture("tarmac.bmp");
+    kvtcar = need_picture("car/kvtcar.bmp");
+    Track = need_picture("tarmac.bmp");
 
     buffer = create_bitmap(1024, 768);
     if (!buffer)
         fail("cannot create the 1024x768 frame buffer", "out of memory");
 
-    load_preset();
-    x = 512;
-    y = 384;
+    sim_start();
 
     sim_key_held = allegro_key_held;
     sim_title_screen = gamemenu;

@@ -20,6 +20,16 @@ extern BITMAP *buffer;   /* 1024x768 off-screen frame */
 extern BITMAP *Track;    /* the tarmac, "tarmac.bmp" */
 extern BITMAP *kvtcar;   /* the car sprite, "car/kvtcar.bmp", pivot (13, 25) */
 
+/* Loads a BMP with no palette, converted to the current colour depth.
+ * NULL on failure, with the reason in why (the file's absence, or that it
+ * is not a picture the library reads). */
+BITMAP *load_picture(const char *path, char *why, size_t size);
+
+/* Starts the library with no system driver (memory bitmaps only, no
+ * window) at 16 bits per pixel, once per process: for tools and tests
+ * that compose frames.  0, or -1 with the reason in err. */
+int start_headless(char *err, size_t size);
+
 /* Set when the window's close button is pressed; the title screen and the
  * main loop give way to it. */
 extern std::atomic<int> close_requested;

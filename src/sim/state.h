@@ -114,9 +114,8 @@ extern float FrontAxisWeight, RearAxisWeight;
 void load_preset(void);
 
 /* The state start-up leaves: every variable zero, the preset loaded, the
- * car at the centre of the screen.  Start-up itself only needs the preset
- * and the position (statics start at zero); tests and tools call this to
- * begin again from a clean run. */
+ * car at the centre of the screen.  Tests and tools call it again to
+ * begin a clean run. */
 void sim_start(void);
 
 #endif
