@@ -4,7 +4,6 @@
  */
 #include <allegro.h>
 
-#include <cerrno>
 #include <cstring>
 #include <sstream>
 
@@ -85,8 +84,8 @@ TEST(ToolRun, TraceAndFrameAreTheGamesOwnEveryRun)
     EXPECT_FALSE(std::getline(rows, row)) << "extra row " << row;
     EXPECT_TRUE(slid > 0 && reversed > 0);   /* the script reached a slide and reverse */
 
-    ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
-    set_color_depth(16);
+    char err[256];
+    ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
     kvtcar = load_bitmap(CARAVELT_DATA_DIR "/car/kvtcar.bmp", NULL);
     Track = load_bitmap(CARAVELT_DATA_DIR "/tarmac.bmp", NULL);
     BITMAP *tool = load_bitmap((d / "f.bmp").c_str(), NULL), *game = create_bitmap(1024, 768);
