@@ -19,8 +19,9 @@ deps-test:  ; @sh tools/need.sh $(TEST_PKGS)
 deps-bench: ; @sh tools/need.sh $(BENCH_PKGS)
 deps-plots: ; @sh tools/need.sh $(PLOT_PKGS)
 
+# Only what running needs: no test or benchmark library is looked for.
 build: deps-run
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The game loads its pictures relative to the working directory.
@@ -29,7 +30,7 @@ run: build
 
 # Every test in Release (the game build) and the fast ones again in Debug.
 test: deps-test
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=ON -DCARAVELT_BENCH=OFF -DCARAVELT_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure
 	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON
@@ -41,10 +42,12 @@ clean:
 
 # Benchmarks, Release: one tick, one composed frame, an hour headless.
 bench: deps-bench
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_BENCH=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bench/caravelt_bench
 
 # The README's pictures, remade with caravelt-sim, ImageMagick and gnuplot.
-plots: deps-plots build
+plots: deps-plots
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/plots.sh $(BUILD)/caravelt-sim

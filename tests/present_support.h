@@ -24,8 +24,9 @@ inline void start_library(void)
     started = true;
     char err[256];
     ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
-    game_track = load_bitmap(CARAVELT_DATA_DIR "/tarmac.bmp", NULL);
-    game_car = load_bitmap(CARAVELT_DATA_DIR "/car/kvtcar.bmp", NULL);
+    char why[256];
+    game_track = load_picture(CARAVELT_DATA_DIR "/tarmac.bmp", why, sizeof why);
+    game_car = load_picture(CARAVELT_DATA_DIR "/car/kvtcar.bmp", why, sizeof why);
     buffer = create_bitmap(1024, 768);
     ASSERT_TRUE(game_track && game_car && buffer);
 }

@@ -26,7 +26,8 @@ static BITMAP *load_true_colour(const char *path)
 {
     start_library();
     set_color_depth(32);
-    BITMAP *b = load_bitmap(path, NULL);
+    char why[256];
+    BITMAP *b = load_picture(path, why, sizeof why);
     set_color_depth(16);
     return b;
 }

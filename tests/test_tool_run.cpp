@@ -86,9 +86,11 @@ TEST(ToolRun, TraceAndFrameAreTheGamesOwnEveryRun)
 
     char err[256];
     ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
-    kvtcar = load_bitmap(CARAVELT_DATA_DIR "/car/kvtcar.bmp", NULL);
-    Track = load_bitmap(CARAVELT_DATA_DIR "/tarmac.bmp", NULL);
-    BITMAP *tool = load_bitmap((d / "f.bmp").c_str(), NULL), *game = create_bitmap(1024, 768);
+    char why[256];
+    kvtcar = load_picture(CARAVELT_DATA_DIR "/car/kvtcar.bmp", why, sizeof why);
+    Track = load_picture(CARAVELT_DATA_DIR "/tarmac.bmp", why, sizeof why);
+    BITMAP *tool = load_picture((d / "f.bmp").c_str(), why, sizeof why);
+    BITMAP *game = create_bitmap(1024, 768);
     ASSERT_TRUE(kvtcar && Track && tool && game);
     ASSERT_TRUE(tool->w == 1024 && tool->h == 768 && bitmap_color_depth(tool) == 16);
     draw_frame(game);

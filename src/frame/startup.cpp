@@ -28,6 +28,8 @@ static_assert((int)SIM_KEY_A == KEY_A && (int)SIM_KEY_Q == KEY_Q
               && (int)SIM_KEY_DOWN == KEY_DOWN,
               "simulation key numbers must match the library's");
 
+std::atomic<int> close_requested{0};
+
 static int graphics_on;
 
 static void fail(const char *what, const char *why)

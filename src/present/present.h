@@ -2,15 +2,14 @@
  * present/present.h -- drawing the driving view and the title screen.
  *
  * Every drawing function takes its target bitmap, so a frame can be
- * composed into any memory bitmap with no display; only graphic() and
- * gamemenu() touch the screen.  Nothing here writes simulation state.
+ * composed into any memory bitmap with no display; only graphic() touches
+ * the screen (and the game's gamemenu(), in frame/).  Nothing here writes simulation state.
  */
 #ifndef CARAVELT_PRESENT_PRESENT_H
 #define CARAVELT_PRESENT_PRESENT_H
 
 #include <allegro.h>
 
-#include <atomic>
 #include <cstddef>
 
 /* ----------------------------------------------------------------------
@@ -30,10 +29,6 @@ BITMAP *load_picture(const char *path, char *why, size_t size);
  * that compose frames.  0, or -1 with the reason in err. */
 int start_headless(char *err, size_t size);
 
-/* Set when the window's close button is pressed; the title screen and the
- * main loop give way to it. */
-extern std::atomic<int> close_requested;
-
 /* ----------------------------------------------------------------------
  * Driving view (scene.cpp).
  * ---------------------------------------------------------------------- */
@@ -41,7 +36,6 @@ extern std::atomic<int> close_requested;
 /* Number of dashboard lines, and the text of line i (0..3) as drawn. */
 enum { DASHBOARD_LINES = 4 };
 void dashboard_text(int i, char *out, size_t size);
-void dashboard_place(int i, int *col, int *row);
 
 /* Tarmac, the car at x, y turned to AxisAngle, the dashboard and the
  * telemetry, into dst.  Reads Track and kvtcar. */
@@ -72,8 +66,5 @@ extern const title_text title_texts[TITLE_TEXTS];
 
 /* Black everywhere, the fifteen texts in white. */
 void draw_title(BITMAP *dst);
-
-/* Shows the title screen until Space is held (or the window is closed). */
-void gamemenu(void);
 
 #endif

@@ -12,8 +12,6 @@ BITMAP *buffer;
 BITMAP *Track;
 BITMAP *kvtcar;
 
-std::atomic<int> close_requested{0};
-
 /* The library turns sprites in 256ths of a turn: 360 / 256 degrees each. */
 static const double DEG_PER_ANGLE_UNIT = 1.40625;
 
@@ -21,12 +19,6 @@ static const double DEG_PER_ANGLE_UNIT = 1.40625;
  * 40 px right of the others. */
 static const int dash_col[DASHBOARD_LINES] = {940, 900, 900, 900};
 static const int dash_row[DASHBOARD_LINES] = {300, 310, 320, 330};
-
-void dashboard_place(int i, int *col, int *row)
-{
-    *col = dash_col[i];
-    *row = dash_row[i];
-}
 
 void dashboard_text(int i, char *out, size_t size)
 {

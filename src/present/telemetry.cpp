@@ -13,8 +13,6 @@
 #include "present.h"
 #include "sim/sim.h"
 
-static const double PI8 = 3.14159265;
-
 /* Ratio of the engaged gear. */
 static double ratio(void) { return GearReduction[Gear + 1]; }
 

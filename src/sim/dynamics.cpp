@@ -16,8 +16,6 @@
 
 #include "sim.h"
 
-static const double PI8 = 3.14159265;  /* as written in the car's formulas */
-
 /* The two values of one tick, taken before anything moves. */
 static float DragResistance;  /* N, air drag from last tick's TrueVelocity */
 static float AngleSlip;       /* deg, |AxisAngle - TrueAngle| before the wraps */

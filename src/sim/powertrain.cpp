@@ -12,8 +12,6 @@
 
 #include "sim.h"
 
-static const double PI8 = 3.14159265;
-
 /* Sine of i degrees, with pi as the car's author wrote it, eight decimals.
  * i * 3.14159265 is formed in extended precision, where it is exact for
  * whole degrees, so that dividing by 180 gives back the written pi:

@@ -37,6 +37,10 @@ extern int (*sim_key_held)(int key);
  * Default: returns at once, as if the leave key were already held. */
 extern void (*sim_title_screen)(void);
 
+/* Pi as the car's formulas write it, eight decimals: every angle that
+ * enters a sine or cosine, and every wheel circumference, uses this. */
+inline constexpr double PI8 = 3.14159265;
+
 /* ----------------------------------------------------------------------
  * Powertrain and grip (powertrain.cpp).  Float in, float out; the
  * arithmetic inside is double.

@@ -1,12 +1,12 @@
 /*
- * tools/frame_out.h -- composing the driving view without a display.
+ * headless/frame_out.h -- composing the driving view without a display.
  *
  * The library starts with no system driver (memory bitmaps only), the
  * pictures load converted to 16 bits as the game's do, and the frame is
  * drawn by the game's own draw_frame into the game's `buffer`.
  */
-#ifndef CARAVELT_TOOLS_FRAME_OUT_H
-#define CARAVELT_TOOLS_FRAME_OUT_H
+#ifndef CARAVELT_HEADLESS_FRAME_OUT_H
+#define CARAVELT_HEADLESS_FRAME_OUT_H
 
 #include <cstddef>
 

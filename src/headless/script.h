@@ -1,13 +1,13 @@
 /*
- * tools/script.h -- the driving script of caravelt-sim.
+ * headless/script.h -- the driving script of caravelt-sim.
  *
  * One stretch a line: "TICKS [KEY ...]", the keys held through all TICKS
  * ticks.  '#' starts a comment; blank lines are skipped.  Keys are spelled
  * Up Down Left Right A Z X R Q, exactly so.  Nothing here knows about the
  * game library, so the parser is tested in-process.
  */
-#ifndef CARAVELT_TOOLS_SCRIPT_H
-#define CARAVELT_TOOLS_SCRIPT_H
+#ifndef CARAVELT_HEADLESS_SCRIPT_H
+#define CARAVELT_HEADLESS_SCRIPT_H
 
 #include <cstddef>
 #include <cstdint>

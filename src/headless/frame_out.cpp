@@ -1,5 +1,5 @@
 /*
- * tools/frame_out.cpp -- the driving view into a BMP file.
+ * headless/frame_out.cpp -- the driving view into a BMP file.
  */
 #include "frame_out.h"
 

@@ -1,5 +1,5 @@
 /*
- * tools/script.cpp -- reading the driving script, line by line.
+ * headless/script.cpp -- reading the driving script, line by line.
  */
 #include "script.h"
 

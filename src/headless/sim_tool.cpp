@@ -1,5 +1,5 @@
 /*
- * tools/sim_tool.cpp -- options, validation, the run, the frame.
+ * headless/sim_tool.cpp -- options, validation, the run, the frame.
  *
  * Order of work: options, then the whole script checked, then the frame's
  * pictures loaded and its folder checked, and only then is the trace file

@@ -1,5 +1,5 @@
 /*
- * tools/trace.cpp -- formatting and writing the trace rows.
+ * headless/trace.cpp -- formatting and writing the trace rows.
  */
 #include "trace.h"
 

@@ -1,5 +1,5 @@
 /*
- * tools/caravelt_sim.cpp -- entry point of caravelt-sim (see sim_tool.h).
+ * headless/main.cpp -- entry point of caravelt-sim (see sim_tool.h).
  */
 #include "sim_tool.h"
 

@@ -1,5 +1,5 @@
 /*
- * tools/sim_tool.h -- caravelt-sim: the game's simulation driven by a
+ * headless/sim_tool.h -- caravelt-sim: the game's simulation driven by a
  * script, with no timer, window or title screen.
  *
  *   caravelt-sim [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
@@ -9,8 +9,8 @@
  * before anything runs or is written.  Every failure is one line on
  * standard error.
  */
-#ifndef CARAVELT_TOOLS_SIM_TOOL_H
-#define CARAVELT_TOOLS_SIM_TOOL_H
+#ifndef CARAVELT_HEADLESS_SIM_TOOL_H
+#define CARAVELT_HEADLESS_SIM_TOOL_H
 
 #include <cstdint>
 
