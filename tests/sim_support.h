@@ -64,7 +64,7 @@ inline uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
 #define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
     << #actual " = " << (actual) << ", want " << (expected)
 
-/* FNV-1a over the bits of every state variable. */
+/* FNV-1a over the bits of every traced state variable, in trace order. */
 inline uint64_t state_hash(void)
 {
     uint64_t h = 1469598103934665603ull;
@@ -74,12 +74,9 @@ inline uint64_t state_hash(void)
             h *= 1099511628211ull;
         }
     };
-    for (float f : {x, y, AxisAngle, TrueAngle, Velocity, TrueVelocity, Acceleration,
-                    EngineRev, TransmissionTotal, PedalAccelerator, PedalBrake, PedalClutch,
-                    DrivingWheelTurning})
-        mix(bits(f));
-    for (int i : {Gear, KeyHeld, TractionSlip})
-        mix((uint32_t)i);
+    auto word = [](auto v) { return std::bit_cast<uint32_t>(v); };
+#define HASH_STATE(type, name, start) mix(word(name));
+    SIM_STATE_TRACED(HASH_STATE)
     return h;
 }
 

@@ -8,14 +8,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 
 #include "sim/state.h"
 
-const char TRACE_HEADER[] =
-    "tick,x,y,AxisAngle,TrueAngle,Velocity,TrueVelocity,Acceleration,EngineRev,"
-    "TransmissionTotal,PedalAccelerator,PedalBrake,PedalClutch,DrivingWheelTurning,"
-    "Gear,KeyHeld,TractionSlip";
+/* The columns are the traced state variables, in their listed order. */
+#define TRACE_COLUMN(type, name, start) "," #name
+const char TRACE_HEADER[] = "tick" SIM_STATE_TRACED(TRACE_COLUMN);
 
 char *put_float(char *p, float f)
 {
@@ -39,19 +37,16 @@ char *put_u64(char *p, uint64_t v)
     return std::to_chars(p, p + FLOAT_TEXT_MAX, v).ptr;
 }
 
+static char *put_value(char *p, float f) { return put_float(p, f); }
+static char *put_value(char *p, int v) { return put_int(p, v); }
+
 char *put_row(char *p, uint64_t tick)
 {
     p = put_u64(p, tick);
-    for (float f : {x, y, AxisAngle, TrueAngle, Velocity, TrueVelocity, Acceleration,
-                    EngineRev, TransmissionTotal, PedalAccelerator, PedalBrake, PedalClutch,
-                    DrivingWheelTurning}) {
-        *p++ = ',';
-        p = put_float(p, f);
-    }
-    for (int i : {Gear, KeyHeld, TractionSlip}) {
-        *p++ = ',';
-        p = put_int(p, i);
-    }
+#define TRACE_CELL(type, name, start) \
+    *p++ = ',';                       \
+    p = put_value(p, name);
+    SIM_STATE_TRACED(TRACE_CELL)
     *p++ = '\n';
     return p;
 }

@@ -31,72 +31,30 @@ const car KVT = {
     0.0f,       /* EngineCurve */
 };
 
-float EngineA, EngineB, EngineC;
-float BrakeForce, BrakeBiasFront;
-float DragCoeficient;
-float G;
-int   DriveTrain;
-float Mass, WheelRadius, WheelBase, LockMax;
-float TransmissionFinal;
-float CenterGravityHeight, FrontMassDistribution;
-int   GearMax;
-float WheelTrack, RollingResistance, EngineInertia, RevResistance;
-float GearReduction[9];
-float EnginePeakRev, PeakTorque, EngineCurve;
+#define CAR_FIELD_DEFINE(type, name) type name;
+#define CAR_ARRAY_DEFINE(type, name, n) type name[n];
+CAR_FIELDS(CAR_FIELD_DEFINE, CAR_ARRAY_DEFINE)
 
-float x, y;
-float AxisAngle, TrueAngle;
-float Velocity, TrueVelocity, Acceleration, EngineRev, TransmissionTotal;
-float PedalAccelerator, PedalBrake, PedalClutch, DrivingWheelTurning;
-int   Gear, KeyHeld;
-int   TractionSlip;
-float EngineForce, RearAxisForce, FrontAxisForce;
-float FrontAxisAcceleration, RearAxisAcceleration;
-float FrontAxisRev, RearAxisRev;
-float FrontAxisWeight, RearAxisWeight;
+#define SIM_STATE_DEFINE(type, name, start) type name;
+SIM_STATE(SIM_STATE_DEFINE)
+
+void load_car(const car *c)
+{
+#define CAR_FIELD_COPY(type, name) name = c->name;
+#define CAR_ARRAY_COPY(type, name, n) \
+    for (int i = 0; i < n; i++)       \
+        name[i] = c->name[i];
+    CAR_FIELDS(CAR_FIELD_COPY, CAR_ARRAY_COPY)
+}
 
 void load_preset(void)
 {
-    EngineA = KVT.EngineA;
-    EngineB = KVT.EngineB;
-    EngineC = KVT.EngineC;
-    BrakeForce = KVT.BrakeForce;
-    BrakeBiasFront = KVT.BrakeBiasFront;
-    DragCoeficient = KVT.DragCoeficient;
-    G = KVT.G;
-    DriveTrain = KVT.DriveTrain;
-    Mass = KVT.Mass;
-    WheelRadius = KVT.WheelRadius;
-    WheelBase = KVT.WheelBase;
-    LockMax = KVT.LockMax;
-    TransmissionFinal = KVT.TransmissionFinal;
-    CenterGravityHeight = KVT.CenterGravityHeight;
-    FrontMassDistribution = KVT.FrontMassDistribution;
-    GearMax = KVT.GearMax;
-    WheelTrack = KVT.WheelTrack;
-    RollingResistance = KVT.RollingResistance;
-    EngineInertia = KVT.EngineInertia;
-    RevResistance = KVT.RevResistance;
-    for (int i = 0; i < 9; i++)
-        GearReduction[i] = KVT.GearReduction[i];
-    EnginePeakRev = KVT.EnginePeakRev;
-    PeakTorque = KVT.PeakTorque;
-    EngineCurve = KVT.EngineCurve;
+    load_car(&KVT);
 }
 
 void sim_start(void)
 {
-    x = y = 0;
-    AxisAngle = TrueAngle = 0;
-    Velocity = TrueVelocity = Acceleration = EngineRev = TransmissionTotal = 0;
-    PedalAccelerator = PedalBrake = PedalClutch = DrivingWheelTurning = 0;
-    Gear = KeyHeld = TractionSlip = 0;
-    EngineForce = RearAxisForce = FrontAxisForce = 0;
-    FrontAxisAcceleration = RearAxisAcceleration = 0;
-    FrontAxisRev = RearAxisRev = 0;
-    FrontAxisWeight = RearAxisWeight = 0;
-
+#define SIM_STATE_START(type, name, start) name = start;
+    SIM_STATE(SIM_STATE_START)
     load_preset();
-    x = 512;
-    y = 384;
 }

@@ -22,95 +22,107 @@
 #endif
 
 /* ======================================================================
- * The parameter record of one car.  Field order matters: start-up copies
- * it field by field in this order.
+ * The parameter record of one car, listed once.  CAR_FIELDS(F, A) calls
+ * F(type, name) for each scalar field and A(type, name, count) for the
+ * gear table, in the record's order: start-up copies it in this order,
+ * and car files name the fields so.
  * ====================================================================== */
+#define CAR_FIELDS(F, A)                                                   \
+    F(float, EngineA)               /* quadratic torque curve, R^2 (unused) */ \
+    F(float, EngineB)               /* quadratic torque curve, R (unused) */   \
+    F(float, EngineC)               /* quadratic torque curve, const (unused) */ \
+    F(float, BrakeForce)            /* N at full pedal */                  \
+    F(float, BrakeBiasFront)        /* front share of braking (unused) */  \
+    F(float, DragCoeficient)        /* drag force = this * v * v / 20000 */ \
+    F(float, G)                     /* tyre grip factor */                 \
+    F(int,   DriveTrain)            /* drive train code (unused) */        \
+    F(float, Mass)                  /* kg */                               \
+    F(float, WheelRadius)           /* m */                                \
+    F(float, WheelBase)             /* m, divides the rate of turn */      \
+    F(float, LockMax)               /* degrees of steering lock at full wheel */ \
+    F(float, TransmissionFinal)     /* final drive ratio */                \
+    F(float, CenterGravityHeight)   /* (unused) */                         \
+    F(float, FrontMassDistribution) /* (unused) */                         \
+    F(int,   GearMax)               /* highest forward gear, at most 7 */  \
+    F(float, WheelTrack)            /* (unused) */                         \
+    F(float, RollingResistance)     /* N, always resisting */              \
+    F(float, EngineInertia)         /* (unused) */                         \
+    F(float, RevResistance)         /* (unused) */                         \
+    A(float, GearReduction, 9)      /* by Gear + 1: reverse, neutral, 1..7 */ \
+    F(float, EnginePeakRev)         /* rev/min where the sine torque peaks */ \
+    F(float, PeakTorque)            /* N m at EnginePeakRev */             \
+    F(float, EngineCurve)           /* second amplitude of the sine curve */
+
+#define CAR_FIELD_MEMBER(type, name) type name;
+#define CAR_ARRAY_MEMBER(type, name, n) type name[n];
 struct car {
-    float EngineA;               /* quadratic torque curve, R^2 term (unused) */
-    float EngineB;               /* quadratic torque curve, R term (unused) */
-    float EngineC;               /* quadratic torque curve, constant (unused) */
-    float BrakeForce;            /* N at full pedal */
-    float BrakeBiasFront;        /* front share of braking (unused) */
-    float DragCoeficient;        /* drag force = this * v * v / 20000 */
-    float G;                     /* tyre grip factor */
-    int   DriveTrain;            /* drive train code (unused) */
-    float Mass;                  /* kg */
-    float WheelRadius;           /* m */
-    float WheelBase;             /* m, divides the rate of turn */
-    float LockMax;               /* degrees of steering lock at full wheel */
-    float TransmissionFinal;     /* final drive ratio */
-    float CenterGravityHeight;   /* (unused) */
-    float FrontMassDistribution; /* (unused) */
-    int   GearMax;               /* highest forward gear, at most 7 */
-    float WheelTrack;            /* (unused) */
-    float RollingResistance;     /* N, always resisting */
-    float EngineInertia;         /* (unused) */
-    float RevResistance;         /* (unused) */
-    float GearReduction[9];      /* indexed by Gear + 1: reverse, neutral, 1..7 */
-    float EnginePeakRev;         /* rev/min where the sine torque curve peaks */
-    float PeakTorque;            /* N m at EnginePeakRev */
-    float EngineCurve;           /* second amplitude of the sine curve */
+    CAR_FIELDS(CAR_FIELD_MEMBER, CAR_ARRAY_MEMBER)
 };
 
-/* The one car: compiled-in, read once by start-up, never written. */
+/* The one compiled-in car: read by start-up, never written. */
 extern const car KVT;
 
-/* ======================================================================
- * Parameter variables: zero until start-up copies KVT into them, then
- * read-only for the rest of the run.
- * ====================================================================== */
-extern float EngineA, EngineB, EngineC;
-extern float BrakeForce, BrakeBiasFront;
-extern float DragCoeficient;
-extern float G;
-extern int   DriveTrain;
-extern float Mass, WheelRadius, WheelBase, LockMax;
-extern float TransmissionFinal;
-extern float CenterGravityHeight, FrontMassDistribution;
-extern int   GearMax;
-extern float WheelTrack, RollingResistance, EngineInertia, RevResistance;
-extern float GearReduction[9];
-extern float EnginePeakRev, PeakTorque, EngineCurve;
+/* Parameter variables, one per field of the record: zero until start-up
+ * copies a car into them, then read-only for the rest of the run. */
+#define CAR_FIELD_EXTERN(type, name) extern type name;
+#define CAR_ARRAY_EXTERN(type, name, n) extern type name[n];
+CAR_FIELDS(CAR_FIELD_EXTERN, CAR_ARRAY_EXTERN)
 
 /* ======================================================================
- * Car state, carried from tick to tick.  Written by the dynamics step
- * and the driver controls; the presentation only reads it.
+ * Car state, carried from tick to tick, listed once.  X(type, name, start)
+ * for each variable: start-up defines it, sets it to its start value, and
+ * the trace and the tests' state hash walk the same list.
+ *
+ * SIM_STATE_TRACED: what the dynamics and the controls write, in the
+ * trace's column order.  SIM_STATE_SHOWN: values the telemetry shows and
+ * nothing ever sets but to 0.
  * ====================================================================== */
+#define SIM_STATE_TRACED(X)                                                 \
+    /* Where the car is and which way it points / travels. */              \
+    X(float, x, 512)                /* px */                               \
+    X(float, y, 384)                /* px, down */                         \
+    X(float, AxisAngle, 0)          /* deg, where the body points */       \
+    X(float, TrueAngle, 0)          /* deg, where the car travels */       \
+    /* How fast. */                                                        \
+    X(float, Velocity, 0)           /* m/s, wheel rim speed along the body */ \
+    X(float, TrueVelocity, 0)       /* m/s, travel speed along TrueAngle */ \
+    X(float, Acceleration, 0)       /* m/s per tick from the engine this tick */ \
+    X(float, EngineRev, 0)          /* rev/min, signed */                  \
+    X(float, TransmissionTotal, 0)  /* overall ratio of the gear in use */ \
+    /* The driver's inputs, moved by the controls. */                      \
+    X(float, PedalAccelerator, 0)   /* 0 released .. about 1 */            \
+    X(float, PedalBrake, 0)         /* 0 released .. about 1 */            \
+    X(float, PedalClutch, 0)        /* 0 engaged .. about 1 disengaged */  \
+    X(float, DrivingWheelTurning, 0) /* about -1 full left .. +1 full right */ \
+    X(int,   Gear, 0)               /* -1 reverse, 0 neutral, 1..GearMax */ \
+    X(int,   KeyHeld, 0)            /* 1 after a shift or title screen until A, Z, Q are up */ \
+    /* Grip latch, set only by GetTraction: 1 while sliding. */            \
+    X(int,   TractionSlip, 0)
 
-/* Where the car is and which way it points / travels. */
-extern float x, y;                 /* px; start 512, 384 */
-extern float AxisAngle;            /* deg, where the body points */
-extern float TrueAngle;            /* deg, where the car travels */
+#define SIM_STATE_SHOWN(X)                                                  \
+    X(float, EngineForce, 0)                                               \
+    X(float, RearAxisForce, 0)                                             \
+    X(float, FrontAxisForce, 0)                                            \
+    X(float, FrontAxisAcceleration, 0)                                     \
+    X(float, RearAxisAcceleration, 0)                                      \
+    X(float, FrontAxisRev, 0)                                              \
+    X(float, RearAxisRev, 0)                                               \
+    X(float, FrontAxisWeight, 0)                                           \
+    X(float, RearAxisWeight, 0)
 
-/* How fast. */
-extern float Velocity;             /* m/s, wheel rim speed along the body */
-extern float TrueVelocity;         /* m/s, travel speed along TrueAngle */
-extern float Acceleration;         /* m/s per tick from the engine this tick */
-extern float EngineRev;            /* rev/min, signed */
-extern float TransmissionTotal;    /* overall ratio of the gear in use */
+#define SIM_STATE(X) SIM_STATE_TRACED(X) SIM_STATE_SHOWN(X)
 
-/* The driver's inputs, moved by the controls. */
-extern float PedalAccelerator;     /* 0 released .. about 1 */
-extern float PedalBrake;           /* 0 released .. about 1 */
-extern float PedalClutch;          /* 0 engaged .. about 1 disengaged */
-extern float DrivingWheelTurning;  /* about -1 full left .. +1 full right */
-extern int   Gear;                 /* -1 reverse, 0 neutral, 1..GearMax */
-extern int   KeyHeld;              /* 1 after a shift or title screen until A, Z, Q are all up */
-
-/* Grip latch, set only by GetTraction: 1 while sliding. */
-extern int   TractionSlip;
-
-/* Shown by the telemetry and never set to anything but 0. */
-extern float EngineForce, RearAxisForce, FrontAxisForce;
-extern float FrontAxisAcceleration, RearAxisAcceleration;
-extern float FrontAxisRev, RearAxisRev;
-extern float FrontAxisWeight, RearAxisWeight;
+#define SIM_STATE_EXTERN(type, name, start) extern type name;
+SIM_STATE(SIM_STATE_EXTERN)
 
 /* ======================================================================
  * Whole-state operations.
  * ====================================================================== */
 
-/* Copies KVT into the parameter variables bit for bit, field order. */
+/* Copies c into the parameter variables bit for bit, in field order. */
+void load_car(const car *c);
+
+/* load_car(&KVT). */
 void load_preset(void);
 
 /* The state start-up leaves: every variable zero, the preset loaded, the
