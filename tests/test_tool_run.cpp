@@ -108,12 +108,13 @@ TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
 {
     temp_dir d;
     write_file(d / "drive.txt", "1 A\n30 Up\n");
+    ASSERT_EQ(symlink("/dev/full", (d / "full.bmp").c_str()), 0);
     const std::string data = " --data '" CARAVELT_DATA_DIR "' drive.txt";
     const struct { std::string args, message; bool traced; } cases[] = {
         {"--frame f.bmp --data . drive.txt",
          "cannot load \"./car/kvtcar.bmp\": No such file or directory", false},
         {"--frame no/such/f.bmp" + data, "cannot write the frame \"no/such/f.bmp\": No such file or directory", false},
-        {"--frame /dev/full" + data, "cannot write the frame \"/dev/full\": No space left on device", true},
+        {"--frame full.bmp" + data, "cannot write the frame \"full.bmp\": No space left on device", true},
         {"--trace /dev/full drive.txt", "cannot write the trace \"/dev/full\": No space left on device", false},
     };
     for (const auto &c : cases) {

@@ -29,6 +29,8 @@ static const struct { std::string script, args, message; } bad[] = {
     {"1 A\n", ".", ".: cannot read: Is a directory"},
     {"1 A\n", "--speed drive.txt", "unknown option \"--speed\" (try --help)"},
     {"1 A\n", "drive.txt --trace", "option --trace needs a value"},
+    {"1 A\n", "--frame x.png drive.txt",
+     "the frame \"x.png\" must be named FILE.bmp: it is written as a BMP picture"},
 };
 
 TEST(ToolScript, EachBadInputIsOneLineAndStatusTwo)

@@ -15,6 +15,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +71,12 @@ static const char USAGE[] =
     "usage: caravelt-sim [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
     "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments\n";
 
+static bool ends_with_bmp(const char *path)
+{
+    size_t n = strlen(path);
+    return n > 4 && strcasecmp(path + n - 4, ".bmp") == 0;
+}
+
 /* Fills o from argv; 0, -1 for --help, or 2 after saying what is wrong. */
 static int parse_options(int argc, char **argv, options *o)
 {
@@ -103,6 +110,9 @@ static int parse_options(int argc, char **argv, options *o)
         if (**slot == '\0')
             return fail(2, "option %s needs a non-empty value", a);
     }
+    if (o->frame && !ends_with_bmp(o->frame))
+        return fail(2, "the frame \"%s\" must be named FILE.bmp: it is written as a BMP picture",
+                    o->frame);
     return 0;
 }
 
@@ -173,96 +183,114 @@ static bool rereadable(FILE *f, long *start)
     return *start >= 0;
 }
 
+/* ----------------------------------------------------------------------
+ * One invocation: what was opened, so that one way out closes it all.
+ * ---------------------------------------------------------------------- */
+struct session {
+    options o;
+    const char *name = "stdin";   /* the script, as messages name it */
+    FILE *in = nullptr;           /* the script; stdin is never closed */
+    bool twice = false;           /* a regular file, read again to run */
+    long start = 0;               /* where it was first read from */
+    std::vector<stretch> kept;    /* a pipe's stretches, kept for the run */
+    bool frame_ready = false;     /* frame_begin succeeded */
+    FILE *tf = nullptr;           /* the trace; stdout is never closed */
+    trace_out out = {};
+};
+
+/* Check: the whole script read and every line valid; nothing written. */
+static int check(session *s)
+{
+    bool from_stdin = strcmp(s->o.script, "-") == 0;
+    s->name = from_stdin ? "stdin" : s->o.script;
+    s->in = from_stdin ? stdin : fopen(s->o.script, "r");
+    if (!s->in)
+        return fail(2, "%s: %s", s->name, strerror(errno));
+    char err[512];
+    s->twice = rereadable(s->in, &s->start);
+    int st = scan_script(s->in, s->name, s->twice ? nullptr : keep_stretch, &s->kept,
+                         err, sizeof err);
+    return st ? fail(st, "%s", err) : 0;
+}
+
+/* Prepare: the frame's pictures and folder, then the trace file, before
+ * any tick; the state start-up leaves. */
+static int prepare(session *s)
+{
+    char err[512], why[256];
+    if (s->o.frame) {
+        if (frame_begin(s->o.data, err, sizeof err) != 0)
+            return fail(1, "%s", err);
+        s->frame_ready = true;
+        if (!can_write(s->o.frame, why, sizeof why))
+            return fail(1, "cannot write the frame \"%s\": %s", s->o.frame, why);
+    }
+    bool to_stdout = strcmp(s->o.trace, "-") == 0;
+    s->tf = to_stdout ? stdout : fopen(s->o.trace, "w");
+    if (!s->tf)
+        return fail(1, "cannot write the trace \"%s\": %s", s->o.trace, strerror(errno));
+    trace_open(&s->out, s->tf, TRACE_BUFFER);
+    trace_header(&s->out);
+    sim_start();
+    hold_script_keys(0);
+    return 0;
+}
+
+/* Run: every stretch, one logic() and one trace row a tick. */
+static int run(session *s)
+{
+    run_state r = {&s->out, 0};
+    if (!s->twice) {
+        for (const stretch &k : s->kept)
+            if (int st = run_stretch(&k, &r))
+                return st;
+        return 0;
+    }
+    char err[512];
+    if (fseek(s->in, s->start, SEEK_SET) != 0)
+        return fail(2, "%s: cannot read it again: %s", s->name, strerror(errno));
+    int st = scan_script(s->in, s->name, run_stretch, &r, err, sizeof err);
+    return st == 2 ? fail(2, "%s", err) : st;   /* 2: changed since it was checked */
+}
+
+/* Finish: the trace written out, the frame of the last state saved, and
+ * everything opened closed, whatever status the steps before ended on. */
+static int finish(session *s, int st)
+{
+    if (s->tf) {
+        int werr = trace_close(&s->out);
+        bool to_stdout = s->tf == stdout;
+        if (!to_stdout && fclose(s->tf) != 0 && !werr)
+            werr = errno ? errno : EIO;
+        if (werr && st == 0)
+            st = fail(1, "cannot write the trace \"%s\": %s",
+                      to_stdout ? "standard output" : s->o.trace, strerror(werr));
+    }
+    if (st == 0 && s->frame_ready) {
+        char err[512];
+        if (frame_save(s->o.frame, err, sizeof err) != 0)
+            st = fail(1, "%s", err);
+    }
+    if (s->frame_ready)
+        frame_end();
+    if (s->in && s->in != stdin)
+        fclose(s->in);
+    return st;
+}
+
 int sim_tool_main(int argc, char **argv)
 {
-    options o;
-    int st = parse_options(argc, argv, &o);
+    session s;
+    int st = parse_options(argc, argv, &s.o);
     if (st == -1) {
         fputs(USAGE, stdout);
         return 0;
     }
-    if (st != 0)
-        return st;
-
-    /* 1. The script, checked whole. */
-    bool from_stdin = strcmp(o.script, "-") == 0;
-    const char *name = from_stdin ? "stdin" : o.script;
-    FILE *in = from_stdin ? stdin : fopen(o.script, "r");
-    if (!in)
-        return fail(2, "%s: %s", name, strerror(errno));
-    char err[512];
-    long start = 0;
-    bool twice = rereadable(in, &start);
-    std::vector<stretch> kept;
-    st = scan_script(in, name, twice ? nullptr : keep_stretch, &kept, err, sizeof err);
-    if (st != 0) {
-        if (!from_stdin)
-            fclose(in);
-        return fail(st, "%s", err);
-    }
-
-    /* 2. The frame's pictures and folder, before any tick. */
-    if (o.frame) {
-        char why[256];
-        if (frame_begin(o.data, err, sizeof err) != 0)
-            st = fail(1, "%s", err);
-        else if (!can_write(o.frame, why, sizeof why))
-            st = fail(1, "cannot write the frame \"%s\": %s", o.frame, why);
-        if (st != 0) {
-            frame_end();
-            if (!from_stdin)
-                fclose(in);
-            return st;
-        }
-    }
-
-    /* 3. The trace, then the run. */
-    bool to_stdout = strcmp(o.trace, "-") == 0;
-    FILE *tf = to_stdout ? stdout : fopen(o.trace, "w");
-    if (!tf) {
-        st = fail(1, "cannot write the trace \"%s\": %s", o.trace, strerror(errno));
-        frame_end();
-        if (!from_stdin)
-            fclose(in);
-        return st;
-    }
-    trace_out out;
-    trace_open(&out, tf, TRACE_BUFFER);
-    trace_header(&out);
-
-    sim_start();
-    hold_script_keys(0);
-    run_state run = {&out, 0};
-    if (twice) {
-        if (fseek(in, start, SEEK_SET) != 0)
-            st = fail(2, "%s: cannot read it again: %s", name, strerror(errno));
-        else if ((st = scan_script(in, name, run_stretch, &run, err, sizeof err)) == 2)
-            st = fail(2, "%s", err);   /* changed since it was checked */
-    } else {
-        for (const stretch &s : kept)
-            if ((st = run_stretch(&s, &run)) != 0)
-                break;
-    }
-    if (!from_stdin)
-        fclose(in);
-
-    int werr = trace_close(&out);
-    if (!to_stdout && fclose(tf) != 0 && !werr)
-        werr = errno ? errno : EIO;
-    if (werr) {
-        frame_end();
-        return fail(1, "cannot write the trace \"%s\": %s",
-                    to_stdout ? "standard output" : o.trace, strerror(werr));
-    }
-    if (st != 0) {
-        frame_end();
-        return st;
-    }
-
-    /* 4. The frame of the state the last tick left. */
-    if (o.frame) {
-        st = frame_save(o.frame, err, sizeof err) != 0 ? fail(1, "%s", err) : 0;
-        frame_end();
-    }
-    return st;
+    if (st == 0)
+        st = check(&s);
+    if (st == 0)
+        st = prepare(&s);
+    if (st == 0)
+        st = run(&s);
+    return finish(&s, st);
 }
