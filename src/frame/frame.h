@@ -5,6 +5,23 @@
 #define CARAVELT_FRAME_FRAME_H
 
 #include <atomic>
+#include <cstdio>
+
+/* What the command line asked for; all off by default. */
+struct game_options {
+    bool help;
+};
+extern game_options game_opts;
+
+/* Fills game_opts; 0, or 2 after one line on stderr. */
+int parse_game_options(int argc, char **argv);
+
+/* The usage text: options and the keys the title screen does not list. */
+void print_usage(FILE *out);
+
+/* The game's own keys beyond the driving keys, looked at once per pass of
+ * the main loop, between ticks (hotkeys.cpp). */
+void hotkeys(void);
 
 /* Brings up library, tick, keyboard, display, pictures, buffer and car;
  * on any failure says why on stderr and exits with status 1. */

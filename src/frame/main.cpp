@@ -13,12 +13,20 @@
 #include "sim/sim.h"
 #include "ticks.h"
 
-int main(void)
+int main(int argc, char **argv)
 {
+    if (int st = parse_game_options(argc, argv))
+        return st;
+    if (game_opts.help) {
+        print_usage(stdout);
+        return 0;
+    }
+
     init();
     gamemenu();
 
     while (!key[KEY_ESC] && !close_requested) {
+        hotkeys();
         while (tick_owed() && !close_requested) {
             logic();
             tick_done();

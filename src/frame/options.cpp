@@ -1,0 +1,71 @@
+/*
+ * frame/options.cpp -- the game's command line.
+ *
+ * Every option is opt-in: with none, the game is the plain sandbox.  One
+ * table lists them; the usage text is made from it, so an option and its
+ * help line are one entry.
+ */
+#include <cstdio>
+#include <cstring>
+
+#include "frame.h"
+
+game_options game_opts;
+
+struct option_row {
+    const char *name;     /* "--car" */
+    const char *value;    /* "FILE", or NULL for a flag */
+    const char **text;    /* where a value goes */
+    bool *flag;           /* where a flag goes */
+    const char *help;
+};
+
+static const option_row rows[] = {
+    {"--help", nullptr, nullptr, &game_opts.help, "print this help and exit"},
+};
+
+/* The keys of the driving view that the title screen does not list. */
+static const char KEYS_HELP[] =
+    "Keys beyond the title screen's: none yet.\n";
+
+void print_usage(FILE *out)
+{
+    fputs("usage: caravelt [OPTION]...\n"
+          "A car-handling sandbox seen from above; run it from the folder that\n"
+          "holds tarmac.bmp and car/kvtcar.bmp (make run does).\n\nOptions:\n", out);
+    for (const option_row &r : rows) {
+        char left[64];
+        snprintf(left, sizeof left, "%s%s%s", r.name, r.value ? " " : "", r.value ? r.value : "");
+        fprintf(out, "  %-20s %s\n", left, r.help);
+    }
+    fputs("\n", out);
+    fputs(KEYS_HELP, out);
+}
+
+/* ----------------------------------------------------------------------
+ * parse_game_options: fills game_opts from argv.  0, or 2 after one line
+ * on stderr naming what is wrong.
+ * ---------------------------------------------------------------------- */
+int parse_game_options(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++) {
+        const option_row *row = nullptr;
+        for (const option_row &r : rows)
+            if (strcmp(argv[i], r.name) == 0)
+                row = &r;
+        if (!row) {
+            fprintf(stderr, "caravelt: unknown option \"%s\" (try --help)\n", argv[i]);
+            return 2;
+        }
+        if (!row->value) {
+            *row->flag = true;
+            continue;
+        }
+        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+            fprintf(stderr, "caravelt: option %s needs a value (%s)\n", row->name, row->value);
+            return 2;
+        }
+        *row->text = argv[++i];
+    }
+    return 0;
+}
