@@ -5,7 +5,7 @@ BUILD       := build
 DEBUG_BUILD := build-debug
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
 
-RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev
+RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev libtomlplusplus-dev
 TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
@@ -24,9 +24,10 @@ build: deps-run
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The game loads its pictures relative to the working directory.
+# The game loads its pictures relative to the working directory, data/;
+# CAR=cars/light.toml drives a car file, its path also taken from data/.
 run: build
-	cd data && ../$(BUILD)/caravelt
+	cd data && ../$(BUILD)/caravelt $(if $(CAR),--car '$(CAR)')
 
 # Every test in Release (the game build) and the fast ones again in Debug.
 test: deps-test

@@ -10,6 +10,7 @@
 /* What the command line asked for; all off by default. */
 struct game_options {
     bool help;
+    const char *car;   /* --car FILE: a car file instead of the preset */
 };
 extern game_options game_opts;
 
@@ -22,6 +23,17 @@ void print_usage(FILE *out);
 /* The game's own keys beyond the driving keys, looked at once per pass of
  * the main loop, between ticks (hotkeys.cpp). */
 void hotkeys(void);
+
+/* The car file of --car (frame/car.cpp).  read_game_car: read and
+ * checked, before any window opens; 0, or 1 after one line on stderr.
+ * load_game_car: into the parameter variables at start-up (nothing
+ * without --car).  reload_game_car: F5, between two ticks; a bad file
+ * keeps the car and shows why in the driving view.  expire_notice: once
+ * a pass, takes that notice away after about three seconds. */
+int read_game_car(void);
+void load_game_car(void);
+void reload_game_car(void);
+void expire_notice(void);
 
 /* Brings up library, tick, keyboard, display, pictures, buffer and car;
  * on any failure says why on stderr and exits with status 1. */

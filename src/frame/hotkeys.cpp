@@ -11,4 +11,10 @@
 
 void hotkeys(void)
 {
+    static bool f5_was_down;
+    bool f5 = key[KEY_F5];
+    if (f5 && !f5_was_down)
+        reload_game_car();
+    f5_was_down = f5;
+    expire_notice();
 }

@@ -21,6 +21,8 @@ int main(int argc, char **argv)
         print_usage(stdout);
         return 0;
     }
+    if (game_opts.car && read_game_car() != 0)
+        return 1;
 
     init();
     gamemenu();

@@ -22,11 +22,14 @@ struct option_row {
 
 static const option_row rows[] = {
     {"--help", nullptr, nullptr, &game_opts.help, "print this help and exit"},
+    {"--car", "FILE", &game_opts.car, nullptr,
+     "drive the car in this TOML car file (relative to the current folder)"},
 };
 
 /* The keys of the driving view that the title screen does not list. */
 static const char KEYS_HELP[] =
-    "Keys beyond the title screen's: none yet.\n";
+    "Keys beyond the title screen's:\n"
+    "  F5                   read the --car file again (a bad file keeps the car)\n";
 
 void print_usage(FILE *out)
 {

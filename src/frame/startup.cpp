@@ -107,6 +107,7 @@ void init(void)
         fail("cannot create the 1024x768 frame buffer", "out of memory");
 
     sim_start();
+    load_game_car();
 
     sim_key_held = allegro_key_held;
     sim_title_screen = gamemenu;

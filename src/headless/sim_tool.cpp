@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "frame_out.h"
+#include "sim/carfile.h"
 #include "sim/sim.h"
 #include "trace.h"
 
@@ -65,10 +66,11 @@ struct options {
     const char *frame = nullptr; /* no frame unless asked */
     const char *data = "data";
     const char *script = "-";    /* "-": standard input */
+    const char *car = nullptr;   /* a car file instead of the preset */
 };
 
 static const char USAGE[] =
-    "usage: caravelt-sim [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
+    "usage: caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
     "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments\n";
 
 static bool ends_with_bmp(const char *path)
@@ -90,6 +92,11 @@ static int parse_options(int argc, char **argv, options *o)
             slot = &o->frame;
         else if (!only_names && strcmp(a, "--data") == 0)
             slot = &o->data;
+        else if (!only_names && strcmp(a, "--car") == 0) {
+            if (o->car)
+                return fail(2, "one --car only: a run drives one car");
+            slot = &o->car;
+        }
         else if (!only_names && (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0))
             return -1;
         else if (!only_names && strcmp(a, "--") == 0) {
@@ -193,20 +200,24 @@ struct session {
     bool twice = false;           /* a regular file, read again to run */
     long start = 0;               /* where it was first read from */
     std::vector<stretch> kept;    /* a pipe's stretches, kept for the run */
+    car drive = KVT;              /* the car the run drives */
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
 };
 
-/* Check: the whole script read and every line valid; nothing written. */
+/* Check: the car file and the whole script read, every line valid;
+ * nothing written. */
 static int check(session *s)
 {
+    char err[512];
+    if (s->o.car && read_car_file(s->o.car, &s->drive, err, sizeof err) != 0)
+        return fail(2, "%s", err);
     bool from_stdin = strcmp(s->o.script, "-") == 0;
     s->name = from_stdin ? "stdin" : s->o.script;
     s->in = from_stdin ? stdin : fopen(s->o.script, "r");
     if (!s->in)
         return fail(2, "%s: %s", s->name, strerror(errno));
-    char err[512];
     s->twice = rereadable(s->in, &s->start);
     int st = scan_script(s->in, s->name, s->twice ? nullptr : keep_stretch, &s->kept,
                          err, sizeof err);
@@ -232,6 +243,7 @@ static int prepare(session *s)
     trace_open(&s->out, s->tf, TRACE_BUFFER);
     trace_header(&s->out);
     sim_start();
+    load_car(&s->drive);
     hold_script_keys(0);
     return 0;
 }

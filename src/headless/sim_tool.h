@@ -2,7 +2,7 @@
  * headless/sim_tool.h -- caravelt-sim: the game's simulation driven by a
  * script, with no timer, window or title screen.
  *
- *   caravelt-sim [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
+ *   caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
  *
  * Exit status: 0 done; 1 a trace or frame that cannot be made (missing
  * picture, unwritable output); 2 bad usage or a bad script, refused

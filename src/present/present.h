@@ -41,6 +41,11 @@ void dashboard_text(int i, char *out, size_t size);
  * telemetry, into dst.  Reads Track and kvtcar. */
 void draw_frame(BITMAP *dst);
 
+/* A one-line notice (the game's car reload) drawn over the foot of the
+ * driving view by graphic() while not empty; empty, the view is exactly
+ * as it would be without it. */
+extern char view_notice[127];   /* 126 characters of 8 px: the screen's width */
+
 /* One frame: compose into buffer, copy to the screen, rest 10 ms. */
 void graphic(void);
 

@@ -53,6 +53,17 @@ void draw_frame(BITMAP *dst)
     debug(dst);
 }
 
+char view_notice[127];
+
+/* Black text on a white strip along the foot of the screen, clear of the
+ * dashboard and the telemetry column. */
+static void draw_notice(BITMAP *dst)
+{
+    int w = text_length(font, view_notice);
+    rectfill(dst, 0, 748, w + 11, 767, makecol(255, 255, 255));
+    textprintf_ex(dst, font, 6, 754, makecol(0, 0, 0), -1, "%s", view_notice);
+}
+
 /* ----------------------------------------------------------------------
  * graphic: one frame of the driving view on the screen, then a 10 ms
  * rest that paces the frames and gives the processor up.
@@ -61,6 +72,8 @@ void graphic(void)
 {
     acquire_screen();
     draw_frame(buffer);
+    if (view_notice[0])
+        draw_notice(buffer);
     blit(buffer, screen, 0, 0, 0, 0, 1024, 768);
     release_screen();
     rest(10);

@@ -1,0 +1,36 @@
+/*
+ * sim/carfile.h -- car files: a car's parameters as a TOML text.
+ *
+ * One flat table whose keys are the record's field names, spelled as the
+ * record spells them.  A file names only the fields it changes; the rest
+ * keep the preset's values, so `Mass = 900` alone is a whole car file.
+ * `GearReduction` is an array of nine numbers, `DriveTrain` and `GearMax`
+ * are integers, every other field takes any number.  Each number is
+ * rounded once, from its decimal text, to the field's stored type.
+ *
+ * Refused: TOML syntax errors, unknown keys, tables, a key given twice,
+ * wrong types, NaN, infinities, values out of float (or int) range, and
+ * the values the simulation cannot survive: Mass, WheelRadius, WheelBase
+ * or EnginePeakRev zero or below (they divide), GearMax outside 1..7 (the
+ * ratio table holds seven forward gears).  Legal but odd values (negative
+ * brake force, no grip) are the tuner's own business.
+ *
+ * Kept apart from the tick library: it is the only part of the
+ * simulation that reads files or needs the TOML parser.
+ */
+#ifndef CARAVELT_SIM_CARFILE_H
+#define CARAVELT_SIM_CARFILE_H
+
+#include <cstddef>
+
+#include "state.h"
+
+/* ----------------------------------------------------------------------
+ * read_car_file: the car in the file at path (relative to the current
+ * folder): the preset KVT with the fields the file names overwritten.
+ * 0 with *out filled, or -1 with *out untouched and one line in err,
+ * "PATH:LINE: reason" where the fault has a line, else "PATH: reason".
+ * ---------------------------------------------------------------------- */
+int read_car_file(const char *path, car *out, char *err, size_t errsize);
+
+#endif

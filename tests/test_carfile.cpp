@@ -1,0 +1,152 @@
+/*
+ * Car files: the shipped preset file is the compiled-in car to the bit
+ * and drives the same; each number is rounded once; a partial file
+ * changes exactly its fields; bad files are refused with one line naming
+ * file and line, status 2, nothing written.
+ */
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+#include "sim/carfile.h"
+#include "tool_support.h"
+
+static const std::string SHIPPED = CARAVELT_DATA_DIR "/cars/kvt.toml";
+
+/* Reads text as a car file; the message (or "") in *err. */
+static int read_text(const temp_dir &d, const std::string &text, car *c, std::string *err)
+{
+    write_file(d / "c.toml", text);
+    char e[512] = "";
+    int st = read_car_file((d / "c.toml").c_str(), c, e, sizeof e);
+    *err = e;
+    return st;
+}
+
+TEST(CarFile, ShippedPresetIsTheCompiledInCarAndDrivesTheSame)
+{
+    car c;
+    char err[512];
+    ASSERT_EQ(read_car_file(SHIPPED.c_str(), &c, err, sizeof err), 0) << err;
+    EXPECT_EQ(memcmp(&c, &KVT, sizeof c), 0);
+
+    temp_dir d;
+    write_file(d / "s.txt", "1 A\n600 Up\n1 A Up\n300 Up Right\n200 Down Left\n");
+    ASSERT_EQ(run_tool(d, "--trace plain.csv s.txt").status, 0);
+    tool_run r = run_tool(d, "--car '" + SHIPPED + "' --trace file.csv s.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(read_file(d / "plain.csv") == read_file(d / "file.csv"));
+}
+
+/* Every way of writing a number reaches the float its decimal names,
+ * rounded once: no detour through double that rounds twice. */
+TEST(CarFile, NumbersRoundOnceToTheStoredType)
+{
+    struct { const char *text; float want; int gear_max; } cases[] = {
+        {"G = 0.94", 0.94f, 5},
+        {"G = 9_4e-2", 0.94f, 5},
+        {"G = +0.94", 0.94f, 5},
+        /* Just above halfway between 1 and the next float: as a double it
+         * is the halfway point itself, which would round down to 1. */
+        {"G = 1.00000005960464477539063", std::bit_cast<float>(0x3f800001u), 5},
+        {"G = 16777217", 16777216.0f, 5},   /* integer, one rounding */
+        {"G = 0x10", 16.0f, 5},
+        {"GearMax = 7\nG = 1e-40", 1e-40f, 7},  /* subnormal, still a float */
+    };
+    temp_dir d;
+    for (const auto &k : cases) {
+        car c;
+        std::string err;
+        ASSERT_EQ(read_text(d, k.text, &c, &err), 0) << k.text << ": " << err;
+        EXPECT_EQ(std::bit_cast<uint32_t>(c.G), std::bit_cast<uint32_t>(k.want)) << k.text;
+        EXPECT_EQ(c.GearMax, k.gear_max) << k.text;
+    }
+}
+
+/* Offsets and sizes of the record's fields, from the one list. */
+struct field_span { const char *name; size_t at, size; };
+#define SPAN_F(type, name) {#name, offsetof(car, name), sizeof(type)},
+#define SPAN_A(type, name, n) {#name, offsetof(car, name), sizeof(type) * n},
+static const field_span spans[] = {CAR_FIELDS(SPAN_F, SPAN_A)};
+
+TEST(CarFile, PartialFileChangesExactlyTheFieldsItNames)
+{
+    temp_dir d;
+    for (const field_span &f : spans) {
+        std::string text = std::string("# only one\n") + f.name
+            + (strcmp(f.name, "GearReduction") == 0 ? " = [-4, 0, 3, 2, 1.5, 1.2, 1, 0.9, 0.8]"
+               : strcmp(f.name, "GearMax") == 0     ? " = 7"
+                                                    : " = 3");
+        car c;
+        std::string err;
+        ASSERT_EQ(read_text(d, text, &c, &err), 0) << err;
+        for (const field_span &g : spans) {
+            bool same = memcmp((char *)&c + g.at, (const char *)&KVT + g.at, g.size) == 0;
+            EXPECT_EQ(same, &g != &f) << f.name << " set, " << g.name << " compared";
+        }
+    }
+    car c;
+    std::string err;
+    ASSERT_EQ(read_text(d, "", &c, &err), 0) << err;
+    EXPECT_EQ(memcmp(&c, &KVT, sizeof c), 0) << "an empty file is the preset";
+}
+
+/* Each refused with exactly this line and status 2; no trace written. */
+TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
+{
+    const std::string nine = "[-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 0]";
+    struct { std::string text, message; } cases[] = {
+        {"Mass = 900\nG = = 1\n", "x.toml:2: Error while parsing value: could not determine value type (column 5)"},
+        {"G = 1\nG = 2\n", "x.toml:2: Error while parsing key-value pair: cannot redefine existing integer 'G' (column 5)"},
+        {"\n\n\nMas = 900\n", "x.toml:4: unknown field \"Mas\" (did you mean \"Mass\"?)"},
+        {"mass = 900\n", "x.toml:1: unknown field \"mass\" (did you mean \"Mass\"?)"},
+        {"Horsepower = 900\n", "x.toml:1: unknown field \"Horsepower\""},
+        {"G = 1\n[engine]\nPeakTorque = 400\n", "x.toml:2: table \"engine\": a car file is one flat table of fields"},
+        {"engine.PeakTorque = 400\n", "x.toml:1: table \"engine\": a car file is one flat table of fields"},
+        {"Mass = \"heavy\"\n", "x.toml:1: Mass takes a number, not text"},
+        {"Mass = true\n", "x.toml:1: Mass takes a number, not a boolean"},
+        {"Mass = [900]\n", "x.toml:1: Mass takes a number, not an array"},
+        {"Mass = {kg = 900}\n", "x.toml:1: Mass takes a number, not a table"},
+        {"GearMax = 5.5\n", "x.toml:1: GearMax takes an integer, not a fraction"},
+        {"DriveTrain = 1.0\n", "x.toml:1: DriveTrain takes an integer, not a fraction"},
+        {"DriveTrain = 3000000000\n", "x.toml:1: DriveTrain = 3000000000 is out of int range"},
+        {"GearReduction = 3.369\n", "x.toml:1: GearReduction takes an array of 9 numbers, not a fraction"},
+        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0]\n", "x.toml:1: GearReduction has 8 numbers; it takes exactly 9 (reverse, neutral, gears 1 to 7)"},
+        {"GearReduction = [\n -3.953, 0,\n 3.369, \"x\", 1.36, 1, 0.856, 0, 0]\n", "x.toml:3: GearReduction[3] takes a number, not text"},
+        {"GearReduction = [-3.953, 0, 3.369, nan, 1.36, 1, 0.856, 0, 0]\n", "x.toml:1: GearReduction[3] is nan: every number must be finite"},
+        {"G = -inf\n", "x.toml:1: G is infinite: every number must be finite"},
+        {"PeakTorque = 4e38\n", "x.toml:1: PeakTorque = 4e38 is out of float range"},
+        {"PeakTorque = -1e-46\n", "x.toml:1: PeakTorque = -1e-46 is out of float range"},
+        {"Mass = 0\n", "x.toml:1: Mass must be above 0 (the simulation divides by it), not 0"},
+        {"WheelRadius = -0.33\n", "x.toml:1: WheelRadius must be above 0 (the simulation divides by it), not -0.33"},
+        {"WheelBase = 0.0\n", "x.toml:1: WheelBase must be above 0 (the simulation divides by it), not 0"},
+        {"EnginePeakRev = -1\n", "x.toml:1: EnginePeakRev must be above 0 (the simulation divides by it), not -1"},
+        {"GearMax = 0\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 0"},
+        {"GearMax = 8\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
+    };
+    temp_dir d;
+    write_file(d / "s.txt", "10 Up\n");
+    for (const auto &k : cases) {
+        write_file(d / "x.toml", k.text);
+        tool_run r = run_tool(d, "--car x.toml --trace t.csv s.txt");
+        EXPECT_EQ(r.status, 2) << k.text;
+        EXPECT_EQ(r.err, "caravelt-sim: " + k.message + "\n") << k.text;
+        EXPECT_NE(access((d / "t.csv").c_str(), F_OK), 0) << k.text << ": a trace was written";
+    }
+    /* Faults without a line: the file itself. */
+    (void)!system(("mkdir '" + (d / "dir.toml") + "'").c_str());
+    for (const auto &[file, message] : {std::pair<std::string, std::string>
+             {"none.toml", "none.toml: No such file or directory"},
+             {"dir.toml", "dir.toml: Is a directory"}}) {
+        tool_run r = run_tool(d, "--car " + file + " --trace t.csv s.txt");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "caravelt-sim: " + message + "\n");
+        EXPECT_NE(access((d / "t.csv").c_str(), F_OK), 0);
+    }
+    /* Legal but odd values are the tuner's choice. */
+    write_file(d / "odd.toml", "BrakeForce = -2400\nG = 0\nLockMax = -36\n" "GearReduction = " + nine + "\n");
+    tool_run r = run_tool(d, "--car odd.toml --trace t.csv s.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+}
