@@ -10,7 +10,7 @@ TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test bench plots clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test bench plots sheet clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -52,3 +52,9 @@ plots: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/plots.sh $(BUILD)/caravelt-sim
+
+# The handling sheet of the shipped cars into the README, and its picture.
+sheet: deps-plots
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
+	sh tools/sheet.sh $(BUILD)/caravelt-sim

@@ -12,6 +12,7 @@
 #include "sim_tool.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "frame_out.h"
+#include "sheet.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 #include "trace.h"
@@ -66,12 +68,18 @@ struct options {
     const char *frame = nullptr; /* no frame unless asked */
     const char *data = "data";
     const char *script = "-";    /* "-": standard input */
-    const char *car = nullptr;   /* a car file instead of the preset */
+    std::vector<const char *> cars;  /* car files; one unless --sheet */
+    bool sheet = false;          /* the handling sheet instead of a script */
+    const char *shift = nullptr; /* the sheet's shift speed, rev/min */
+    const char *runs = nullptr;  /* the sheet's runs, tick by tick, as CSV */
 };
 
 static const char USAGE[] =
     "usage: caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
-    "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments\n";
+    "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
+    "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments\n"
+    "--sheet prints a Markdown table of each car's figures (the preset's without --car);\n"
+    "--runs also writes the speed of its acceleration and braking runs, tick by tick\n";
 
 static bool ends_with_bmp(const char *path)
 {
@@ -82,22 +90,27 @@ static bool ends_with_bmp(const char *path)
 /* Fills o from argv; 0, -1 for --help, or 2 after saying what is wrong. */
 static int parse_options(int argc, char **argv, options *o)
 {
-    bool script_seen = false, only_names = false;
+    bool script_seen = false, only_names = false, trace_seen = false;
+    const char *car = nullptr;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char **slot = nullptr;
         if (!only_names && strcmp(a, "--trace") == 0)
-            slot = &o->trace;
+            slot = &o->trace, trace_seen = true;
         else if (!only_names && strcmp(a, "--frame") == 0)
             slot = &o->frame;
         else if (!only_names && strcmp(a, "--data") == 0)
             slot = &o->data;
-        else if (!only_names && strcmp(a, "--car") == 0) {
-            if (o->car)
-                return fail(2, "one --car only: a run drives one car");
-            slot = &o->car;
-        }
-        else if (!only_names && (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0))
+        else if (!only_names && strcmp(a, "--car") == 0)
+            slot = &car;
+        else if (!only_names && strcmp(a, "--shift") == 0)
+            slot = &o->shift;
+        else if (!only_names && strcmp(a, "--runs") == 0)
+            slot = &o->runs;
+        else if (!only_names && strcmp(a, "--sheet") == 0) {
+            o->sheet = true;
+            continue;
+        } else if (!only_names && (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0))
             return -1;
         else if (!only_names && strcmp(a, "--") == 0) {
             only_names = true;
@@ -116,7 +129,21 @@ static int parse_options(int argc, char **argv, options *o)
         *slot = argv[++i];
         if (**slot == '\0')
             return fail(2, "option %s needs a non-empty value", a);
+        if (slot == &car)
+            o->cars.push_back(car);
     }
+    if (o->sheet) {
+        /* The sheet drives its own manoeuvres and writes only its table. */
+        const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : script_seen ? "a script" : nullptr;
+        if (clash)
+            return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
+        return 0;
+    }
+    if (o->cars.size() > 1)
+        return fail(2, "--car given %zu times: a run drives one car (several only with --sheet)",
+                    o->cars.size());
+    if (o->shift || o->runs)
+        return fail(2, "%s is for the handling sheet: only with --sheet", o->shift ? "--shift" : "--runs");
     if (o->frame && !ends_with_bmp(o->frame))
         return fail(2, "the frame \"%s\" must be named FILE.bmp: it is written as a BMP picture",
                     o->frame);
@@ -211,7 +238,7 @@ struct session {
 static int check(session *s)
 {
     char err[512];
-    if (s->o.car && read_car_file(s->o.car, &s->drive, err, sizeof err) != 0)
+    if (!s->o.cars.empty() && read_car_file(s->o.cars[0], &s->drive, err, sizeof err) != 0)
         return fail(2, "%s", err);
     bool from_stdin = strcmp(s->o.script, "-") == 0;
     s->name = from_stdin ? "stdin" : s->o.script;
@@ -290,6 +317,51 @@ static int finish(session *s, int st)
     return st;
 }
 
+/* ----------------------------------------------------------------------
+ * The handling sheet: every car file read and checked, and the shift
+ * speed, before anything is run or written; then one column per car.
+ * ---------------------------------------------------------------------- */
+static int sheet(const options *o)
+{
+    double shift = SHEET_SHIFT_DEFAULT;
+    if (o->shift) {
+        char *end;
+        errno = 0;
+        shift = strtod(o->shift, &end);
+        if (*end || end == o->shift || errno || !(shift > 0) || !std::isfinite(shift))
+            return fail(2, "--shift \"%s\": an engine speed in rev/min above 0 is wanted", o->shift);
+    }
+    size_t n = o->cars.empty() ? 1 : o->cars.size();
+    std::vector<car> cars(n, KVT);
+    std::vector<std::string> names(n, "preset");
+    char err[512], name[256];
+    for (size_t i = 0; i < o->cars.size(); i++) {
+        if (read_car_file(o->cars[i], &cars[i], err, sizeof err) != 0)
+            return fail(2, "%s", err);
+        sheet_column_name(o->cars[i], name, sizeof name);
+        names[i] = name;
+    }
+
+    FILE *runs = nullptr;
+    if (o->runs && !(runs = fopen(o->runs, "w")))
+        return fail(1, "cannot write the runs \"%s\": %s", o->runs, strerror(errno));
+    if (runs)
+        fputs("car,run,time,kmh\n", runs);
+    std::vector<sheet_figures> figs(n);
+    std::vector<const char *> cols(n);
+    for (size_t i = 0; i < n; i++) {
+        sheet_measure(&cars[i], shift, &figs[i], runs, names[i].c_str());
+        cols[i] = names[i].c_str();
+    }
+    int st = 0;
+    if (runs && (ferror(runs) | fclose(runs)))
+        st = fail(1, "cannot write the runs \"%s\": %s", o->runs, strerror(errno ? errno : EIO));
+    sheet_print(stdout, cols.data(), figs.data(), (int)n);
+    if (fflush(stdout) != 0 || ferror(stdout))
+        st = fail(1, "cannot write the sheet to standard output: %s", strerror(errno ? errno : EIO));
+    return st;
+}
+
 int sim_tool_main(int argc, char **argv)
 {
     session s;
@@ -298,6 +370,8 @@ int sim_tool_main(int argc, char **argv)
         fputs(USAGE, stdout);
         return 0;
     }
+    if (st == 0 && s.o.sheet)
+        return sheet(&s.o);
     if (st == 0)
         st = check(&s);
     if (st == 0)
