@@ -3,6 +3,7 @@
  * script, with no timer, window or title screen.
  *
  *   caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
+ *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
  *
  * Exit status: 0 done; 1 a trace or frame that cannot be made (missing
  * picture, unwritable output); 2 bad usage or a bad script, refused
