@@ -219,7 +219,7 @@ TEST(Sheet, RefusalsWriteNothing)
     struct { const char *args, *message; } cases[] = {
         {"--sheet --trace t.csv", "--sheet runs its own manoeuvres: it takes no --trace"},
         {"--sheet --frame f.bmp", "--sheet runs its own manoeuvres: it takes no --frame"},
-        {"--sheet s.txt", "--sheet runs its own manoeuvres: it takes no a script"},
+        {"--sheet s.txt", "--sheet runs its own manoeuvres: it takes no script"},
         {"--car a.toml --car a.toml s.txt", "--car given 2 times: a run drives one car (several only with --sheet)"},
         {"--shift 5000 s.txt", "--shift is for the handling sheet: only with --sheet"},
         {"--sheet --shift fast", "--shift \"fast\": an engine speed in rev/min above 0 is wanted"},

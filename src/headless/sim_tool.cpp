@@ -134,7 +134,7 @@ static int parse_options(int argc, char **argv, options *o)
     }
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
-        const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : script_seen ? "a script" : nullptr;
+        const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : script_seen ? "script" : nullptr;
         if (clash)
             return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
         return 0;
