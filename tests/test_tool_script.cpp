@@ -31,6 +31,22 @@ static const struct { std::string script, args, message; } bad[] = {
     {"1 A\n", "drive.txt --trace", "option --trace needs a value"},
     {"1 A\n", "--frame x.png drive.txt",
      "the frame \"x.png\" must be named FILE.bmp: it is written as a BMP picture"},
+    /* an output that is the script or the other output */
+    {"1 A\n", "--trace drive.txt drive.txt",
+     "the trace \"drive.txt\" and the script \"drive.txt\" are the same file"},
+    {"1 A\n", "--trace ./drive.txt - <drive.txt",
+     "the trace \"./drive.txt\" and the script \"standard input\" are the same file"},
+    {"1 A\n", "--trace - drive.txt >>drive.txt",
+     "the trace \"standard output\" and the script \"drive.txt\" are the same file"},
+    {"1 A\n", "--frame drive.txt.bmp --trace ./drive.txt.bmp drive.txt",
+     "the frame \"drive.txt.bmp\" and the trace \"./drive.txt.bmp\" are the same file"},
+    /* lines past 4 KiB, from a file or endless; a read error is no end */
+    {"1 A\n1 #" + std::string(4093, 'x') + "\n1 #" + std::string(4094, 'x') + "\n", "drive.txt",
+     "drive.txt:3: line longer than 4096 bytes"},
+    {"", "- </dev/zero", "stdin:1: line longer than 4096 bytes"},
+    {"", "/proc/self/mem", "/proc/self/mem: cannot read: Input/output error"},
+    /* a byte-order mark only at the very start (see below) */
+    {"1 A\n\xef\xbb\xbf" "2 Up\n", "drive.txt", "drive.txt:2: bad tick count \"\\xef\\xbb\\xbf2\""},
 };
 
 TEST(ToolScript, EachBadInputIsOneLineAndStatusTwo)
@@ -56,7 +72,22 @@ TEST(ToolScript, BadInputWritesNothing)
         EXPECT_NE(access((d / "new.csv").c_str(), F_OK), 0) << c.message;
         EXPECT_NE(access((d / "new.bmp").c_str(), F_OK), 0) << c.message;
         EXPECT_EQ(read_file(d / "old.csv"), "keep me\n") << c.message;
+        EXPECT_EQ(read_file(d / "drive.txt"), c.script) << c.message;
     }
+}
+
+/* A script saved with a UTF-8 byte-order mark runs as the same script
+ * without it, from a file and from a pipe. */
+TEST(ToolScript, ByteOrderMarkAtTheStartIsSkipped)
+{
+    temp_dir d;
+    write_file(d / "plain.txt", "1 A\n30 Up\n");
+    write_file(d / "bom.txt", "\xef\xbb\xbf" "1 A\n30 Up\n");
+    ASSERT_EQ(run_tool(d, "--trace plain.csv plain.txt").status, 0);
+    ASSERT_EQ(run_tool(d, "--trace bom.csv bom.txt").status, 0);
+    ASSERT_EQ(system(("cd '" + d.path + "' && cat bom.txt | '" CARAVELT_SIM_EXE "' > pipe.csv").c_str()), 0);
+    EXPECT_EQ(read_file(d / "bom.csv"), read_file(d / "plain.csv"));
+    EXPECT_EQ(read_file(d / "pipe.csv"), read_file(d / "plain.csv"));
 }
 
 /* About a second of random scripts, from near-misses of the grammar and

@@ -39,9 +39,19 @@ void expire_notice(void);
  * on any failure says why on stderr and exits with status 1. */
 void init(void);
 
-/* Set when the window's close button is pressed; the title screen and the
+/* Set when the window's close button is pressed, Escape is held on the
+ * title screen, or SIGINT or SIGTERM arrives; the title screen and the
  * main loop give way to it. */
 extern std::atomic<int> close_requested;
+
+/* The signal that asked the game to end, or 0. */
+extern std::atomic<int> exit_signal;
+
+/* The one way out of a started game: frees the frame buffer and returns
+ * the exit status, 0, or 128 + the signal's number as a shell reports a
+ * process ended by it.  Whatever a run must close on the way out is
+ * closed here. */
+int shut_down(void);
 
 /* Shows the title screen until Space is held (or the window is closed). */
 void gamemenu(void);

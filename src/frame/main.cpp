@@ -4,7 +4,10 @@
  * Each pass: Escape ends the game; then every tick owed is run, back to
  * back, with no cap on the backlog; then one frame.  The simulation thus
  * keeps 100 ticks a second however slow the frames or however long the
- * title screen was up.
+ * title screen was up.  A close request (the window's close button,
+ * Escape on the title screen, SIGINT or SIGTERM) stops the run between
+ * ticks, with no further tick or frame.  Every way out of a started game
+ * goes through shut_down().
  */
 #include <allegro.h>
 
@@ -33,10 +36,11 @@ int main(int argc, char **argv)
             logic();
             tick_done();
         }
+        if (close_requested)
+            break;
         graphic();
     }
 
-    destroy_bitmap(buffer);
-    return 0;
+    return shut_down();
 }
 END_OF_MAIN()

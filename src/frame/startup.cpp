@@ -10,6 +10,7 @@
 #include <allegro.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,10 @@ static_assert((int)SIM_KEY_A == KEY_A && (int)SIM_KEY_Q == KEY_Q
               "simulation key numbers must match the library's");
 
 std::atomic<int> close_requested{0};
+std::atomic<int> exit_signal{0};
+
+/* Stored from a signal handler: only lock-free atomics may be. */
+static_assert(std::atomic<int>::is_always_lock_free, "close flags must be lock-free");
 
 static int graphics_on;
 
@@ -76,8 +81,30 @@ static int allegro_key_held(int k) { return key[k]; }
 
 static void close_button(void) { close_requested = 1; }
 
+/* SIGINT, SIGTERM: only flags are set here (async-signal-safe); the title
+ * screen or the main loop sees them within a pass and the game ends
+ * through shut_down() as for the close button. */
+static void on_signal(int signo)
+{
+    exit_signal = signo;
+    close_requested = 1;
+}
+
+/* The library installs handlers of its own at start that tear the display
+ * down under the main thread (a crash, most times): ours replace them, so
+ * this runs after the library has started. */
+static void catch_signals(void)
+{
+    struct sigaction sa = {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
 /* ----------------------------------------------------------------------
- * init: library, 100 Hz tick, keyboard, 1024x768x16 display, the two
+ * init: library, SIGINT and SIGTERM, 100 Hz tick, keyboard, 1024x768x16 display, the two
  * pictures, the frame buffer, the car preset and its start position.
  * Ticks count from the timer step on, through the title screen too.
  * ---------------------------------------------------------------------- */
@@ -86,6 +113,7 @@ void init(void)
     /* The headers' own version: Debian's 4.4 runtime refuses 4.2.2. */
     if (allegro_init() != 0)
         fail("cannot start the Allegro library", no_system_reason());
+    catch_signals();
     if (install_timer() != 0)
         fail("cannot install the timer", allegro_error);
     if (install_int_ex(timer_add, BPS_TO_TIMER(100)) != 0)
@@ -111,4 +139,12 @@ void init(void)
 
     sim_key_held = allegro_key_held;
     sim_title_screen = gamemenu;
+}
+
+int shut_down(void)
+{
+    destroy_bitmap(buffer);
+    buffer = NULL;
+    int signo = exit_signal;
+    return signo ? 128 + signo : 0;
 }

@@ -114,20 +114,33 @@ int parse_script_line(const char *line, size_t len, stretch *out, char *err, siz
 int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
                 char *err, size_t errsize)
 {
-    char *line = nullptr;
-    size_t cap = 0;
-    ssize_t len;
+    char line[SCRIPT_MAX_LINE];
     unsigned long lineno = 0;
     int status = 0;
 
     errno = 0;
-    while ((len = getline(&line, &cap, in)) >= 0) {
+    for (;;) {
+        size_t len = 0;
+        int c;
+        while ((c = getc_unlocked(in)) != EOF && c != '\n' && len < SCRIPT_MAX_LINE)
+            line[len++] = (char)c;
+        if (c == EOF && (len == 0 || ferror(in)))
+            break;   /* the end, or a read error told below */
         lineno++;
-        if (len > 0 && line[len - 1] == '\n')
-            len--;
+        if (c != EOF && c != '\n') {   /* one byte past the limit: no more is read */
+            snprintf(err, errsize, "%s:%lu: line longer than %d bytes", name, lineno,
+                     (int)SCRIPT_MAX_LINE);
+            status = 2;
+            break;
+        }
+        const char *text = line;
+        if (lineno == 1 && len >= 3 && memcmp(line, "\xef\xbb\xbf", 3) == 0) {
+            text += 3;   /* an editor's byte-order mark */
+            len -= 3;
+        }
         stretch s;
         char why[256];
-        int r = parse_script_line(line, (size_t)len, &s, why, sizeof why);
+        int r = parse_script_line(text, len, &s, why, sizeof why);
         if (r < 0) {
             snprintf(err, errsize, "%s:%lu: %s", name, lineno, why);
             status = 2;
@@ -135,11 +148,12 @@ int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
         }
         if (r > 0 && each && (status = each(&s, ctx)) != 0)
             break;
+        if (c == EOF)
+            break;
     }
     if (status == 0 && ferror(in)) {
         snprintf(err, errsize, "%s: cannot read: %s", name, strerror(errno ? errno : EIO));
         status = 2;
     }
-    free(line);
     return status;
 }

@@ -3,8 +3,10 @@
  *
  * One stretch a line: "TICKS [KEY ...]", the keys held through all TICKS
  * ticks.  '#' starts a comment; blank lines are skipped.  Keys are spelled
- * Up Down Left Right A Z X R Q, exactly so.  Nothing here knows about the
- * game library, so the parser is tested in-process.
+ * Up Down Left Right A Z X R Q, exactly so.  A line holds at most
+ * SCRIPT_MAX_LINE bytes besides its newline; one UTF-8 byte-order mark at
+ * the very start is skipped.  Nothing here knows about the game library,
+ * so the parser is tested in-process.
  */
 #ifndef CARAVELT_HEADLESS_SCRIPT_H
 #define CARAVELT_HEADLESS_SCRIPT_H
@@ -15,6 +17,10 @@
 
 /* Ticks of one line: 1 .. SCRIPT_MAX_TICKS (a million seconds of driving). */
 enum { SCRIPT_MAX_TICKS = 100000000 };
+
+/* Longest line, newline not counted: far more than any stretch needs, and
+ * what a line is read into, so no input makes memory grow. */
+enum { SCRIPT_MAX_LINE = 4096 };
 
 /* The nine driving keys: bit i of a key mask is script_keys[i]. */
 enum { SCRIPT_KEYS = 9 };
@@ -41,10 +47,11 @@ typedef int (*stretch_fn)(const stretch *s, void *ctx);
 
 /* ----------------------------------------------------------------------
  * scan_script: reads `in` to its end, calling `each` for every stretch.
- * Returns 0 when the whole input was read, 2 on the first bad line or a
- * read error (err then holds "NAME:LINE: fault" or "NAME: reason"), or
- * whatever non-zero `each` returned.  Memory does not grow with the
- * number of lines; `each` may be null to validate only.
+ * Returns 0 when the whole input was read, 2 on the first bad line (one
+ * over SCRIPT_MAX_LINE included) or a read error (err then holds
+ * "NAME:LINE: fault" or "NAME: cannot read: reason"), or whatever
+ * non-zero `each` returned.  A read error is never taken for the end.
+ * Memory does not grow with the input; `each` may be null to validate.
  * ---------------------------------------------------------------------- */
 int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
                 char *err, size_t errsize);

@@ -6,8 +6,10 @@
  * opened and the first tick run.  So bad input writes nothing.
  *
  * A script file is read twice (check, then run), so memory stays flat
- * however long it is.  A pipe cannot be read twice: its stretches are
- * kept, consecutive equal key sets merged, a few bytes per line.
+ * however long it is.  A pipe cannot be read twice: while it is checked,
+ * its stretches are spooled to an unlinked temporary file, which is then
+ * run like a script file.  No output may be the script or the other
+ * output: that would destroy the script or mix trace and picture.
  */
 #include "sim_tool.h"
 
@@ -196,15 +198,87 @@ static int run_stretch(const stretch *s, void *ctx)
     return r->out->failed ? 1 : 0;
 }
 
-/* Keeps a pipe's stretches for the run, merging equal neighbours. */
-static int keep_stretch(const stretch *s, void *ctx)
+/* Writes a checked stretch of a pipe to the spool as a script line;
+ * 1 when the spool cannot be written. */
+static int spool_stretch(const stretch *s, void *ctx)
 {
-    std::vector<stretch> *kept = (std::vector<stretch> *)ctx;
-    if (!kept->empty() && kept->back().keys == s->keys)
-        kept->back().ticks += s->ticks;
-    else
-        kept->push_back(*s);
-    return 0;
+    FILE *spool = (FILE *)ctx;
+    char text[32 + 8 * SCRIPT_KEYS];
+    char *p = put_u64(text, s->ticks);
+    for (int i = 0; i < SCRIPT_KEYS; i++)
+        if (s->keys >> i & 1) {
+            *p++ = ' ';
+            p = stpcpy(p, script_keys[i].name);
+        }
+    *p++ = '\n';
+    return fwrite(text, 1, (size_t)(p - text), spool) == (size_t)(p - text) ? 0 : 1;
+}
+
+/* An unlinked file in $TMPDIR (or /tmp), gone when closed; NULL with
+ * errno set. */
+static FILE *temporary_file(void)
+{
+    const char *dir = getenv("TMPDIR");
+    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/caravelt-sim-XXXXXX";
+    int fd = mkstemp(path.data());
+    if (fd < 0)
+        return nullptr;
+    unlink(path.c_str());
+    FILE *f = fdopen(fd, "w+");
+    if (!f)
+        close(fd);
+    return f;
+}
+
+/* ----------------------------------------------------------------------
+ * Which file a name stands for: device and inode where it exists; where
+ * it does not yet, its path with the folder resolved.  Only regular files
+ * (or ones to be made) can be one another: a device such as /dev/null
+ * may be named twice.
+ * ---------------------------------------------------------------------- */
+struct file_id {
+    bool exists = false, regular = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::string path;
+};
+
+static file_id id_of_stat(const struct stat &st)
+{
+    file_id id;
+    id.exists = true;
+    id.regular = S_ISREG(st.st_mode);
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    return id;
+}
+
+static file_id id_of_path(const char *path)
+{
+    struct stat st;
+    if (stat(path, &st) == 0)
+        return id_of_stat(st);
+    file_id id;
+    std::string p = path;
+    size_t slash = p.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
+    char *real = realpath(dir.c_str(), nullptr);
+    id.path = (real ? std::string(real) : dir) + "/" + p.substr(slash == std::string::npos ? 0 : slash + 1);
+    free(real);
+    return id;
+}
+
+static file_id id_of_fd(int fd)
+{
+    struct stat st;
+    return fstat(fd, &st) == 0 ? id_of_stat(st) : file_id{};
+}
+
+static bool same_file(const file_id &a, const file_id &b)
+{
+    if (a.exists || b.exists)
+        return a.exists && b.exists && a.regular && a.dev == b.dev && a.ino == b.ino;
+    return a.path == b.path;
 }
 
 /* Regular files can be read again from where they started. */
@@ -223,18 +297,36 @@ static bool rereadable(FILE *f, long *start)
 struct session {
     options o;
     const char *name = "stdin";   /* the script, as messages name it */
-    FILE *in = nullptr;           /* the script; stdin is never closed */
-    bool twice = false;           /* a regular file, read again to run */
-    long start = 0;               /* where it was first read from */
-    std::vector<stretch> kept;    /* a pipe's stretches, kept for the run */
+    FILE *in = nullptr;           /* the script (or its spool); stdin is never closed */
+    long start = 0;               /* where it was first read from, read again to run */
     car drive = KVT;              /* the car the run drives */
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
 };
 
+/* No output is the script or the other output; 0 or 2 after saying so. */
+static int check_outputs(session *s)
+{
+    struct end { const char *what, *name; file_id id; };
+    bool trace_out = strcmp(s->o.trace, "-") == 0;
+    end ends[3] = {
+        {"the script", s->in == stdin ? "standard input" : s->o.script, id_of_fd(fileno(s->in))},
+        {"the trace", trace_out ? "standard output" : s->o.trace,
+         trace_out ? id_of_fd(STDOUT_FILENO) : id_of_path(s->o.trace)},
+        {"the frame", s->o.frame, s->o.frame ? id_of_path(s->o.frame) : file_id{}},
+    };
+    for (int out = 1; out < (s->o.frame ? 3 : 2); out++)
+        for (int other = 0; other < out; other++)
+            if (same_file(ends[out].id, ends[other].id))
+                return fail(2, "%s \"%s\" and %s \"%s\" are the same file", ends[out].what,
+                            ends[out].name, ends[other].what, ends[other].name);
+    return 0;
+}
+
 /* Check: the car file and the whole script read, every line valid;
- * nothing written. */
+ * nothing written.
+ * A pipe is spooled meanwhile and then read like a file. */
 static int check(session *s)
 {
     char err[512];
@@ -245,10 +337,31 @@ static int check(session *s)
     s->in = from_stdin ? stdin : fopen(s->o.script, "r");
     if (!s->in)
         return fail(2, "%s: %s", s->name, strerror(errno));
-    s->twice = rereadable(s->in, &s->start);
-    int st = scan_script(s->in, s->name, s->twice ? nullptr : keep_stretch, &s->kept,
-                         err, sizeof err);
-    return st ? fail(st, "%s", err) : 0;
+    if (int st = check_outputs(s))
+        return st;
+    if (rereadable(s->in, &s->start)) {
+        int st = scan_script(s->in, s->name, nullptr, nullptr, err, sizeof err);
+        return st ? fail(st, "%s", err) : 0;
+    }
+    FILE *spool = temporary_file();
+    if (!spool)
+        return fail(1, "cannot make a temporary file for standard input: %s", strerror(errno));
+    int st = scan_script(s->in, s->name, spool_stretch, spool, err, sizeof err);
+    if (st == 0 && fflush(spool) != 0)
+        st = 1;
+    if (st == 1 || (st == 0 && ferror(spool))) {
+        int e = errno ? errno : EIO;
+        fclose(spool);
+        return fail(1, "cannot keep standard input in a temporary file: %s", strerror(e));
+    }
+    if (st) {
+        fclose(spool);
+        return fail(st, "%s", err);
+    }
+    rewind(spool);
+    s->in = spool;   /* closed by finish; stdin is left alone */
+    s->start = 0;
+    return 0;
 }
 
 /* Prepare: the frame's pictures and folder, then the trace file, before
@@ -279,12 +392,6 @@ static int prepare(session *s)
 static int run(session *s)
 {
     run_state r = {&s->out, 0};
-    if (!s->twice) {
-        for (const stretch &k : s->kept)
-            if (int st = run_stretch(&k, &r))
-                return st;
-        return 0;
-    }
     char err[512];
     if (fseek(s->in, s->start, SEEK_SET) != 0)
         return fail(2, "%s: cannot read it again: %s", s->name, strerror(errno));

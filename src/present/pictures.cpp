@@ -1,28 +1,288 @@
 /*
  * present/pictures.cpp -- loading the game's pictures, and the library
  * started with no display for composing frames in memory.
+ *
+ * A picture file is read whole and its BMP header checked against its
+ * size before the library sees a byte of it: the library's loader trusts
+ * the header (a huge width is allocated, a short file is read past its
+ * end, an RLE stream writes wherever it points).  Only what the loader
+ * reads correctly is let through; the library then reads the checked
+ * bytes from memory, so the file cannot change between check and load.
  */
 #include <cerrno>
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <vector>
 
 #include "present.h"
 
-/* A missing file and a file the library cannot read are told apart. */
+/* Sides from 1 to this many pixels; the screen is 1024x768. */
+static const int64_t SIDE_MAX = 4096;
+
+/* File header 14 bytes; the Windows info header 40, the OS/2 one 12. */
+static const uint32_t FILE_HEADER = 14, WIN_HEADER = 40, OS2_HEADER = 12;
+
+/* Compressions the loader knows; bit-field masks follow a Windows header. */
+static const uint32_t BMP_RGB = 0, BMP_RLE8 = 1, BMP_BITFIELDS = 3;
+static const uint32_t BITFIELDS_DATA = FILE_HEADER + WIN_HEADER + 12;
+
+/* Largest file any accepted picture needs: 4096x4096 at 32 bits, or an
+ * RLE8 stream of one-pixel runs (2 bytes a pixel), plus headers. */
+static const uint64_t FILE_MAX = (uint64_t)SIDE_MAX * SIDE_MAX * 4 + 4096;
+
+static uint32_t le16(const unsigned char *p) { return p[0] | p[1] << 8; }
+static uint32_t le32(const unsigned char *p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+/* Writes the fault into why; always false, for `return refuse(...)`. */
+static bool refuse(char *why, size_t size, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(why, size, fmt, ap);
+    va_end(ap);
+    return false;
+}
+
+/* ----------------------------------------------------------------------
+ * rle8_ok: walks an RLE8 stream as the loader decodes it (rows from the
+ * bottom, h - 1 down to 0) and accepts it only if it ends -- an
+ * end-of-picture mark, or an end-of-row past row 0 -- inside its len
+ * bytes, writes no pixel outside w x h and uses palette entries only.
+ * ---------------------------------------------------------------------- */
+static bool rle8_ok(const unsigned char *p, size_t len, int64_t w, int64_t h, uint32_t colours,
+                    char *why, size_t size)
+{
+    static const char ENDS[] = "RLE8 data ends before its end-of-picture mark";
+    size_t i = 0;
+    int64_t x = 0, y = h - 1;
+    for (;;) {
+        if (len - i < 2)
+            return refuse(why, size, ENDS);
+        uint32_t a = p[i], b = p[i + 1];
+        i += 2;
+        if (a > 0) {                    /* a pixels of colour b */
+            if (x + a > w)
+                return refuse(why, size, "RLE8 run past the end of a row");
+            if (b >= colours)
+                return refuse(why, size, "colour %u beyond the palette's %u entries", b, colours);
+            x += a;
+        } else if (b == 0) {            /* end of row */
+            x = 0;
+            if (--y < 0)
+                return true;
+        } else if (b == 1) {            /* end of picture */
+            return true;
+        } else if (b == 2) {            /* move right and up */
+            if (len - i < 2)
+                return refuse(why, size, ENDS);
+            x += p[i];
+            y -= p[i + 1];
+            i += 2;
+            if (x > w || y < 0)
+                return refuse(why, size, "RLE8 move outside the picture");
+        } else {                        /* b literal pixels, padded to even */
+            if (len - i < b + (b & 1))
+                return refuse(why, size, ENDS);
+            if (x + b > w)
+                return refuse(why, size, "RLE8 run past the end of a row");
+            for (uint32_t k = 0; k < b; k++)
+                if (p[i + k] >= colours)
+                    return refuse(why, size, "colour %u beyond the palette's %u entries",
+                                  p[i + k], colours);
+            x += b;
+            i += b + (b & 1);
+        }
+    }
+}
+
+/* ----------------------------------------------------------------------
+ * bmp_ok: true if the n bytes at b are a BMP the library's loader reads
+ * correctly and within bounds; else false with the fault in why.
+ *   - a Windows (40-byte) or OS/2 (12-byte) info header;
+ *   - 8, 16, 24 or 32 bits per pixel, uncompressed; RLE8 at 8 bits;
+ *     bit fields at 16 bits (5-6-5 or 5-5-5) or 32 (8-8-8);
+ *   - sides 1 to 4096, rows bottom-up;
+ *   - the palette (at most 256 entries) between header and pixel data,
+ *     where the loader takes it from; 8-bit pixels index inside it;
+ *   - all pixel data inside the file; RLE8 data inside its declared size.
+ * ---------------------------------------------------------------------- */
+static bool bmp_ok(const unsigned char *b, size_t n, char *why, size_t size)
+{
+    if (n < 2 || b[0] != 'B' || b[1] != 'M')
+        return refuse(why, size, "not a BMP picture (no \"BM\" at the start)");
+    if (n < FILE_HEADER + 4)
+        return refuse(why, size, "truncated BMP header (%zu bytes)", n);
+    uint32_t hs = le32(b + FILE_HEADER);
+    if (hs != WIN_HEADER && hs != OS2_HEADER)
+        return refuse(why, size, "unsupported BMP header of %u bytes (40 or 12 are read)", hs);
+    if (n < FILE_HEADER + hs)
+        return refuse(why, size, "truncated BMP header (%zu bytes)", n);
+
+    const unsigned char *h = b + FILE_HEADER;
+    bool os2 = hs == OS2_HEADER;
+    int64_t width = os2 ? (int64_t)le16(h + 4) : (int64_t)(int32_t)le32(h + 4);
+    int64_t height = os2 ? (int64_t)le16(h + 6) : (int64_t)(int32_t)le32(h + 8);
+    uint32_t bpp = os2 ? le16(h + 10) : le16(h + 14);
+    uint32_t comp = os2 ? BMP_RGB : le32(h + 16);
+    uint32_t data_size = os2 ? 0 : le32(h + 20);
+    uint32_t offset = le32(b + 10);
+    /* Negative heights (rows top-down) are refused by the loader itself. */
+    if (width < 1 || width > SIDE_MAX || height < 1 || height > SIDE_MAX)
+        return refuse(why, size, "size %lldx%lld outside 1x1 to %lldx%lld", (long long)width,
+                      (long long)height, (long long)SIDE_MAX, (long long)SIDE_MAX);
+    if (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        return refuse(why, size, "unsupported depth of %u bits per pixel (8, 16, 24 or 32)", bpp);
+    if (comp != BMP_RGB && comp != BMP_RLE8 && comp != BMP_BITFIELDS)
+        return refuse(why, size, "unsupported compression %u", comp);
+    if (comp == BMP_RLE8 && bpp != 8)
+        return refuse(why, size, "RLE8 compression at %u bits per pixel", bpp);
+
+    uint32_t colours = 0;
+    if (comp == BMP_BITFIELDS) {
+        /* The loader reads the masks and the pixels right after them. */
+        if (n < BITFIELDS_DATA || offset != BITFIELDS_DATA)
+            return refuse(why, size, "bit-field pixel data at offset %u, not right after the masks",
+                          offset);
+        uint32_t red = le32(b + 54), blue = le32(b + 62);
+        bool known = bpp == 16 ? blue == 0x1f && (red == 0x7c00 || red == 0xf800)
+                   : bpp == 32 && blue == 0xff && red == 0xff0000;
+        if (!known)
+            return refuse(why, size, "unsupported bit-field masks at %u bits per pixel", bpp);
+    } else {
+        /* The loader takes palette entries from the header's end up to the
+         * pixel data: 4 bytes each after a Windows header, 3 after OS/2. */
+        uint32_t start = FILE_HEADER + hs;
+        if (offset < start || offset > n)
+            return refuse(why, size, "pixel data offset %u outside %u to %zu", offset, start, n);
+        colours = (offset - start) / (os2 ? 3 : 4);
+        if (colours > 256)
+            return refuse(why, size, "palette of %u entries (at most 256)", colours);
+        if (bpp == 8 && colours == 0)
+            return refuse(why, size, "8-bit picture without a palette");
+    }
+
+    if (comp == BMP_RLE8) {
+        if (data_size == 0 || (uint64_t)offset + data_size > n)
+            return refuse(why, size, "RLE8 data of %u bytes at offset %u outside the file (%zu bytes)",
+                          data_size, offset, n);
+        return rle8_ok(b + offset, data_size, width, height, colours, why, size);
+    }
+
+    uint64_t row = ((uint64_t)width * bpp + 31) / 32 * 4;
+    if (offset + row * height > n)
+        return refuse(why, size, "pixel data runs past the end of the file (%llu bytes at offset %u, "
+                      "the file has %zu)", (unsigned long long)(row * height), offset, n);
+    if (bpp == 8 && colours < 256)
+        for (uint64_t y = 0; y < (uint64_t)height; y++)
+            for (const unsigned char *px = b + offset + y * row, *end = px + width; px < end; px++)
+                if (*px >= colours)
+                    return refuse(why, size, "colour %u beyond the palette's %u entries", *px,
+                                  colours);
+    return true;
+}
+
+/* ----------------------------------------------------------------------
+ * The checked bytes, read by the library from memory.
+ * ---------------------------------------------------------------------- */
+struct mem_in {
+    const unsigned char *p;
+    size_t size, pos;
+};
+
+static int mem_getc(void *ud)
+{
+    mem_in *m = (mem_in *)ud;
+    return m->pos < m->size ? m->p[m->pos++] : EOF;
+}
+
+static int mem_ungetc(int c, void *ud)
+{
+    mem_in *m = (mem_in *)ud;
+    if (m->pos == 0)
+        return EOF;
+    m->pos--;
+    return c;
+}
+
+static long mem_read(void *out, long n, void *ud)
+{
+    mem_in *m = (mem_in *)ud;
+    size_t k = m->size - m->pos < (size_t)n ? m->size - m->pos : (size_t)n;
+    memcpy(out, m->p + m->pos, k);
+    m->pos += k;
+    return (long)k;
+}
+
+/* Forward from where it is, as the library asks. */
+static int mem_seek(void *ud, int offset)
+{
+    mem_in *m = (mem_in *)ud;
+    if (offset < 0 || (size_t)offset > m->size - m->pos)
+        return -1;
+    m->pos += (size_t)offset;
+    return 0;
+}
+
+static int mem_eof(void *ud) { return ((mem_in *)ud)->pos >= ((mem_in *)ud)->size; }
+static int mem_error(void *) { return 0; }
+static int mem_close(void *) { return 0; }
+static int mem_putc(int, void *) { return EOF; }
+static long mem_write(const void *, long, void *) { return 0; }
+
+static const PACKFILE_VTABLE mem_vtable = {
+    mem_close, mem_getc, mem_ungetc, mem_read, mem_putc,
+    mem_write, mem_seek, mem_eof, mem_error,
+};
+
+/* The whole regular file at path into data; false with the reason. */
+static bool read_whole(const char *path, std::vector<unsigned char> *data, char *why, size_t size)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return refuse(why, size, "%s", strerror(errno));
+    struct stat st;
+    bool ok = false;
+    if (fstat(fileno(f), &st) != 0)
+        refuse(why, size, "%s", strerror(errno));
+    else if (!S_ISREG(st.st_mode))
+        refuse(why, size, "not a regular file");
+    else if ((uint64_t)st.st_size > FILE_MAX)
+        refuse(why, size, "%lld bytes, more than any picture up to %lldx%lld needs",
+               (long long)st.st_size, (long long)SIDE_MAX, (long long)SIDE_MAX);
+    else {
+        data->resize((size_t)st.st_size);
+        size_t got = fread(data->data(), 1, data->size(), f);
+        if (ferror(f))
+            refuse(why, size, "cannot read: %s", strerror(errno ? errno : EIO));
+        else {
+            data->resize(got);   /* shorter if it shrank meanwhile: checked as read */
+            ok = true;
+        }
+    }
+    fclose(f);
+    return ok;
+}
+
 BITMAP *load_picture(const char *path, char *why, size_t size)
 {
-    BITMAP *b = load_bitmap(path, NULL);
-    if (b)
-        return b;
-    FILE *f = fopen(path, "rb");
-    if (f) {
-        fclose(f);
+    std::vector<unsigned char> data;
+    if (!read_whole(path, &data, why, size) || !bmp_ok(data.data(), data.size(), why, size))
+        return NULL;
+    mem_in m = {data.data(), data.size(), 0};
+    PACKFILE *pf = pack_fopen_vtable(&mem_vtable, &m);
+    BITMAP *b = pf ? load_bmp_pf(pf, NULL) : NULL;
+    if (pf)
+        pack_fclose(pf);
+    if (!b)
         snprintf(why, size, "not a BMP picture the library can read");
-    } else {
-        snprintf(why, size, "%s", strerror(errno));
-    }
-    return NULL;
+    return b;
 }
 
 int start_headless(char *err, size_t size)
