@@ -10,6 +10,7 @@
 /* What the command line asked for; all off by default. */
 struct game_options {
     bool help;
+    bool windowed;   /* a 1024x768 window rather than the full-screen mode */
 };
 extern game_options game_opts;
 
@@ -22,6 +23,12 @@ void print_usage(FILE *out);
 /* The game's own keys beyond the driving keys, looked at once per pass of
  * the main loop, between ticks (hotkeys.cpp). */
 void hotkeys(void);
+
+/* The pause (P): while set the main loop runs no tick and drops the ticks
+ * owed.  step_asked: the period key was pressed while paused; the main
+ * loop runs exactly one tick for it, with the keys held then. */
+extern bool paused;
+extern bool step_asked;
 
 /* Brings up library, tick, keyboard, display, pictures, buffer and car;
  * on any failure says why on stderr and exits with status 1. */

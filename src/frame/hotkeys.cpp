@@ -8,7 +8,36 @@
 #include <allegro.h>
 
 #include "frame.h"
+#include "present/present.h"
 
+bool paused;
+bool step_asked;
+
+/* True on the first pass that finds key k held; was keeps the key's
+ * state from the pass before. */
+static bool pressed(int k, bool &was)
+{
+    bool now = key[k] != 0;
+    bool edge = now && !was;
+    was = now;
+    return edge;
+}
+
+/* ----------------------------------------------------------------------
+ * hotkeys: G shows or hides the chart; P pauses or resumes; the period
+ * key, while paused, asks the main loop for one tick.
+ * ---------------------------------------------------------------------- */
 void hotkeys(void)
 {
+    static bool g_was, p_was, step_was;
+
+    if (pressed(KEY_G, g_was))
+        chart_shown = !chart_shown;
+    if (pressed(KEY_P, p_was)) {
+        paused = !paused;
+        paused_shown = paused;
+        step_asked = false;
+    }
+    if (pressed(KEY_STOP, step_was) && paused)
+        step_asked = true;
 }

@@ -4,14 +4,24 @@
  * Each pass: Escape ends the game; then every tick owed is run, back to
  * back, with no cap on the backlog; then one frame.  The simulation thus
  * keeps 100 ticks a second however slow the frames or however long the
- * title screen was up.
+ * title screen was up.  While paused (P) no tick runs and the owed ones
+ * are dropped; the period key then runs one tick per press.
  */
 #include <allegro.h>
 
 #include "frame.h"
+#include "present/chart.h"
 #include "present/present.h"
 #include "sim/sim.h"
 #include "ticks.h"
+
+/* Every tick the game runs, owed or single-stepped, goes through here:
+ * the step, then the chart's sample of what it left (read only). */
+static void run_tick(void)
+{
+    logic();
+    chart_record();
+}
 
 int main(int argc, char **argv)
 {
@@ -27,8 +37,15 @@ int main(int argc, char **argv)
 
     while (!key[KEY_ESC] && !close_requested) {
         hotkeys();
-        while (tick_owed() && !close_requested) {
-            logic();
+        if (paused) {
+            tick_drop_owed();
+            if (step_asked) {
+                step_asked = false;
+                run_tick();
+            }
+        }
+        while (!paused && tick_owed() && !close_requested) {
+            run_tick();
             tick_done();
         }
         graphic();

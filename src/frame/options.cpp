@@ -22,11 +22,16 @@ struct option_row {
 
 static const option_row rows[] = {
     {"--help", nullptr, nullptr, &game_opts.help, "print this help and exit"},
+    {"--windowed", nullptr, nullptr, &game_opts.windowed,
+     "a 1024x768 window instead of the full-screen mode"},
 };
 
 /* The keys of the driving view that the title screen does not list. */
 static const char KEYS_HELP[] =
-    "Keys beyond the title screen's: none yet.\n";
+    "Keys beyond the title screen's, each once per press:\n"
+    "  G          show or hide the chart of the last ten seconds\n"
+    "  P          pause or resume the simulation\n"
+    "  . (period) while paused, run exactly one tick\n";
 
 void print_usage(FILE *out)
 {
