@@ -64,7 +64,8 @@ static int row_of(double v, double scale)
     double r = PLOT_ZERO - v / scale * PLOT_HALF;
     if (std::isnan(r))
         r = PLOT_ZERO;
-    return (int)std::lround(std::clamp(r, (double)PLOT_TOP, (double)PLOT_ZERO + PLOT_HALF));
+    r = std::clamp(r, (double)PLOT_TOP, (double)PLOT_ZERO + PLOT_HALF);
+    return (int)(r + 0.5);  /* positive: nearest row */
 }
 
 /* One line through the held samples: a vertical run per column, from
@@ -83,10 +84,14 @@ static void plot(BITMAP *dst, float chart_sample::*field, double scale, int colo
 
 static double largest(float chart_sample::*a, float chart_sample::*b)
 {
-    double m = 0;
+    double m = 0;  /* a NaN never wins a comparison, so it is passed over */
     for (int i = 0, n = chart_count(); i < n; i++) {
-        m = std::fmax(m, std::fabs((double)(chart_at(i).*a)));
-        m = std::fmax(m, std::fabs((double)(chart_at(i).*b)));
+        const chart_sample &s = chart_at(i);
+        double va = std::fabs((double)(s.*a)), vb = std::fabs((double)(s.*b));
+        if (va > m)
+            m = va;
+        if (vb > m)
+            m = vb;
     }
     return m;
 }
