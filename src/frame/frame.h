@@ -24,8 +24,8 @@ void print_usage(FILE *out);
  * the main loop, between ticks (hotkeys.cpp). */
 void hotkeys(void);
 
-/* The pause (P): while set the main loop runs no tick and drops the ticks
- * owed.  step_asked: the period key was pressed while paused; the main
+/* The pause (P): while set the main loop runs no tick, and the ticks owed
+ * meanwhile are dropped when it ends.  step_asked: the period key was pressed while paused; the main
  * loop runs exactly one tick for it, with the keys held then. */
 extern bool paused;
 extern bool step_asked;

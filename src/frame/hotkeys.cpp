@@ -9,6 +9,7 @@
 
 #include "frame.h"
 #include "present/present.h"
+#include "ticks.h"
 
 bool paused;
 bool step_asked;
@@ -25,7 +26,10 @@ static bool pressed(int k, bool &was)
 
 /* ----------------------------------------------------------------------
  * hotkeys: G shows or hides the chart; P pauses or resumes; the period
- * key, while paused, asks the main loop for one tick.
+ * key, while paused, asks the main loop for one tick.  Both edges of the
+ * pause drop the ticks owed: on resuming, all the time paused (it is not
+ * made up); on pausing, the one or two owed since the last frame, so the
+ * pause holds from the frame it was asked in.
  * ---------------------------------------------------------------------- */
 void hotkeys(void)
 {
@@ -37,6 +41,7 @@ void hotkeys(void)
         paused = !paused;
         paused_shown = paused;
         step_asked = false;
+        tick_drop_owed();
     }
     if (pressed(KEY_STOP, step_was) && paused)
         step_asked = true;

@@ -4,8 +4,8 @@
  * Each pass: Escape ends the game; then every tick owed is run, back to
  * back, with no cap on the backlog; then one frame.  The simulation thus
  * keeps 100 ticks a second however slow the frames or however long the
- * title screen was up.  While paused (P) no tick runs and the owed ones
- * are dropped; the period key then runs one tick per press.
+ * title screen was up.  While paused (P) no tick runs; the period key
+ * then runs one tick per press.
  */
 #include <allegro.h>
 
@@ -37,12 +37,9 @@ int main(int argc, char **argv)
 
     while (!key[KEY_ESC] && !close_requested) {
         hotkeys();
-        if (paused) {
-            tick_drop_owed();
-            if (step_asked) {
-                step_asked = false;
-                run_tick();
-            }
+        if (paused && step_asked) {
+            step_asked = false;
+            run_tick();
         }
         while (!paused && tick_owed() && !close_requested) {
             run_tick();
