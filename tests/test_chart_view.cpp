@@ -7,17 +7,25 @@
 #include "present/chart.h"
 #include "present_support.h"
 
+/* The buffer's pixels, to compare frames. */
+static std::vector<int> pixels(void)
+{
+    std::vector<int> v;
+    v.reserve(1024 * 768);
+    for (int py = 0; py < 768; py++)
+        for (int px = 0; px < 1024; px++)
+            v.push_back(getpixel(buffer, px, py));
+    return v;
+}
+
 /* FNV-1a over every pixel of the buffer. */
 static uint64_t frame_hash(void)
 {
     uint64_t h = 1469598103934665603ull;
-    for (int py = 0; py < buffer->h; py++)
-        for (int px = 0; px < buffer->w; px++) {
-            uint32_t c = (uint32_t)getpixel(buffer, px, py);
-            for (int i = 0; i < 4; i++) {
-                h ^= (c >> (8 * i)) & 0xff;
-                h *= 1099511628211ull;
-            }
+    for (int c : pixels())
+        for (int i = 0; i < 4; i++) {
+            h ^= ((uint32_t)c >> (8 * i)) & 0xff;
+            h *= 1099511628211ull;
         }
     return h;
 }
@@ -43,17 +51,6 @@ TEST_F(Frame, PlainViewIsTheFrameItAlwaysWas)
         draw_frame(buffer);
         EXPECT_EQ(frame_hash(), want[s]) << "state " << s;
     }
-}
-
-/* The buffer's pixels, to compare frames. */
-static std::vector<int> pixels(void)
-{
-    std::vector<int> v;
-    v.reserve(1024 * 768);
-    for (int py = 0; py < 768; py++)
-        for (int px = 0; px < 1024; px++)
-            v.push_back(getpixel(buffer, px, py));
-    return v;
 }
 
 /* Pixels that differ from before, all inside the box; at least a few. */

@@ -25,8 +25,9 @@ static const int MARK_H = 6;
 static const int PLOT_LEFT = 12;                 /* column of the oldest of 1000 */
 
 /* Halves every channel of the panel's pixels: the tarmac shows through,
- * dark.  Straight on the rows of a 16-bit memory bitmap, a tenth of the
- * time the library's blender takes; anything else gets a plain panel. */
+ * dark.  Straight on the rows of a 16-bit memory bitmap, where the
+ * library's blender would make a call per pixel; anything else gets a
+ * plain panel. */
 static void darken_panel(BITMAP *dst)
 {
     if (!is_memory_bitmap(dst) || bitmap_color_depth(dst) != 16 || dst->w < 1) {
@@ -48,8 +49,8 @@ static void darken_panel(BITMAP *dst)
     }
 }
 
-/* The smallest of 1, 2, 5 x 10^k at or above m, at least least, at most
- * most (a value past most is drawn at the edge). */
+/* The smallest of 1, 2, 5 x 10^k at or above m, from least (a power of
+ * ten) up to most (a value past most is drawn at the plot's edge). */
 static double nice_scale(double m, double least, double most)
 {
     double s = least;
@@ -82,6 +83,7 @@ static void plot(BITMAP *dst, float chart_sample::*field, double scale, int colo
     }
 }
 
+/* The largest size either field reached in the ring; 0 when empty. */
 static double largest(float chart_sample::*a, float chart_sample::*b)
 {
     double m = 0;  /* a NaN never wins a comparison, so it is passed over */
@@ -96,6 +98,10 @@ static double largest(float chart_sample::*a, float chart_sample::*b)
     return m;
 }
 
+/* ----------------------------------------------------------------------
+ * draw_chart: panel, frame lines, legend, scales, the four lines (the
+ * speeds last, on top) and the slide marks.  Reads the ring only.
+ * ---------------------------------------------------------------------- */
 void draw_chart(BITMAP *dst)
 {
     darken_panel(dst);
