@@ -11,6 +11,7 @@
 struct game_options {
     bool help;
     const char *car;   /* --car FILE: a car file instead of the preset */
+    bool windowed;   /* a 1024x768 window rather than the full-screen mode */
 };
 extern game_options game_opts;
 
@@ -34,6 +35,12 @@ int read_game_car(void);
 void load_game_car(void);
 void reload_game_car(void);
 void expire_notice(void);
+
+/* The pause (P): while set the main loop runs no tick, and the ticks owed
+ * meanwhile are dropped when it ends.  step_asked: the period key was pressed while paused; the main
+ * loop runs exactly one tick for it, with the keys held then. */
+extern bool paused;
+extern bool step_asked;
 
 /* Brings up library, tick, keyboard, display, pictures, buffer and car;
  * on any failure says why on stderr and exits with status 1. */

@@ -8,13 +8,45 @@
 #include <allegro.h>
 
 #include "frame.h"
+#include "present/present.h"
+#include "ticks.h"
 
+bool paused;
+bool step_asked;
+
+/* True on the first pass that finds key k held; was keeps the key's
+ * state from the pass before. */
+static bool pressed(int k, bool &was)
+{
+    bool now = key[k] != 0;
+    bool edge = now && !was;
+    was = now;
+    return edge;
+}
+
+/* ----------------------------------------------------------------------
+ * hotkeys: G shows or hides the chart; P pauses or resumes; the period
+ * key, while paused, asks the main loop for one tick.  Both edges of the
+ * pause drop the ticks owed: on resuming, all the time paused (it is not
+ * made up); on pausing, the one or two owed since the last frame, so the
+ * pause holds from the frame it was asked in.
+ * ---------------------------------------------------------------------- */
 void hotkeys(void)
 {
-    static bool f5_was_down;
-    bool f5 = key[KEY_F5];
-    if (f5 && !f5_was_down)
+    static bool g_was, p_was, step_was, f5_was;
+
+    if (pressed(KEY_F5, f5_was))
         reload_game_car();
-    f5_was_down = f5;
     expire_notice();
+
+    if (pressed(KEY_G, g_was))
+        chart_shown = !chart_shown;
+    if (pressed(KEY_P, p_was)) {
+        paused = !paused;
+        paused_shown = paused;
+        step_asked = false;
+        tick_drop_owed();
+    }
+    if (pressed(KEY_STOP, step_was) && paused)
+        step_asked = true;
 }

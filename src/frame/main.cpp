@@ -7,14 +7,24 @@
  * title screen was up.  A close request (the window's close button,
  * Escape on the title screen, SIGINT or SIGTERM) stops the run between
  * ticks, with no further tick or frame.  Every way out of a started game
- * goes through shut_down().
+ * goes through shut_down().  While paused (P) no tick runs; the period
+ * key then runs one tick per press.
  */
 #include <allegro.h>
 
 #include "frame.h"
+#include "present/chart.h"
 #include "present/present.h"
 #include "sim/sim.h"
 #include "ticks.h"
+
+/* Every tick the game runs, owed or single-stepped, goes through here:
+ * the step, then the chart's sample of what it left (read only). */
+static void run_tick(void)
+{
+    logic();
+    chart_record();
+}
 
 int main(int argc, char **argv)
 {
@@ -32,8 +42,12 @@ int main(int argc, char **argv)
 
     while (!key[KEY_ESC] && !close_requested) {
         hotkeys();
-        while (tick_owed() && !close_requested) {
-            logic();
+        if (paused && step_asked) {
+            step_asked = false;
+            run_tick();
+        }
+        while (!paused && tick_owed() && !close_requested) {
+            run_tick();
             tick_done();
         }
         if (close_requested)

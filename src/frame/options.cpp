@@ -24,12 +24,17 @@ static const option_row rows[] = {
     {"--help", nullptr, nullptr, &game_opts.help, "print this help and exit"},
     {"--car", "FILE", &game_opts.car, nullptr,
      "drive the car in this TOML car file (relative to the current folder)"},
+    {"--windowed", nullptr, nullptr, &game_opts.windowed,
+     "a 1024x768 window instead of the full-screen mode"},
 };
 
 /* The keys of the driving view that the title screen does not list. */
 static const char KEYS_HELP[] =
-    "Keys beyond the title screen's:\n"
-    "  F5                   read the --car file again (a bad file keeps the car)\n";
+    "Keys beyond the title screen's, each once per press:\n"
+    "  G          show or hide the chart of the last ten seconds\n"
+    "  P          pause or resume the simulation\n"
+    "  . (period) while paused, run exactly one tick\n"
+    "  F5         read the --car file again (a bad file keeps the car)\n";
 
 void print_usage(FILE *out)
 {

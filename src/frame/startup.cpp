@@ -122,7 +122,8 @@ void init(void)
         fail("cannot install the keyboard", allegro_error);
 
     set_color_depth(16);
-    if (set_gfx_mode(GFX_AUTODETECT, 1024, 768, 0, 0) != 0)
+    if (set_gfx_mode(game_opts.windowed ? GFX_AUTODETECT_WINDOWED : GFX_AUTODETECT,
+                     1024, 768, 0, 0) != 0)
         fail("cannot open the 1024x768 16-bit display", allegro_error);
     graphics_on = 1;
     set_close_button_callback(close_button);

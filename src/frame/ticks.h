@@ -20,4 +20,9 @@ void timer_add(void);
 inline bool tick_owed(void) { return timer.load(std::memory_order_acquire) > 0; }
 inline void tick_done(void) { timer.fetch_sub(1, std::memory_order_acq_rel); }
 
+/* Pausing and resuming: every tick owed so far is forgotten in one
+ * exchange, so a tick the callback adds meanwhile is either dropped or
+ * kept whole, never half-counted. */
+inline void tick_drop_owed(void) { timer.exchange(0, std::memory_order_acq_rel); }
+
 #endif

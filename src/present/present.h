@@ -38,13 +38,23 @@ enum { DASHBOARD_LINES = 4 };
 void dashboard_text(int i, char *out, size_t size);
 
 /* Tarmac, the car at x, y turned to AxisAngle, the dashboard and the
- * telemetry, into dst.  Reads Track and kvtcar. */
+ * telemetry, into dst; then the chart and the pause sign when shown.
+ * Reads Track and kvtcar. */
 void draw_frame(BITMAP *dst);
 
 /* A one-line notice (the game's car reload) drawn over the foot of the
  * driving view by graphic() while not empty; empty, the view is exactly
  * as it would be without it. */
 extern char view_notice[127];   /* 126 characters of 8 px: the screen's width */
+
+/* Extras over the driving view, off until a key of the game turns them
+ * on: the chart of the last ten seconds along the bottom (chart.h), and
+ * "PAUSED" at the top in the middle.  Both off, the view is the plain one. */
+extern bool chart_shown;
+extern bool paused_shown;
+
+/* Where the pause sign goes: a black box with the white text. */
+enum { PAUSED_X = 476, PAUSED_Y = 16, PAUSED_W = 72, PAUSED_H = 20 };
 
 /* One frame: compose into buffer, copy to the screen, rest 10 ms. */
 void graphic(void);

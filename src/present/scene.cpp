@@ -3,6 +3,7 @@
  */
 #include <cstdio>
 
+#include "chart.h"
 #include "present.h"
 #include "sim/state.h"
 
@@ -11,6 +12,9 @@
 BITMAP *buffer;
 BITMAP *Track;
 BITMAP *kvtcar;
+
+bool chart_shown;
+bool paused_shown;
 
 /* The library turns sprites in 256ths of a turn: 360 / 256 degrees each. */
 static const double DEG_PER_ANGLE_UNIT = 1.40625;
@@ -51,6 +55,14 @@ void draw_frame(BITMAP *dst)
     }
 
     debug(dst);
+
+    if (chart_shown)
+        draw_chart(dst);
+    if (paused_shown) {
+        rectfill(dst, PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W - 1, PAUSED_Y + PAUSED_H - 1, black);
+        textout_centre_ex(dst, font, "PAUSED", PAUSED_X + PAUSED_W / 2, PAUSED_Y + 6,
+                          makecol(255, 255, 255), -1);
+    }
 }
 
 char view_notice[127];
