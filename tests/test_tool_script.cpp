@@ -25,6 +25,10 @@ static const struct { std::string script, args, message; } bad[] = {
     {"18446744073709551621 Up", "drive.txt",   /* 2^64 + 5 */
      "drive.txt:1: tick count \"18446744073709551621\" out of range 1 to 100000000"},
     {"1 A\n3 Upp", "- < drive.txt", "stdin:2: unknown key \"Upp\""},
+    {"1 Q Up / Up R\n2 Q / R\n", "drive.txt", "drive.txt:2: \"/\" only on a line of 1 tick that holds Q"},
+    {"1 Up / Q\n", "drive.txt", "drive.txt:1: \"/\" only on a line of 1 tick that holds Q"},
+    {"1 Q / Up / R\n", "drive.txt", "drive.txt:1: more than one \"/\""},
+    {"/ Q\n", "drive.txt", "drive.txt:1: bad tick count \"/\""},
     {"1 A\n", "missing.txt", "missing.txt: No such file or directory"},
     {"1 A\n", ".", ".: cannot read: Is a directory"},
     {"1 A\n", "--speed drive.txt", "unknown option \"--speed\" (try --help)"},
@@ -66,7 +70,7 @@ TEST(ToolScript, FuzzedScriptsAreAcceptedOrRefusedWithOneLine)
 {
     static const char *pieces[] = {"1", "30", "0", "100000000", "100000001", "-1", "+2", "1e3",
                                    "Up", "Down", "Right", "A", "Q", "up", "Upp", "#", " ", "\t",
-                                   "\r", "\n", "Up#", "99999999999999999999"};
+                                   "\r", "\n", "Up#", "99999999999999999999", "/", "/Up"};
     std::mt19937 rng(424242);
     auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     int runs = 0, refused = 0;
@@ -78,7 +82,8 @@ TEST(ToolScript, FuzzedScriptsAreAcceptedOrRefusedWithOneLine)
         char err[512] = "";
         FILE *f = fmemopen(text.data(), text.size(), "r");
         int st = scan_script(f, "drive.txt", [](const stretch *s, void *) {   /* 9: out of range */
-            return s->ticks >= 1 && s->ticks <= SCRIPT_MAX_TICKS && s->keys < 1u << SCRIPT_KEYS ? 0 : 9;
+            return s->ticks >= 1 && s->ticks <= SCRIPT_MAX_TICKS && s->keys < 1u << SCRIPT_KEYS
+                   && (s->after == s->keys || (s->ticks == 1 && s->keys >> 8 & 1)) ? 0 : 9;
         }, nullptr, err, sizeof err);
         fclose(f);
         if (st == 0)

@@ -1,13 +1,22 @@
 /*
- * headless/script.h -- the driving script of caravelt-sim.
+ * drive/script.h -- the driving script: caravelt-sim's input and the
+ * game's recording.
  *
  * One stretch a line: "TICKS [KEY ...]", the keys held through all TICKS
  * ticks.  '#' starts a comment; blank lines are skipped.  Keys are spelled
- * Up Down Left Right A Z X R Q, exactly so.  Nothing here knows about the
- * game library, so the parser is tested in-process.
+ * Up Down Left Right A Z X R Q, exactly so.
+ *
+ * A line of one tick that holds Q may add "/ [KEY ...]": the keys held
+ * when the title screen, brought up by Q inside that tick, returns (the
+ * rest of the tick -- reset and latch -- sees those).  "1 Q Up / Up R":
+ * Q and Up at the start of the tick, Up and R once the screen is left.
+ * Without "/", the keys are the same after the title screen as before.
+ *
+ * Nothing here knows about the game library, so the parser is tested
+ * in-process.
  */
-#ifndef CARAVELT_HEADLESS_SCRIPT_H
-#define CARAVELT_HEADLESS_SCRIPT_H
+#ifndef CARAVELT_DRIVE_SCRIPT_H
+#define CARAVELT_DRIVE_SCRIPT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -16,15 +25,18 @@
 /* Ticks of one line: 1 .. SCRIPT_MAX_TICKS (a million seconds of driving). */
 enum { SCRIPT_MAX_TICKS = 100000000 };
 
-/* The nine driving keys: bit i of a key mask is script_keys[i]. */
+/* The nine driving keys: bit i of a key mask is script_keys[i], the
+ * simulation's order (SIM_UP ... SIM_Q). */
 enum { SCRIPT_KEYS = 9 };
 struct script_key { const char *name; int number; };
 extern const script_key script_keys[SCRIPT_KEYS];
 
-/* One line's worth: hold the keys of `keys` for `ticks` ticks. */
+/* One line's worth: hold the keys of `keys` for `ticks` ticks; `after`
+ * is what a title screen inside them returns to (`keys` but for "/"). */
 struct stretch {
     uint64_t ticks;
     unsigned keys;
+    unsigned after;
 };
 
 /* ----------------------------------------------------------------------

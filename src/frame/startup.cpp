@@ -73,6 +73,7 @@ static const char *no_system_reason(void)
 }
 
 static int allegro_key_held(int k) { return key[k]; }
+static unsigned allegro_read_keys(void) { return sim_key_mask(allegro_key_held); }
 
 static void close_button(void) { close_requested = 1; }
 
@@ -108,6 +109,6 @@ void init(void)
 
     sim_start();
 
-    sim_key_held = allegro_key_held;
+    sim_read_keys = allegro_read_keys;
     sim_title_screen = gamemenu;
 }
