@@ -4,7 +4,8 @@
  * Each pass: Escape ends the game; then every tick owed is run, back to
  * back, with no cap on the backlog; then one frame.  The simulation thus
  * keeps 100 ticks a second however slow the frames or however long the
- * title screen was up.
+ * title screen was up.  What the ticks recorded is written out between
+ * frames, and the files are closed at the one way out.
  */
 #include <allegro.h>
 
@@ -22,19 +23,25 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    if (int st = open_drive_files())
+        return st;
+
     init();
-    gamemenu();
+    if (!replaying())
+        gamemenu();
 
     while (!key[KEY_ESC] && !close_requested) {
         hotkeys();
         while (tick_owed() && !close_requested) {
-            logic();
+            run_tick();
             tick_done();
         }
         graphic();
+        write_drive_files(false);
     }
 
+    int status = close_drive_files();
     destroy_bitmap(buffer);
-    return 0;
+    return status;
 }
 END_OF_MAIN()

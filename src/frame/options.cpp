@@ -22,6 +22,12 @@ struct option_row {
 
 static const option_row rows[] = {
     {"--help", nullptr, nullptr, &game_opts.help, "print this help and exit"},
+    {"--record", "FILE", &game_opts.record, nullptr,
+     "write every tick's keys to FILE, a script caravelt-sim replays"},
+    {"--trace", "FILE", &game_opts.trace, nullptr,
+     "write one CSV row per tick to FILE, as caravelt-sim --trace does"},
+    {"--replay", "FILE", &game_opts.replay, nullptr,
+     "drive with the keys recorded in FILE (no title screen), then hand over"},
 };
 
 /* The keys of the driving view that the title screen does not list. */

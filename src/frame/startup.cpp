@@ -72,9 +72,6 @@ static const char *no_system_reason(void)
     return why;
 }
 
-static int allegro_key_held(int k) { return key[k]; }
-static unsigned allegro_read_keys(void) { return sim_key_mask(allegro_key_held); }
-
 static void close_button(void) { close_requested = 1; }
 
 /* ----------------------------------------------------------------------
@@ -109,6 +106,5 @@ void init(void)
 
     sim_start();
 
-    sim_read_keys = allegro_read_keys;
-    sim_title_screen = gamemenu;
+    drive_hooks();
 }

@@ -33,9 +33,9 @@ start_x() {
     fail "Xvfb did not start on $DISPLAY"
 }
 
-# start_game: the game from its data folder, output to $WORK/game.err.
+# start_game [OPTION...]: the game from its data folder, output to $WORK/game.err.
 start_game() {
-    (cd "$DATA" && exec "$GAME") >"$WORK/game.out" 2>"$WORK/game.err" &
+    (cd "$DATA" && exec "$GAME" "$@") >"$WORK/game.out" 2>"$WORK/game.err" &
     GAME_PID=$!
 }
 
