@@ -39,27 +39,12 @@ void record_keys_from(unsigned (*source)(int read))
 /* The line being counted: `run` ticks of these keys, none yet when 0. */
 static stretch line;
 
-static void put_keys(std::string *out, unsigned mask)
-{
-    for (int i = 0; i < SCRIPT_KEYS; i++)
-        if (mask >> i & 1) {
-            *out += ' ';
-            *out += script_keys[i].name;
-        }
-}
-
 void record_flush_line(void)
 {
     if (line.ticks == 0)
         return;
-    char n[FLOAT_TEXT_MAX];
-    record_text.append(n, put_u64(n, line.ticks));
-    put_keys(&record_text, line.keys);
-    if (line.after != line.keys) {
-        record_text += " /";
-        put_keys(&record_text, line.after);
-    }
-    record_text += '\n';
+    char text[STRETCH_TEXT_MAX];
+    record_text.append(text, put_stretch(text, &line));
     line.ticks = 0;
 }
 

@@ -160,3 +160,26 @@ int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
     free(line);
     return status;
 }
+
+/* Writing a stretch back as a line: the recording, a spooled pipe. */
+static char *put_keys(char *p, unsigned mask)
+{
+    for (int i = 0; i < SCRIPT_KEYS; i++)
+        if (mask >> i & 1) {
+            *p++ = ' ';
+            p = stpcpy(p, script_keys[i].name);
+        }
+    return p;
+}
+
+char *put_stretch(char *p, const stretch *s)
+{
+    p += snprintf(p, 24, "%llu", (unsigned long long)s->ticks);
+    p = put_keys(p, s->keys);
+    if (s->after != s->keys) {
+        p = stpcpy(p, " /");
+        p = put_keys(p, s->after);
+    }
+    *p++ = '\n';
+    return p;
+}

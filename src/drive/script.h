@@ -47,6 +47,14 @@ struct stretch {
  * ---------------------------------------------------------------------- */
 int parse_script_line(const char *line, size_t len, stretch *out, char *err, size_t errsize);
 
+/* Longest text put_stretch can produce: the count, nine keys twice, "/". */
+enum { STRETCH_TEXT_MAX = 128 };
+
+/* Writes s as a script line, with its newline, at p; returns the end.
+ * The line reads back as s ("/" and the keys after only when they
+ * differ). */
+char *put_stretch(char *p, const stretch *s);
+
 /* Called once per stretch, in order; a non-zero return stops the scan
  * and is returned by scan_script. */
 typedef int (*stretch_fn)(const stretch *s, void *ctx);
