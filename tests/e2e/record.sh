@@ -51,7 +51,11 @@ cmp "$WORK/sim.csv" "$WORK/drive.csv" || fail "caravelt-sim's trace differs from
 
 ticks=$(awk '!/^#/ { n += $1 } END { print n }' "$rec")
 start_game --replay "$rec" --trace "$WORK/replay.csv" --record "$WORK/again.rec"
-sleep $((ticks / 100 + 2))
+# The trace is written at least once a second: wait for the replay's rows.
+for _ in $(seq 600); do
+    [ "$(wc -l <"$WORK/replay.csv")" -gt "$ticks" ] && break
+    sleep 0.1
+done
 press Escape
 wait_exit 5
 status=$?
