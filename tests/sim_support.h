@@ -13,13 +13,15 @@
 
 #include "sim/sim.h"
 
-/* Keys the test holds; the simulation reads them at each key test. */
+/* Keys the test holds, by key index; the simulation reads them at the
+ * start of the controls and when the title screen returns. */
 inline bool held_keys[128];
 /* What the title screen does while it is "up" (may change the keys). */
 inline std::function<void()> on_title;
 inline int title_calls;
 
 inline int test_key_held(int k) { return held_keys[k]; }
+inline unsigned test_read_keys(void) { return sim_key_mask(test_key_held); }
 inline void test_title_screen(void)
 {
     title_calls++;
@@ -53,7 +55,7 @@ protected:
         hold({});
         on_title = nullptr;
         title_calls = 0;
-        sim_key_held = test_key_held;
+        sim_read_keys = test_read_keys;
         sim_title_screen = test_title_screen;
     }
 };

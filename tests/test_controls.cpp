@@ -121,6 +121,26 @@ TEST_F(Sim, TitleScreenOncePerPressAndKeysReadAfterIt)
     EXPECT_BITS(Velocity, 0.0f);
 }
 
+/* A tick reads the keys once, and once more when a title screen inside
+ * it returns: a change at any other moment waits for the next tick. */
+TEST_F(Sim, KeysAreReadOncePerTickAndAfterTheTitleScreen)
+{
+    static int reads;
+    sim_read_keys = [] {
+        reads++;
+        hold({});   /* everything let go right after the read */
+        return test_read_keys() | 1u << SIM_UP | (reads == 1 ? 1u << SIM_Q : 0);
+    };
+    press({{1, {}}});
+    EXPECT_EQ(reads, 2);             /* Q at the start: the title screen, then a read */
+    EXPECT_EQ(title_calls, 1);
+    EXPECT_BITS(PedalAccelerator, 0.025f);
+    EXPECT_EQ(KeyHeld, 0);           /* Q gone when it returned: latch free */
+    press({{3, {}}});
+    EXPECT_EQ(reads, 5);
+    EXPECT_BITS(PedalAccelerator, 0.1f);
+}
+
 TEST_F(Sim, ResetRestoresPositionAndMotionOnly)
 {
     ticks(1, {A});

@@ -50,7 +50,7 @@ TEST(ToolRun, TraceAndFrameAreTheGamesOwnEveryRun)
         {"Left", SIM_KEY_LEFT}, {"Right", SIM_KEY_RIGHT}, {"A", SIM_KEY_A}, {"Z", SIM_KEY_Z},
         {"X", SIM_KEY_X}, {"R", SIM_KEY_R}, {"Q", SIM_KEY_Q}};
     sim_start();
-    sim_key_held = test_key_held;
+    sim_read_keys = test_read_keys;
     sim_title_screen = [] {};
     std::istringstream lines(DRIVE), rows(trace);
     std::string line, row;

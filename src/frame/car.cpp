@@ -52,6 +52,12 @@ void reload_game_car(void)
 {
     if (!game_opts.car)
         return;
+    if (game_opts.record || game_opts.replay) {
+        /* A recording holds keys only: a car changed under it would not
+         * replay to the same drive. */
+        show_notice("F5 is off while recording or replaying: the drive would not replay the same");
+        return;
+    }
     char err[512], text[600];
     car c;
     if (read_car_file(game_opts.car, &c, err, sizeof err) != 0) {

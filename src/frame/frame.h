@@ -12,6 +12,9 @@ struct game_options {
     bool help;
     const char *car;   /* --car FILE: a car file instead of the preset */
     bool windowed;   /* a 1024x768 window rather than the full-screen mode */
+    const char *record;   /* --record FILE: every tick's keys, as a script */
+    const char *trace;    /* --trace FILE: one CSV row per tick */
+    const char *replay;   /* --replay FILE: keys from a recording, then the driver's */
 };
 extern game_options game_opts;
 
@@ -62,5 +65,33 @@ int shut_down(void);
 
 /* Shows the title screen until Space is held (or the window is closed). */
 void gamemenu(void);
+
+/* ----------------------------------------------------------------------
+ * Ticks, recording and replay (recorder.cpp).
+ * ---------------------------------------------------------------------- */
+
+/* Before the window: the replay read and checked, the outputs opened.
+ * 0; 2 for a bad replay or one file named twice; 1 for an output that
+ * cannot be opened; one line on stderr for either. */
+int open_drive_files(void);
+
+/* Points the simulation's key seam and title screen at the game (or at
+ * the replay while one plays); called by init. */
+void drive_hooks(void);
+
+/* Runs one tick: every tick of the game goes through here, so that the
+ * recording, the trace and the replay see each one. */
+void run_tick(void);
+
+/* True while a replay has ticks left. */
+bool replaying(void);
+
+/* Between frames: writes out what the ticks left, when a second has
+ * passed since the last write (or at once when now). */
+void write_drive_files(bool now);
+
+/* At shut-down: the rest written and the files closed.  0, or 1 after
+ * one line on stderr when something could not be written. */
+int close_drive_files(void);
 
 #endif

@@ -7,24 +7,16 @@
  * title screen was up.  A close request (the window's close button,
  * Escape on the title screen, SIGINT or SIGTERM) stops the run between
  * ticks, with no further tick or frame.  Every way out of a started game
- * goes through shut_down().  While paused (P) no tick runs; the period
+ * goes through shut_down(), which closes the recording and the trace.
+ * What the ticks recorded is written out between frames.  While paused (P) no tick runs; the period
  * key then runs one tick per press.
  */
 #include <allegro.h>
 
 #include "frame.h"
-#include "present/chart.h"
 #include "present/present.h"
 #include "sim/sim.h"
 #include "ticks.h"
-
-/* Every tick the game runs, owed or single-stepped, goes through here:
- * the step, then the chart's sample of what it left (read only). */
-static void run_tick(void)
-{
-    logic();
-    chart_record();
-}
 
 int main(int argc, char **argv)
 {
@@ -37,8 +29,12 @@ int main(int argc, char **argv)
     if (game_opts.car && read_game_car() != 0)
         return 1;
 
+    if (int st = open_drive_files())
+        return st;
+
     init();
-    gamemenu();
+    if (!replaying())
+        gamemenu();
 
     while (!key[KEY_ESC] && !close_requested) {
         hotkeys();
@@ -53,6 +49,7 @@ int main(int argc, char **argv)
         if (close_requested)
             break;
         graphic();
+        write_drive_files(false);
     }
 
     return shut_down();

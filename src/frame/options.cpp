@@ -26,6 +26,12 @@ static const option_row rows[] = {
      "drive the car in this TOML car file (relative to the current folder)"},
     {"--windowed", nullptr, nullptr, &game_opts.windowed,
      "a 1024x768 window instead of the full-screen mode"},
+    {"--record", "FILE", &game_opts.record, nullptr,
+     "write every tick's keys to FILE, a script caravelt-sim replays"},
+    {"--trace", "FILE", &game_opts.trace, nullptr,
+     "write one CSV row per tick to FILE, as caravelt-sim --trace does"},
+    {"--replay", "FILE", &game_opts.replay, nullptr,
+     "drive with the keys recorded in FILE (no title screen), then hand over"},
 };
 
 /* The keys of the driving view that the title screen does not list. */

@@ -77,8 +77,6 @@ static const char *no_system_reason(void)
     return why;
 }
 
-static int allegro_key_held(int k) { return key[k]; }
-
 static void close_button(void) { close_requested = 1; }
 
 /* SIGINT, SIGTERM: only flags are set here (async-signal-safe); the title
@@ -138,14 +136,14 @@ void init(void)
     sim_start();
     load_game_car();
 
-    sim_key_held = allegro_key_held;
-    sim_title_screen = gamemenu;
+    drive_hooks();
 }
 
 int shut_down(void)
 {
+    int st = close_drive_files();
     destroy_bitmap(buffer);
     buffer = NULL;
     int signo = exit_signal;
-    return signo ? 128 + signo : 0;
+    return signo ? 128 + signo : st;
 }

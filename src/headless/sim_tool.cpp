@@ -33,24 +33,26 @@
 /* Large writes: one system call per megabyte of trace. */
 static const size_t TRACE_BUFFER = 1 << 20;
 
-/* Indexed by the low byte of the key number: the seam is called some
- * twenty times a tick, so no range test (every number in use is < 128). */
-static unsigned char held_table[256];
+/* The keys the script holds now, and those a title screen shown inside
+ * the current tick returns to (the same but on a line with "/"). */
+static unsigned held_now, held_after_title;
 
-static int script_key_held(int key)
+static unsigned script_read_keys(void) { return held_now; }
+
+static void title_returns_at_once(void) { held_now = held_after_title; }
+
+void hold_stretch_keys(const stretch *s)
 {
-    return held_table[(unsigned char)key];
+    held_now = s->keys;
+    held_after_title = s->after;
+    sim_read_keys = script_read_keys;
+    sim_title_screen = title_returns_at_once;
 }
-
-static void title_returns_at_once(void) {}
 
 void hold_script_keys(unsigned mask)
 {
-    memset(held_table, 0, sizeof held_table);
-    for (int i = 0; i < SCRIPT_KEYS; i++)
-        held_table[script_keys[i].number] = (mask >> i) & 1;
-    sim_key_held = script_key_held;
-    sim_title_screen = title_returns_at_once;
+    stretch s = {1, mask, mask};
+    hold_stretch_keys(&s);
 }
 
 /* One line on stderr, "caravelt-sim: ...", and the status to exit with. */
@@ -79,7 +81,8 @@ struct options {
 static const char USAGE[] =
     "usage: caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
-    "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments\n"
+    "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments;\n"
+    "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns\n"
     "--sheet prints a Markdown table of each car's figures (the preset's without --car);\n"
     "--runs also writes the speed of its acceleration and braking runs, tick by tick\n";
 
@@ -190,7 +193,7 @@ struct run_state {
 static int run_stretch(const stretch *s, void *ctx)
 {
     run_state *r = (run_state *)ctx;
-    hold_script_keys(s->keys);
+    hold_stretch_keys(s);
     for (uint64_t i = 0; i < s->ticks; i++) {
         logic();
         trace_row(r->out, ++r->tick);
@@ -203,14 +206,8 @@ static int run_stretch(const stretch *s, void *ctx)
 static int spool_stretch(const stretch *s, void *ctx)
 {
     FILE *spool = (FILE *)ctx;
-    char text[32 + 8 * SCRIPT_KEYS];
-    char *p = put_u64(text, s->ticks);
-    for (int i = 0; i < SCRIPT_KEYS; i++)
-        if (s->keys >> i & 1) {
-            *p++ = ' ';
-            p = stpcpy(p, script_keys[i].name);
-        }
-    *p++ = '\n';
+    char text[STRETCH_TEXT_MAX];
+    char *p = put_stretch(text, s);
     return fwrite(text, 1, (size_t)(p - text), spool) == (size_t)(p - text) ? 0 : 1;
 }
 

@@ -8,13 +8,16 @@
  */
 #include "sim.h"
 
-static int no_key(int) { return 0; }
+static unsigned no_keys(void) { return 0; }
 static void no_title(void) {}
 
-int (*sim_key_held)(int key) = no_key;
+unsigned (*sim_read_keys)(void) = no_keys;
 void (*sim_title_screen)(void) = no_title;
 
-static int held(int key) { return sim_key_held(key) != 0; }
+/* The keys in force for this tick's tests (bits as SIM_UP ... SIM_Q). */
+static unsigned keys;
+
+static int held(int bit) { return (keys >> bit) & 1; }
 
 /* Pedal travel per tick, both ways. */
 static const double PEDAL_STEP = 0.025;
@@ -33,11 +36,11 @@ static const double WHEEL_DEAD = 0.051;
  * pedal: one step of a pedal towards pressed while its key is held,
  * towards released while not.  Held at the top, it stays.
  * ---------------------------------------------------------------------- */
-static void pedal(float *p, int key)
+static void pedal(float *p, int bit)
 {
-    if (held(key) && *p < PEDAL_TOP)
+    if (held(bit) && *p < PEDAL_TOP)
         *p = (float)(*p + PEDAL_STEP);
-    else if (!held(key) && *p > PEDAL_REST)
+    else if (!held(bit) && *p > PEDAL_REST)
         *p = (float)(*p - PEDAL_STEP);
 }
 
@@ -49,18 +52,18 @@ static void wheel(void)
 {
     float &d = DrivingWheelTurning;
 
-    if (held(SIM_KEY_RIGHT) && d < WHEEL_LOCK && d >= 0)
+    if (held(SIM_RIGHT) && d < WHEEL_LOCK && d >= 0)
         d = (float)(d + WHEEL_TURN);
-    else if (!held(SIM_KEY_LEFT) && d < 0)
+    else if (!held(SIM_LEFT) && d < 0)
         d = (float)(d + WHEEL_RETURN);
 
-    if (held(SIM_KEY_LEFT) && d > -WHEEL_LOCK && d <= 0)
+    if (held(SIM_LEFT) && d > -WHEEL_LOCK && d <= 0)
         d = (float)(d - WHEEL_TURN);
-    else if (!held(SIM_KEY_RIGHT) && d > 0)
+    else if (!held(SIM_RIGHT) && d > 0)
         d = (float)(d - WHEEL_RETURN);
 
     if (d <= WHEEL_DEAD && d >= -WHEEL_DEAD
-        && !held(SIM_KEY_LEFT) && !held(SIM_KEY_RIGHT))
+        && !held(SIM_LEFT) && !held(SIM_RIGHT))
         d = 0;
 }
 
@@ -70,14 +73,14 @@ static void wheel(void)
  * ---------------------------------------------------------------------- */
 static void gears(void)
 {
-    if (held(SIM_KEY_A) && KeyHeld == 0) {
+    if (held(SIM_A) && KeyHeld == 0) {
         if (Gear >= GearMax)
             Gear = GearMax;
         else
             Gear = Gear + 1;
         KeyHeld = 1;
     }
-    if (held(SIM_KEY_Z) && KeyHeld == 0) {
+    if (held(SIM_Z) && KeyHeld == 0) {
         if (Gear <= -1)
             Gear = -1;
         else
@@ -103,26 +106,28 @@ static void reset_car(void)
 }
 
 /* ----------------------------------------------------------------------
- * controls: the driver's stage of the tick.  The title screen blocks
- * inside the tick; the reset and the latch release then see the keys as
- * they are when it returns.
+ * controls: the driver's stage of the tick.  The keys are read once, at
+ * the start; the title screen blocks inside the tick, and the reset and
+ * the latch release then see the keys as they are when it returns.
  * ---------------------------------------------------------------------- */
 void controls(void)
 {
-    pedal(&PedalAccelerator, SIM_KEY_UP);
-    pedal(&PedalBrake, SIM_KEY_DOWN);
-    pedal(&PedalClutch, SIM_KEY_X);
+    keys = sim_read_keys();
+    pedal(&PedalAccelerator, SIM_UP);
+    pedal(&PedalBrake, SIM_DOWN);
+    pedal(&PedalClutch, SIM_X);
     wheel();
     gears();
 
-    if (held(SIM_KEY_Q) && KeyHeld == 0) {
+    if (held(SIM_Q) && KeyHeld == 0) {
         sim_title_screen();
+        keys = sim_read_keys();
         KeyHeld = 1;
     }
 
-    if (held(SIM_KEY_R))
+    if (held(SIM_R))
         reset_car();
 
-    if (!held(SIM_KEY_A) && !held(SIM_KEY_Z) && !held(SIM_KEY_Q))
+    if (!held(SIM_A) && !held(SIM_Z) && !held(SIM_Q))
         KeyHeld = 0;
 }

@@ -28,10 +28,35 @@ enum {
     SIM_KEY_DOWN = 85,
 };
 
-/* Non-zero while the key is held.  Called afresh for every key test, so
- * a key that changes during a tick (say, while the title screen is up) is
- * seen as it is at that test.  Default: no key is ever held. */
-extern int (*sim_key_held)(int key);
+/* The nine driving keys as bits of a key mask, in this order.  The script
+ * and the recording spell them Up Down Left Right A Z X R Q. */
+enum {
+    SIM_UP, SIM_DOWN, SIM_LEFT, SIM_RIGHT, SIM_A, SIM_Z, SIM_X, SIM_R, SIM_Q,
+    SIM_KEYS
+};
+
+/* Key index of each bit of a mask. */
+inline constexpr int SIM_KEY_NUMBERS[SIM_KEYS] = {
+    SIM_KEY_UP, SIM_KEY_DOWN, SIM_KEY_LEFT, SIM_KEY_RIGHT,
+    SIM_KEY_A, SIM_KEY_Z, SIM_KEY_X, SIM_KEY_R, SIM_KEY_Q,
+};
+
+/* The mask of the driving keys for which held(key index) is non-zero. */
+inline unsigned sim_key_mask(int (*held)(int key))
+{
+    unsigned m = 0;
+    for (int i = 0; i < SIM_KEYS; i++)
+        if (held(SIM_KEY_NUMBERS[i]))
+            m |= 1u << i;
+    return m;
+}
+
+/* The driving keys held now, as a mask (bit i: key i above).  Read once
+ * at the start of the controls of every tick, and once more when a title
+ * screen shown inside the tick returns; every key test of the tick uses
+ * the mask in force.  So a tick is wholly described by at most two masks,
+ * which is what makes a recorded drive replay exactly.  Default: none. */
+extern unsigned (*sim_read_keys)(void);
 
 /* Shows the title screen and returns when the driver leaves it.
  * Default: returns at once, as if the leave key were already held. */

@@ -1,5 +1,5 @@
 /*
- * headless/trace.h -- the per-tick CSV trace of caravelt-sim.
+ * drive/trace.h -- the per-tick CSV trace of caravelt-sim and the game.
  *
  * One header line, then one row per tick with the state that tick left.
  * Floats print as printf's "%.9g" would (nine significant digits: enough
@@ -7,8 +7,8 @@
  * as "%d".  Rows are made with std::to_chars into a large buffer: printf
  * costs several times as much per number.
  */
-#ifndef CARAVELT_HEADLESS_TRACE_H
-#define CARAVELT_HEADLESS_TRACE_H
+#ifndef CARAVELT_DRIVE_TRACE_H
+#define CARAVELT_DRIVE_TRACE_H
 
 #include <cstddef>
 #include <cstdint>

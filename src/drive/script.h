@@ -1,15 +1,24 @@
 /*
- * headless/script.h -- the driving script of caravelt-sim.
+ * drive/script.h -- the driving script: caravelt-sim's input and the
+ * game's recording.
  *
  * One stretch a line: "TICKS [KEY ...]", the keys held through all TICKS
  * ticks.  '#' starts a comment; blank lines are skipped.  Keys are spelled
  * Up Down Left Right A Z X R Q, exactly so.  A line holds at most
  * SCRIPT_MAX_LINE bytes besides its newline; one UTF-8 byte-order mark at
- * the very start is skipped.  Nothing here knows about the game library,
- * so the parser is tested in-process.
+ * the very start is skipped.
+ *
+ * A line of one tick that holds Q may add "/ [KEY ...]": the keys held
+ * when the title screen, brought up by Q inside that tick, returns (the
+ * rest of the tick -- reset and latch -- sees those).  "1 Q Up / Up R":
+ * Q and Up at the start of the tick, Up and R once the screen is left.
+ * Without "/", the keys are the same after the title screen as before.
+ *
+ * Nothing here knows about the game library, so the parser is tested
+ * in-process.
  */
-#ifndef CARAVELT_HEADLESS_SCRIPT_H
-#define CARAVELT_HEADLESS_SCRIPT_H
+#ifndef CARAVELT_DRIVE_SCRIPT_H
+#define CARAVELT_DRIVE_SCRIPT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -22,15 +31,18 @@ enum { SCRIPT_MAX_TICKS = 100000000 };
  * what a line is read into, so no input makes memory grow. */
 enum { SCRIPT_MAX_LINE = 4096 };
 
-/* The nine driving keys: bit i of a key mask is script_keys[i]. */
+/* The nine driving keys: bit i of a key mask is script_keys[i], the
+ * simulation's order (SIM_UP ... SIM_Q). */
 enum { SCRIPT_KEYS = 9 };
 struct script_key { const char *name; int number; };
 extern const script_key script_keys[SCRIPT_KEYS];
 
-/* One line's worth: hold the keys of `keys` for `ticks` ticks. */
+/* One line's worth: hold the keys of `keys` for `ticks` ticks; `after`
+ * is what a title screen inside them returns to (`keys` but for "/"). */
 struct stretch {
     uint64_t ticks;
     unsigned keys;
+    unsigned after;
 };
 
 /* ----------------------------------------------------------------------
@@ -40,6 +52,14 @@ struct stretch {
  * line number, e.g. `unknown key "Upp"`).
  * ---------------------------------------------------------------------- */
 int parse_script_line(const char *line, size_t len, stretch *out, char *err, size_t errsize);
+
+/* Longest text put_stretch can produce: the count, nine keys twice, "/". */
+enum { STRETCH_TEXT_MAX = 128 };
+
+/* Writes s as a script line, with its newline, at p; returns the end.
+ * The line reads back as s ("/" and the keys after only when they
+ * differ). */
+char *put_stretch(char *p, const stretch *s);
 
 /* Called once per stretch, in order; a non-zero return stops the scan
  * and is returned by scan_script. */

@@ -1,5 +1,5 @@
 /*
- * headless/script.cpp -- reading the driving script, line by line.
+ * drive/script.cpp -- reading the driving script, line by line.
  */
 #include "script.h"
 
@@ -73,12 +73,15 @@ static int key_index(const char *s, size_t n)
     return -1;
 }
 
+static_assert((int)SCRIPT_KEYS == (int)SIM_KEYS, "one key list");
+
 int parse_script_line(const char *line, size_t len, stretch *out, char *err, size_t errsize)
 {
     const char *hash = (const char *)memchr(line, '#', len);
     size_t end = hash ? (size_t)(hash - line) : len;
 
-    stretch s = {0, 0};
+    stretch s = {0, 0, 0};
+    bool slash = false;   /* the keys now go to s.after */
     int tokens = 0;
     size_t i = 0;
     while (i < end) {
@@ -96,6 +99,14 @@ int parse_script_line(const char *line, size_t len, stretch *out, char *err, siz
                 return -1;
             continue;
         }
+        if (n == 1 && tok[0] == '/') {
+            if (slash) {
+                snprintf(err, errsize, "more than one \"/\"");
+                return -1;
+            }
+            slash = true;
+            continue;
+        }
         int k = key_index(tok, n);
         if (k < 0) {
             char q[160];
@@ -103,10 +114,16 @@ int parse_script_line(const char *line, size_t len, stretch *out, char *err, siz
             snprintf(err, errsize, "unknown key %s", q);
             return -1;
         }
-        s.keys |= 1u << k;
+        (slash ? s.after : s.keys) |= 1u << k;
     }
     if (tokens == 0)
         return 0;
+    if (!slash)
+        s.after = s.keys;
+    else if (s.ticks != 1 || !(s.keys >> SIM_Q & 1)) {
+        snprintf(err, errsize, "\"/\" only on a line of 1 tick that holds Q");
+        return -1;
+    }
     *out = s;
     return 1;
 }
@@ -156,4 +173,27 @@ int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
         status = 2;
     }
     return status;
+}
+
+/* Writing a stretch back as a line: the recording, a spooled pipe. */
+static char *put_keys(char *p, unsigned mask)
+{
+    for (int i = 0; i < SCRIPT_KEYS; i++)
+        if (mask >> i & 1) {
+            *p++ = ' ';
+            p = stpcpy(p, script_keys[i].name);
+        }
+    return p;
+}
+
+char *put_stretch(char *p, const stretch *s)
+{
+    p += snprintf(p, 24, "%llu", (unsigned long long)s->ticks);
+    p = put_keys(p, s->keys);
+    if (s->after != s->keys) {
+        p = stpcpy(p, " /");
+        p = put_keys(p, s->after);
+    }
+    *p++ = '\n';
+    return p;
 }

@@ -1,0 +1,127 @@
+/*
+ * drive/record.cpp -- noting the keys the seam hands out, run-length
+ * lines, trace rows, the recording's header.
+ */
+#include "record.h"
+
+#include <cstring>
+
+#include "script.h"
+#include "sim/sim.h"
+#include "trace.h"
+
+std::string record_text, trace_text;
+bool recording, tracing;
+uint64_t ticks_recorded;
+
+static unsigned (*key_source)(int read);
+
+/* What the seam handed out in the tick being run: reads made, and the
+ * first two masks (the start of the controls, after a title screen). */
+static int reads;
+static unsigned seen[2];
+
+static unsigned noted_read_keys(void)
+{
+    unsigned m = key_source(reads == 0 ? 0 : 1);
+    if (reads < 2)
+        seen[reads] = m;
+    reads++;
+    return m;
+}
+
+void record_keys_from(unsigned (*source)(int read))
+{
+    key_source = source;
+    sim_read_keys = noted_read_keys;
+}
+
+/* The line being counted: `run` ticks of these keys, none yet when 0. */
+static stretch line;
+
+void record_flush_line(void)
+{
+    if (line.ticks == 0)
+        return;
+    char text[STRETCH_TEXT_MAX];
+    record_text.append(text, put_stretch(text, &line));
+    line.ticks = 0;
+}
+
+/* One tick of keys; a tick whose keys changed across a title screen is a
+ * line of its own. */
+static void record_keys(unsigned keys, unsigned after)
+{
+    if (line.ticks && (keys != line.keys || after != line.after || after != keys
+                       || line.ticks == SCRIPT_MAX_TICKS))
+        record_flush_line();
+    if (line.ticks == 0)
+        line = {0, keys, after};
+    line.ticks++;
+}
+
+void recorded_tick(void)
+{
+    reads = 0;
+    logic();
+    ticks_recorded++;
+    if (recording)
+        record_keys(seen[0], reads > 1 ? seen[1] : seen[0]);
+    if (tracing) {
+        char row[ROW_TEXT_MAX];
+        trace_text.append(row, put_row(row, ticks_recorded));
+    }
+}
+
+uint64_t car_hash(void)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](const void *p, size_t n) {
+        for (size_t i = 0; i < n; i++) {
+            h ^= ((const unsigned char *)p)[i];
+            h *= 1099511628211ull;
+        }
+    };
+#define CAR_FIELD_HASH(type, name) mix(&name, sizeof name);
+#define CAR_ARRAY_HASH(type, name, n) mix(name, sizeof name);
+    CAR_FIELDS(CAR_FIELD_HASH, CAR_ARRAY_HASH)
+    return h;
+}
+
+/* path as one shell word: as it is when plainly safe, else quoted. */
+static std::string shell_word(const char *path)
+{
+    bool plain = *path != '\0';
+    for (const char *p = path; *p; p++)
+        plain = plain && (strchr("_./-+=:,@%", *p) || (*p >= '0' && *p <= '9')
+                          || ((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z'));
+    if (plain)
+        return path;
+    std::string w = "'";
+    for (const char *p = path; *p; p++)
+        w += *p == '\'' ? std::string("'\\''") : std::string(1, *p);
+    return w + "'";
+}
+
+void record_header(std::string *out, const char *path, const char *car_file, time_t when)
+{
+    char stamp[64] = "";
+    struct tm tm;
+    if (gmtime_r(&when, &tm))
+        strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &tm);
+    char hash[32];
+    snprintf(hash, sizeof hash, "%016llx", (unsigned long long)car_hash());
+    std::string car = car_file ? "--car " + shell_word(car_file) + " " : "";
+    std::string file = shell_word(path);
+
+    *out += "# caravelt recording, begun ";
+    *out += stamp;
+    *out += "\n# car: ";
+    *out += car_file ? car_file : "preset";
+    *out += ", parameters hash ";
+    *out += hash;
+    *out += "\n# replay headless: caravelt-sim " + car + "--trace trace.csv " + file;
+    *out += "\n# replay in the game: caravelt " + car + "--replay " + file;
+    *out += "\n# one line per stretch of ticks: TICKS KEY...; after \"/\", the keys held"
+            "\n# when a title screen inside that tick returned\n";
+}

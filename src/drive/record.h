@@ -1,0 +1,52 @@
+/*
+ * drive/record.h -- a drive written down as it runs: each tick's keys as a
+ * driving script (script.h) and the state as trace rows (trace.h).
+ *
+ * Both go to text in memory while ticks run; the caller writes the text
+ * out between frames and empties it, so a tick never waits on a file.
+ *
+ * What a tick's keys are is what the simulation's key seam handed out in
+ * it: the mask read at the start of the controls, and, when a title screen
+ * came up inside the tick, the mask read when it returned.  Those two
+ * masks make the tick's line ("1 Q Up / Up R" when they differ).
+ */
+#ifndef CARAVELT_DRIVE_RECORD_H
+#define CARAVELT_DRIVE_RECORD_H
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+/* Text waiting to be written out; whoever writes it clears it. */
+extern std::string record_text;   /* script lines, once recording is on */
+extern std::string trace_text;    /* trace rows, once tracing is on */
+extern bool recording, tracing;
+
+/* Ticks run through recorded_tick so far: the trace's tick column. */
+extern uint64_t ticks_recorded;
+
+/* Points the simulation's key seam at source, through a note of what it
+ * hands out.  source(0) is asked at the start of the controls, source(1)
+ * when a title screen inside the tick has returned. */
+void record_keys_from(unsigned (*source)(int read));
+
+/* ----------------------------------------------------------------------
+ * recorded_tick: logic(), then the tick's keys added to the recording
+ * and its row to the trace (each when on).  Consecutive ticks with the
+ * same keys make one line, written when the keys change.
+ * ---------------------------------------------------------------------- */
+void recorded_tick(void);
+
+/* Appends the line still being counted to record_text: the recording is
+ * then complete up to the last tick run.  Ticks after it start a new line. */
+void record_flush_line(void);
+
+/* FNV-1a over the bytes of every car parameter variable, in field order:
+ * tells apart recordings made with different cars. */
+uint64_t car_hash(void);
+
+/* Appends the recording's comment header to out: when it began, which
+ * car (car_file, or the preset when null) and how to replay `path`. */
+void record_header(std::string *out, const char *path, const char *car_file, time_t when);
+
+#endif
