@@ -7,12 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "sim/sim.h"
 
@@ -22,17 +19,10 @@ inline std::function<void()> on_title;
 inline int title_calls;
 
 inline int test_key_held(int k) { return held_keys[k]; }
-inline void test_title_screen(void)
-{
-    title_calls++;
-    if (on_title)
-        on_title();
-}
 
 inline void hold(const std::vector<int> &keys)
 {
-    for (bool &k : held_keys)
-        k = false;
+    std::fill(std::begin(held_keys), std::end(held_keys), false);
     for (int k : keys)
         held_keys[k] = true;
 }
@@ -41,7 +31,7 @@ inline void hold(const std::vector<int> &keys)
 inline void ticks(int n, const std::vector<int> &keys = {})
 {
     hold(keys);
-    for (int i = 0; i < n; i++)
+    while (n-- > 0)
         logic();
 }
 
@@ -55,7 +45,7 @@ protected:
         on_title = nullptr;
         title_calls = 0;
         sim_key_held = test_key_held;
-        sim_title_screen = test_title_screen;
+        sim_title_screen = [] { title_calls++; if (on_title) on_title(); };
     }
 };
 
@@ -65,7 +55,7 @@ template <class T> uint32_t bits(T v) { return std::bit_cast<uint32_t>(v); }
 #define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
     << #actual " = " << (actual) << ", want " << (expected)
 
-/* Every state variable, taken when made; put back with restore(). */
+/* Every state variable, taken when made. */
 struct state_copy {
 #define COPY_TAKE(type, name, start) type name = ::name;
     SIM_STATE(COPY_TAKE)
@@ -74,8 +64,7 @@ struct state_copy {
 #define COPY_PUT(type, name, start) ::name = name;
         SIM_STATE(COPY_PUT)
     }
-    /* " name name ...": the variables whose bits differ from now. */
-    std::string changed() const
+    std::string changed() const   /* " name ...": those that differ from now */
     {
         std::string s;
 #define COPY_DIFF(type, name, start) if (bits(name) != bits(::name)) s += " " #name;
@@ -88,20 +77,18 @@ struct state_copy {
 inline uint64_t state_hash(void)
 {
     uint64_t h = 1469598103934665603ull;
-#define HASH_STATE(type, name, start)                \
-    for (int i = 0; i < 4; i++)                      \
-        h = (h ^ ((bits(name) >> (8 * i)) & 0xff)) * 1099511628211ull;
+#define HASH_STATE(type, name, start) \
+    for (int i = 0; i < 4; i++) h = (h ^ ((bits(name) >> (8 * i)) & 0xff)) * 1099511628211ull;
     SIM_STATE_TRACED(HASH_STATE)
     return h;
 }
 
-/* The state hash at the end of tests/drive.txt, recorded: any change to
- * the arithmetic, the order of a tick or the script shows here. */
+/* The hash at the end of bench/drive.txt, recorded: any change to the
+ * arithmetic, the order of a tick or the scenario shows here. */
 inline constexpr uint64_t DRIVE_GOLDEN = 0x0d4afc397efa1b9aull;
 
-/* Drives tests/drive.txt in-process from the current state, the keys
- * spelled here rather than taken from caravelt-sim; each() after every
- * tick. */
+/* Drives bench/drive.txt in-process, the keys spelled here rather than
+ * taken from caravelt-sim; each() after every tick. */
 inline void drive_scenario(const std::function<void()> &each = [] {})
 {
     static const std::pair<std::string, int> names[] = {{"Up", SIM_KEY_UP},

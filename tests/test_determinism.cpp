@@ -1,5 +1,5 @@
 /*
- * Long runs: tests/drive.txt hashes to the recorded state every time, in
+ * Long runs: bench/drive.txt hashes to the recorded state every time, in
  * every build type; ten minutes of random driving stays finite and on
  * screen.
  */

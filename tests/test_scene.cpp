@@ -1,6 +1,6 @@
 /*
  * The driving view composed in memory: dashboard and telemetry texts and
- * places, the sprite's pivot and angle units, the tarmac as the only erase.
+ * places, the sprite's pivot and angle units.
  */
 #include <functional>
 #include <map>
@@ -44,9 +44,7 @@ TEST_F(Frame, TelemetryRows)
         {[] {}, 23, "GetTorque = 0.000"},
         {[] {}, 25, "TotalResistance = 0.327"},
         {[] { Gear = 1; Velocity = 10; }, 26, "RPM from Velocity = 34.560"},
-        {[] { Gear = 0; Velocity = 10; }, 26, "RPM from Velocity = 0.000"},
         {[] { Gear = -1; Velocity = 10; }, 26, "RPM from Velocity = -40.551"},
-        {[] { Gear = 0; EngineRev = 2000; PedalAccelerator = 1; }, 24, "TotalAcceleration = 0.000"},
         {[] { Gear = 1; EngineRev = 2000; PedalAccelerator = 1; }, 24, "TotalAcceleration = 2.516"},
         {[] { Gear = -1; EngineRev = 2000; PedalAccelerator = 1; }, 24, "TotalAcceleration = -2.952"},
         {[] { EngineRev = 3896; }, 23, "GetTorque = 357.000"},
@@ -94,14 +92,18 @@ TEST_F(Frame, EachRowShowsTheVariableItNames)
     EXPECT_EQ(rows, 20);
 }
 
-/* Black ink only in the dashboard's and telemetry's text boxes. */
+/* Black ink only in the dashboard's and telemetry's text boxes; drawing
+ * writes no state (the grip latch would flip if it were worked out). */
 TEST_F(Frame, TextStandsInItsPlacesOverTheTarmac)
 {
     x = 700;  /* the car well away from the text */
     y = 600;
     Gear = 3;
     Velocity = 12.5f;
+    Acceleration = 1;
+    const state_copy before;
     draw_frame(buffer);
+    EXPECT_EQ(before.changed(), "");
 
     /* The gear line stands 40 px right of the other three. */
     static const int col[DASHBOARD_LINES] = {940, 900, 900, 900};
@@ -111,17 +113,6 @@ TEST_F(Frame, TextStandsInItsPlacesOverTheTarmac)
     for (int n = 1; n <= TELEMETRY_ROWS; n++)
         boxes.push_back(text_box(100, 90 + 10 * n, row(n)));
     expect_text_layout(buffer, boxes, is_black, [](BITMAP *, int, int) { return true; });
-}
-
-TEST_F(Frame, DrawingChangesNoState)
-{
-    Gear = 2;
-    ticks(1, {SIM_KEY_UP});
-    Velocity = 7.25f;
-    AxisAngle = 33;
-    uint64_t before = state_hash();
-    draw_frame(buffer);
-    EXPECT_EQ(state_hash(), before);
 }
 
 /* A sprite of mask colour but for its pivot pixel (red) and a nose pixel
@@ -134,12 +125,10 @@ TEST_F(Frame, SpritePivotAndHeadingIn256thsOfATurn)
     putpixel(s, 13, 0, makecol(0, 255, 0));
     kvtcar = s;
     auto colour_near = [](int px, int py, int r, int g) {
-        for (int dy = -1; dy <= 1; dy++)
-            for (int dx = -1; dx <= 1; dx++) {
-                int c = getpixel(buffer, px + dx, py + dy);
-                if ((getr(c) > 200) == r && (getg(c) > 200) == g && getb(c) < 50)
-                    return true;
-            }
+        for (int i = 0, c; i < 9; i++)
+            if (c = getpixel(buffer, px + i % 3 - 1, py + i / 3 - 1),
+                (getr(c) > 200) == r && (getg(c) > 200) == g && getb(c) < 50)
+                return true;
         return false;
     };
 
@@ -159,17 +148,4 @@ TEST_F(Frame, SpritePivotAndHeadingIn256thsOfATurn)
         EXPECT_TRUE(colour_near(c.nose_x, c.nose_y, 0, 1)) << "nose at " << c.angle;
     }
     destroy_bitmap(s);
-}
-
-TEST_F(Frame, SmallTarmacLeavesTheRestOfTheBufferAsItWas)
-{
-    BITMAP *small = create_bitmap(200, 100);
-    clear_to_color(small, makecol(255, 255, 0));
-    Track = small;
-    x = 900;
-    y = 700;
-    draw_frame(buffer);  /* over the fixture's blue */
-    EXPECT_EQ(getpixel(buffer, 10, 10), makecol(255, 255, 0));
-    EXPECT_EQ(getpixel(buffer, 600, 500), makecol(0, 0, 255));
-    destroy_bitmap(small);
 }

@@ -28,7 +28,7 @@ static std::string text(float f)
 }
 static std::string text(int i) { return std::to_string(i); }
 
-/* tests/drive.txt from a file: the last row holds the recorded state.
+/* bench/drive.txt from a file: the last row holds the recorded state.
  * Three passes from a pipe (the second with CRLF line ends), past the
  * 1 MiB trace buffer: the same rows first, and every row is the state the
  * game's own tick leaves, driven in-process and printed here; the frame
