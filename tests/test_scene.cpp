@@ -21,25 +21,18 @@ static std::string row(int n)  /* telemetry rows numbered from 1, as on screen *
     return s;
 }
 
-TEST_F(Frame, DashboardLines)
-{
-    Gear = -1;
-    EXPECT_EQ(dash(0), "Gear:-1");
-    Velocity = -2.5f;
-    EXPECT_EQ(dash(1) + " " + dash(2), "Velocity:-2.50 Speed:-9.0");
-    Gear = 0;
-    Velocity = 10;
-    EngineRev = 3456.0076f;
-    EXPECT_EQ(dash(0) + " " + dash(1) + " " + dash(2) + " " + dash(3),
-              "Gear:0 Velocity:10.00 Speed:36.0 RPM = 3456.008");
-}
-
-/* Rows worked out on the spot, each in its own form: no division by
- * 20000 for drag, per second rather than per tick, a hundredth of the
- * engine speed, the turn from TrueVelocity. */
-TEST_F(Frame, TelemetryRows)
+/* Dashboard lines (rows -1 to -4 here) and the telemetry rows worked out
+ * on the spot, each in its own form: no division by 20000 for drag, per
+ * second rather than per tick, a hundredth of the engine speed, the turn
+ * from TrueVelocity. */
+TEST_F(Frame, DashboardAndWorkedOutRows)
 {
     struct { std::function<void()> set; int row; const char *text; } cases[] = {
+        {[] { Gear = -1; }, -1, "Gear:-1"},
+        {[] { Velocity = -2.5f; }, -2, "Velocity:-2.50"},
+        {[] { Velocity = -2.5f; }, -3, "Speed:-9.0"},
+        {[] { Velocity = 10; TrueVelocity = 5; }, -3, "Speed:36.0"},   /* the wheels' speed */
+        {[] { EngineRev = 3456.0076f; }, -4, "RPM = 3456.008"},
         {[] {}, 22, "Clutch Mult = 1.000"},
         {[] {}, 23, "GetTorque = 0.000"},
         {[] {}, 25, "TotalResistance = 0.327"},
@@ -56,7 +49,7 @@ TEST_F(Frame, TelemetryRows)
     for (auto &c : cases) {
         sim_start();
         c.set();
-        EXPECT_EQ(row(c.row), c.text);
+        EXPECT_EQ(c.row < 0 ? dash(-c.row - 1) : row(c.row), c.text);
     }
 }
 
