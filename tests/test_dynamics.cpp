@@ -1,7 +1,9 @@
 /*
  * Whole ticks: creep and drive in both directions, shifts, neutral, the
  * screen wrap, steering, and one tick of grip, slide, reversal, brakes,
- * wraps and the reset, where the followers overshoot and alternate.
+ * wraps and the reset, where the followers overshoot and alternate; and
+ * the shared scenario, bench/drive.txt, ending in the recorded state
+ * every run, in every build type.
  */
 #include <cmath>
 
@@ -168,5 +170,14 @@ TEST_F(Sim, OneTickOfGripSlideReversalBrakeAndWrap)
         }
         EXPECT_NEAR(TrueVelocity, c.want_tv, 1e-4);
         EXPECT_EQ(TractionSlip, c.want_slip);
+    }
+}
+
+TEST_F(Sim, TheScenarioEndsInTheRecordedStateEveryRun)
+{
+    for (int run = 0; run < 2; run++) {
+        SetUp();
+        drive_scenario();
+        EXPECT_EQ(state_hash(), DRIVE_GOLDEN) << std::hex << "hash 0x" << state_hash();
     }
 }

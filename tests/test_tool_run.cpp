@@ -1,15 +1,20 @@
 /*
  * Runs of the built caravelt-sim: its trace and frame are the game's own;
- * a frame that cannot be made is status 1; memory stays flat.
+ * a frame that cannot be made is status 1; memory stays flat; its floats
+ * print as printf's "%.9g" and read back to the same bits.
  */
 #include <allegro.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
+#include <random>
 #include <sstream>
 
 #include "present/present.h"
 #include "sim_support.h"
 #include "tool_support.h"
+#include "trace.h"
 
 /* Rows of pixels that differ between two 1024x768 16-bit bitmaps. */
 static int differing_rows(BITMAP *a, BITMAP *b)
@@ -126,4 +131,21 @@ TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
     tool_run m = run_tool(d, "--trace /dev/null many.txt");
     ASSERT_EQ(s.status + m.status, 0);
     EXPECT_LT(m.max_rss_kb - s.max_rss_kb, 256) << s.max_rss_kb << " kB, then " << m.max_rss_kb;
+}
+
+TEST(ToolTrace, FloatsPrintAsPrintfAndReadBackBitForBit)
+{
+    std::vector<float> values = {0.0f, -0.0f, 0.1f, 16777217.0f, 1e9f, 123456789.0f,
+                                 FLT_TRUE_MIN, -FLT_MIN, FLT_MAX, -FLT_MAX, INFINITY,
+                                 -INFINITY, NAN, -NAN};
+    std::mt19937 rng(7);   /* every exponent, NaN payloads, subnormals */
+    for (int i = 0; i < 100000; i++)
+        values.push_back(std::bit_cast<float>((uint32_t)rng()));
+    for (float f : values) {
+        char text[FLOAT_TEXT_MAX + 1], want[64];
+        *put_float(text, f) = '\0';
+        snprintf(want, sizeof want, "%.9g", (double)f);
+        ASSERT_STREQ(text, want) << "bits 0x" << std::hex << bits(f);
+        ASSERT_TRUE(std::isnan(f) || bits(strtof(text, nullptr)) == bits(f)) << text;
+    }
 }
