@@ -8,15 +8,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # A failing test must not hang: the game is killed outright.
 trap '{ [ -z "$GAME_PID" ] || kill -KILL "$GAME_PID"; [ -z "$XVFB_PID" ] || kill "$XVFB_PID"; wait; } 2>/dev/null' EXIT
 
-# start_x: Xvfb on the first free display from 50 on, ready for clients.
+# start_x: Xvfb on a display it picks itself (no race with other test
+# runs), ready for clients.
 start_x() {
-    n=50
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 "1024x768x${DEPTH:-24}" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$! DISPLAY=":$n"
+    Xvfb -displayfd 3 -screen 0 "1024x768x${DEPTH:-24}" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
+    DISPLAY=":$(cat "$WORK/display")"
     export DISPLAY
-    for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return; sleep 0.05; done
-    fail "Xvfb did not start on $DISPLAY"
+    xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 }
 
 # start_game: the game from its data folder, its stderr in $WORK/game.err.
