@@ -2,11 +2,12 @@
  * bench/bench_caravelt.cpp -- what one tick, one frame and one hour of
  * headless driving cost.
  *
+ * All drive the one scenario the determinism test drives, bench/drive.txt.
  * Targets on the development machine: a tick 100 ns or less; a frame
- * 0.5 ms or less, chart shown or not (reported beside a plain copy of its 1024x768x2 bytes,
- * as a ratio); an hour (360,000 ticks, full trace to /dev/null) under
- * half a second; a car file read well under a millisecond; the handling
- * sheet of one car under 20 ms.
+ * 0.5 ms or less, chart shown or not (reported beside a plain copy of
+ * its 1024x768x2 bytes, as a ratio); an hour (360,000 ticks, full trace
+ * to /dev/null) under half a second; a car file read well under a
+ * millisecond; the handling sheet of one car under 20 ms.
  */
 #include <benchmark/benchmark.h>
 
@@ -27,42 +28,58 @@
 #include "sheet.h"
 #include "sim_tool.h"
 
-static unsigned key_bits(std::initializer_list<const char *> names)
+/* The scenario, bench/drive.txt, as one key mask per tick, read with the
+ * tool's own parser. */
+static const std::vector<unsigned> &scenario(void)
 {
-    unsigned m = 0;
-    for (const char *n : names)
-        for (int i = 0; i < SCRIPT_KEYS; i++)
-            if (strcmp(script_keys[i].name, n) == 0)
-                m |= 1u << i;
-    return m;
+    static std::vector<unsigned> masks;
+    if (masks.empty()) {
+        FILE *f = fopen(CARAVELT_SOURCE_DIR "/bench/drive.txt", "r");
+        char err[256];
+        if (!f || scan_script(f, "drive.txt", [](const stretch *s, void *) {
+                for (uint64_t i = 0; i < s->ticks; i++)
+                    masks.push_back(s->keys);
+                return 0;
+            }, nullptr, err, sizeof err) != 0) {
+            fprintf(stderr, "cannot read bench/drive.txt\n");
+            exit(1);
+        }
+        fclose(f);
+    }
+    return masks;
+}
+
+/* Drives the scenario from the start state to its end. */
+static void drive_scenario(void)
+{
+    sim_start();
+    for (unsigned m : scenario()) {
+        hold_script_keys(m);
+        logic();
+    }
 }
 
 /* ----------------------------------------------------------------------
- * One tick while driving: full throttle and right lock in first gear,
- * with a reset every 400 ticks so the car keeps accelerating hard and
- * sliding (without it, it settles at the rev limit and grips).
+ * One tick of the scenario, round and round: gears, slides, brakes,
+ * reverse, a reset, the keys as they come.
  * ---------------------------------------------------------------------- */
 static void BM_TickDriving(benchmark::State &state)
 {
-    const unsigned drive = key_bits({"Up", "Right"});
-    const unsigned reset = key_bits({"Up", "Right", "R"});
+    const std::vector<unsigned> &keys = scenario();
     sim_start();
-    hold_script_keys(key_bits({"A"}));
-    logic();
-    int phase = 0;
-    long sliding = 0, ticks = 0;
+    size_t i = 0;
+    long sliding = 0;
     for (auto _ : state) {
-        if (phase == 0)
-            hold_script_keys(reset);
-        else if (phase == 2)
-            hold_script_keys(drive);
+        hold_script_keys(keys[i]);
         logic();
         sliding += TractionSlip;
-        ticks++;
-        phase = phase == 399 ? 0 : phase + 1;
+        if (++i == keys.size()) {
+            i = 0;
+            sim_start();
+        }
     }
     benchmark::DoNotOptimize(x);
-    state.counters["sliding"] = (double)sliding / (double)ticks;
+    state.counters["sliding"] = (double)sliding / (double)state.iterations();
 }
 BENCHMARK(BM_TickDriving);
 
@@ -102,18 +119,14 @@ static double plain_copy_us(void)
 
 /* ----------------------------------------------------------------------
  * One frame composed into the buffer: tarmac, car, dashboard, telemetry;
- * no screen, no rest.  The car is mid-slide, turned, off the centre.
+ * no screen, no rest.  The car where the scenario leaves it: mid-slide,
+ * turned, off the centre.
  * ---------------------------------------------------------------------- */
 static void BM_ComposeFrame(benchmark::State &state)
 {
     if (!pictures_loaded(state))
         return;
-    sim_start();
-    hold_script_keys(key_bits({"A"}));
-    logic();
-    hold_script_keys(key_bits({"Up", "Right"}));
-    for (int i = 0; i < 500; i++)
-        logic();
+    drive_scenario();
 
     double copy = plain_copy_us();
     auto t0 = std::chrono::steady_clock::now();
@@ -168,16 +181,17 @@ static void BM_PlainCopyFrameBytes(benchmark::State &state)
 BENCHMARK(BM_PlainCopyFrameBytes)->Unit(benchmark::kMicrosecond);
 
 /* ----------------------------------------------------------------------
- * An hour of driving through caravelt-sim's whole program: sixty laps of
- * bench/lap.txt from a file, every trace row written to /dev/null.
+ * An hour of driving through caravelt-sim's whole program: 117 passes of
+ * bench/drive.txt from a file (360,711 ticks), every trace row written to
+ * /dev/null.
  * ---------------------------------------------------------------------- */
 static void BM_HourHeadless(benchmark::State &state)
 {
-    std::ifstream lap(CARAVELT_SOURCE_DIR "/bench/lap.txt");
+    std::ifstream pass(CARAVELT_SOURCE_DIR "/bench/drive.txt");
     std::stringstream text;
-    text << lap.rdbuf();
+    text << pass.rdbuf();
     std::string hour;
-    for (int i = 0; i < 60; i++)
+    for (int i = 0; i < 117; i++)
         hour += text.str();
     char path[] = "/tmp/caravelt-hour-XXXXXX";
     int fd = mkstemp(path);
@@ -193,7 +207,7 @@ static void BM_HourHeadless(benchmark::State &state)
         if (sim_tool_main(4, argv) != 0)
             state.SkipWithError("caravelt-sim failed");
     unlink(path);
-    state.counters["ticks"] = 360000;
+    state.counters["ticks"] = 117.0 * (double)scenario().size();
 }
 BENCHMARK(BM_HourHeadless)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

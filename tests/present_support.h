@@ -1,6 +1,6 @@
 /*
- * tests/present_support.h -- the library started with no display, 16-bit
- * colour, the game's pictures loaded: frames composed in memory.
+ * tests/present_support.h -- frames composed in memory: the library with
+ * no display at 16-bit colour, the game's pictures loaded once.
  */
 #ifndef CARAVELT_TESTS_PRESENT_SUPPORT_H
 #define CARAVELT_TESTS_PRESENT_SUPPORT_H
@@ -15,7 +15,6 @@
 
 inline BITMAP *game_track, *game_car;
 
-/* Once per test program: no system driver, so no window and no X. */
 inline void start_library(void)
 {
     static bool started;
@@ -24,14 +23,13 @@ inline void start_library(void)
     started = true;
     char err[256];
     ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
-    char why[256];
-    game_track = load_picture(CARAVELT_DATA_DIR "/tarmac.bmp", why, sizeof why);
-    game_car = load_picture(CARAVELT_DATA_DIR "/car/kvtcar.bmp", why, sizeof why);
+    game_track = load_picture(CARAVELT_DATA_DIR "/tarmac.bmp", err, sizeof err);
+    game_car = load_picture(CARAVELT_DATA_DIR "/car/kvtcar.bmp", err, sizeof err);
     buffer = create_bitmap(1024, 768);
-    ASSERT_TRUE(game_track && game_car && buffer);
+    ASSERT_TRUE(game_track && game_car && buffer) << err;
 }
 
-/* A fresh run with the game's bitmaps in place, over a blue buffer. */
+/* A fresh run with the game's pictures in place, over a blue buffer. */
 class Frame : public Sim {
 protected:
     void SetUp() override
@@ -45,20 +43,14 @@ protected:
 };
 
 inline bool is_black(BITMAP *b, int x, int y) { return getpixel(b, x, y) == makecol(0, 0, 0); }
-inline bool is_white(BITMAP *b, int x, int y)
-{
-    return getpixel(b, x, y) == makecol(255, 255, 255);
-}
+inline bool is_white(BITMAP *b, int x, int y) { return getpixel(b, x, y) == makecol(255, 255, 255); }
 
-/* The library's font is 8 by 8: a text's box is 8 px a character wide. */
-struct box { int x0, y0, x1, y1; };  /* inclusive-exclusive */
-inline box text_box(int col, int row, const std::string &s)
-{
-    return {col, row, col + 8 * (int)s.size(), row + 8};
-}
+/* The library's font is 8 by 8.  Inclusive-exclusive pixel bounds. */
+struct box { int x0, y0, x1, y1; };
+inline box text_box(int col, int row, const std::string &s) { return {col, row, col + 8 * (int)s.size(), row + 8}; }
 
-/* Ink lies only inside the boxes, and every box holds some; outside them
- * every pixel passes is_bg. */
+/* Ink only inside the boxes, some in every box; outside, every pixel
+ * passes is_bg. */
 template <class Ink, class Background>
 void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Background is_bg)
 {
@@ -71,9 +63,7 @@ void expect_text_layout(BITMAP *b, const std::vector<box> &boxes, Ink is_ink, Ba
                     in = true;
                     hits[i] += is_ink(b, px, py);
                 }
-            if (!in) {
-                ASSERT_TRUE(is_bg(b, px, py) && !is_ink(b, px, py)) << "at " << px << "," << py;
-            }
+            ASSERT_TRUE(in || (is_bg(b, px, py) && !is_ink(b, px, py))) << "at " << px << "," << py;
         }
     for (size_t i = 0; i < boxes.size(); i++)
         EXPECT_GT(hits[i], 10) << "text box " << i << " is empty";

@@ -7,16 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstdint>
+#include <fstream>
 #include <functional>
-#include <vector>
+#include <sstream>
 
 #include "sim/sim.h"
 
 /* Keys the test holds, by key index; the simulation reads them at the
  * start of the controls and when the title screen returns. */
 inline bool held_keys[128];
-/* What the title screen does while it is "up" (may change the keys). */
 inline std::function<void()> on_title;
 inline int title_calls;
 
@@ -31,8 +30,7 @@ inline void test_title_screen(void)
 
 inline void hold(const std::vector<int> &keys)
 {
-    for (bool &k : held_keys)
-        k = false;
+    std::fill(std::begin(held_keys), std::end(held_keys), false);
     for (int k : keys)
         held_keys[k] = true;
 }
@@ -41,12 +39,11 @@ inline void hold(const std::vector<int> &keys)
 inline void ticks(int n, const std::vector<int> &keys = {})
 {
     hold(keys);
-    for (int i = 0; i < n; i++)
+    while (n-- > 0)
         logic();
 }
 
-/* A fresh run: the state start-up leaves, no keys, a title screen that
- * returns at once. */
+/* A fresh run: the start state, no keys, a title screen that returns. */
 class Sim : public ::testing::Test {
 protected:
     void SetUp() override
@@ -60,26 +57,67 @@ protected:
     }
 };
 
-inline uint32_t bits(float f) { return std::bit_cast<uint32_t>(f); }
+template <class T> uint32_t bits(T v) { return std::bit_cast<uint32_t>(v); }
 
-/* Exact float equality, sign of zero included, NaN-safe. */
+/* Exact equality, sign of zero included, NaN-safe. */
 #define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
     << #actual " = " << (actual) << ", want " << (expected)
+
+/* Every state variable, taken when made. */
+struct state_copy {
+#define COPY_TAKE(type, name, start) type name = ::name;
+    SIM_STATE(COPY_TAKE)
+    void restore() const
+    {
+#define COPY_PUT(type, name, start) ::name = name;
+        SIM_STATE(COPY_PUT)
+    }
+    std::string changed() const   /* " name ...": those that differ from now */
+    {
+        std::string s;
+#define COPY_DIFF(type, name, start) if (bits(name) != bits(::name)) s += " " #name;
+        SIM_STATE(COPY_DIFF)
+        return s;
+    }
+};
 
 /* FNV-1a over the bits of every traced state variable, in trace order. */
 inline uint64_t state_hash(void)
 {
     uint64_t h = 1469598103934665603ull;
-    auto mix = [&h](uint32_t v) {
-        for (int i = 0; i < 4; i++) {
-            h ^= (v >> (8 * i)) & 0xff;
-            h *= 1099511628211ull;
-        }
-    };
-    auto word = [](auto v) { return std::bit_cast<uint32_t>(v); };
-#define HASH_STATE(type, name, start) mix(word(name));
+#define HASH_STATE(type, name, start) \
+    for (int i = 0; i < 4; i++) h = (h ^ ((bits(name) >> (8 * i)) & 0xff)) * 1099511628211ull;
     SIM_STATE_TRACED(HASH_STATE)
     return h;
+}
+
+/* The hash at the end of bench/drive.txt, recorded: any change to the
+ * arithmetic, the order of a tick or the scenario shows here. */
+inline constexpr uint64_t DRIVE_GOLDEN = 0x0d4afc397efa1b9aull;
+
+/* Drives bench/drive.txt in-process, the keys spelled here rather than
+ * taken from caravelt-sim; each() after every tick. */
+inline void drive_scenario(const std::function<void()> &each = [] {})
+{
+    static const std::pair<std::string, int> names[] = {{"Up", SIM_KEY_UP},
+        {"Down", SIM_KEY_DOWN}, {"Left", SIM_KEY_LEFT}, {"Right", SIM_KEY_RIGHT},
+        {"A", SIM_KEY_A}, {"Z", SIM_KEY_Z}, {"X", SIM_KEY_X}, {"R", SIM_KEY_R}, {"Q", SIM_KEY_Q}};
+    std::ifstream f(CARAVELT_SCENARIO);
+    ASSERT_TRUE(f) << CARAVELT_SCENARIO;
+    int n;
+    for (std::string line; std::getline(f, line);) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        if (!(words >> n))
+            continue;
+        hold({});
+        for (std::string w; words >> w;)
+            for (const auto &[name, key] : names)
+                held_keys[key] |= w == name;
+        while (n-- > 0) {
+            logic();
+            each();
+        }
+    }
 }
 
 #endif

@@ -1,103 +1,91 @@
 /*
- * Behaviour of whole ticks: drive and creep, shifts, brakes, wraps,
- * reversal, grip, reverse gear.
+ * Whole ticks: creep and drive in both directions, shifts, neutral, the
+ * screen wrap, steering, and one tick of grip, slide, reversal, brakes,
+ * wraps and the reset, where the followers overshoot and alternate; and
+ * the shared scenario, bench/drive.txt, ending in the recorded state
+ * every run, in every build type.
  */
 #include <cmath>
 
 #include "sim_support.h"
 
-/* Road speed at which first gear turns the engine at 400 rev/min. */
-static const float CREEP_END = 1.1574049f;
+enum { UP = SIM_KEY_UP, DOWN = SIM_KEY_DOWN, RIGHT = SIM_KEY_RIGHT, X = SIM_KEY_X, R = SIM_KEY_R };
 
-/* Neutral ignores the throttle and steering at rest turns nothing. */
-TEST_F(Sim, AtRestHeadingUpAlternatesBetween0And360)
+/* First gear forwards, reverse backwards: the creep adds the bare throttle
+ * each tick while the engine turns below 400 rev/min (not at exactly 400),
+ * then only the torque drives, along the heading, levelling off below
+ * twice the peak's engine speed. */
+TEST_F(Sim, CreepThenTorqueInBothDirections)
 {
-    TractionSlip = 1;  /* nothing calls the grip function, so it stays */
-    for (int i = 0; i < 60; i++) {
-        ticks(1, {SIM_KEY_RIGHT, SIM_KEY_UP});
-        float want = (i % 2 == 0) ? 360.0f : 0.0f;
-        EXPECT_BITS(AxisAngle, want);
-        EXPECT_BITS(TrueAngle, want);
-        EXPECT_BITS(x, 512.0f);
-        EXPECT_BITS(y, 384.0f);
-        EXPECT_BITS(Velocity, 0.0f);
-        EXPECT_BITS(Acceleration, 0.0f);
-    }
-    EXPECT_EQ(TractionSlip, 1);
-}
+    /* at400: lands on exactly 400 rev/min after the rolling resistance */
+    for (auto [gear, at400] : {std::pair{1, 1.16067362f}, {-1, -0.98968327f}}) {
+        SCOPED_TRACE(testing::Message() << "gear " << gear);
+        SetUp();
+        Gear = gear;
+        Velocity = at400;
+        PedalAccelerator = 0.9999996f;
+        ticks(1, {UP});
+        EXPECT_BITS(GetEngineRev(Velocity), 400.0f);   /* no creep added */
 
-TEST_F(Sim, CreepGetsTheCarRollingThenTorqueDrives)
-{
-    ticks(1, {SIM_KEY_A});
-    float before = Velocity;
-    int tick = 0;
-    while (Velocity < CREEP_END && tick < 100) {
-        ticks(1, {SIM_KEY_UP});
-        tick++;
-        /* every creeping tick adds at least the pedal's first step */
-        EXPECT_GE(Velocity - before, 0.02f) << "tick " << tick;
-        before = Velocity;
+        SetUp();
+        Gear = gear;
+        int creeping = 0;
+        for (; GetEngineRev(Velocity) < 400 && creeping < 100; creeping++) {
+            float before = Velocity;
+            ticks(1, {UP});
+            EXPECT_GE(gear * (Velocity - before), 0.02f) << "tick " << creeping;
+        }
+        ASSERT_LT(creeping, 100);
+        for (int i = 0; i < 50; i++) {
+            float before = Velocity;
+            ticks(1, {UP});
+            EXPECT_LT(std::fabs(Velocity - before), 0.02f);
+            EXPECT_GE(GetEngineRev(Velocity), 400.0f);
+        }
+        EXPECT_EQ(y < 384, gear > 0);   /* heading 0: up forwards, down in reverse */
+        ticks(3000, {UP});
+        EXPECT_GT(gear * Velocity, 15.0f);
+        EXPECT_LT(EngineRev, 2 * EnginePeakRev);
     }
-    ASSERT_LT(tick, 100);
-    EXPECT_LT(Velocity, CREEP_END + 1.0f);
-    EXPECT_GT(EngineRev, 400.0f);
-
-    /* From here only the torque drives: small steps, at first even below
-     * the rolling resistance while the pedal is still coming down, then
-     * gaining speed. */
-    for (int i = 0; i < 50; i++) {
-        before = Velocity;
-        ticks(1, {SIM_KEY_UP});
-        EXPECT_LT(std::fabs(Velocity - before), 0.02f);
-        EXPECT_GT(Velocity, CREEP_END);
-    }
-    ticks(400, {SIM_KEY_UP});
-    EXPECT_GT(Velocity, 4.0f);
-    EXPECT_LT(y, 384.0f);  /* heading 0: up the screen */
-}
-
-TEST_F(Sim, ResetWithThrottleCreepsFromTheCentreAtOnce)
-{
-    ticks(1, {SIM_KEY_A});
-    ticks(200, {SIM_KEY_UP});
-    ticks(1, {SIM_KEY_UP, SIM_KEY_R});
-    EXPECT_BITS(Velocity, PedalAccelerator);
-    EXPECT_NE(y, 384.0f);  /* moved off the centre within the same tick */
-    EXPECT_NEAR(y, 384.0f, 0.01);
 }
 
 TEST_F(Sim, ShiftReachesTheRatioOnTheNextTick)
 {
     Velocity = TrueVelocity = 5;  /* rolling in neutral, above creep speed */
     PedalAccelerator = 0.9999996f;
-
-    ticks(1, {SIM_KEY_UP, SIM_KEY_A});
+    ticks(1, {UP, SIM_KEY_A});
     EXPECT_EQ(Gear, 1);
     EXPECT_BITS(Acceleration, 0.0f);
     EXPECT_BITS(EngineRev, 0.0f);  /* still the neutral ratio */
-
-    ticks(1, {SIM_KEY_UP});
+    ticks(1, {UP});
     EXPECT_BITS(Acceleration, 0.0f);  /* torque of 0 rev/min */
-    EXPECT_NEAR(EngineRev, GetEngineRev(Velocity), 0.01);
-
-    ticks(1, {SIM_KEY_UP});
+    EXPECT_BITS(EngineRev, GetEngineRev(Velocity));
+    ticks(1, {UP});
     EXPECT_GT(Acceleration, 0.0f);
 }
 
-TEST_F(Sim, BrakedSlowCarAlternatesAboutZero)
+/* From the tick of a shift into neutral on, the accelerator does not move
+ * the car: Velocity as with the pedal at rest; Acceleration 0 once the
+ * neutral ratio is in (on the shift tick it still has first's ratio). */
+TEST_F(Sim, NeutralTakesNoDriveFromTheShiftTickOn)
 {
-    PedalBrake = 0.9999996f;
-    ticks(1, {SIM_KEY_DOWN});
-    EXPECT_BITS(Velocity, 0.0f);  /* exactly 0: nothing applied */
-
-    Velocity = 0.01f;
-    ticks(1, {SIM_KEY_DOWN});
-    EXPECT_NEAR(Velocity, -0.0129, 0.0001);
-    ticks(1, {SIM_KEY_DOWN});
-    EXPECT_NEAR(Velocity, 0.01, 1e-6);
-    for (int i = 0; i < 20; i++) {
-        ticks(1, {SIM_KEY_DOWN});
-        EXPECT_NE(Velocity, 0.0f);
+    G = 100;   /* grip that never slides: the two runs differ in the pedal alone */
+    Gear = 1;
+    Velocity = TrueVelocity = 10;
+    EngineRev = GetEngineRev(Velocity);
+    const state_copy start;
+    float coasting[3];
+    for (int i = 0; i < 3; i++) {
+        ticks(1, {i == 0 ? SIM_KEY_Z : 0});
+        coasting[i] = Velocity;
+    }
+    start.restore();
+    PedalAccelerator = 0.9999996f;
+    for (int i = 0; i < 3; i++) {
+        ticks(1, {UP, i == 0 ? SIM_KEY_Z : 0});
+        EXPECT_EQ(Gear, 0);
+        EXPECT_BITS(Velocity, coasting[i]) << "tick " << i;
+        EXPECT_EQ(Acceleration > 0, i == 0) << "tick " << i;
     }
 }
 
@@ -116,23 +104,50 @@ TEST_F(Sim, ScreenWrapsAtExclusiveBounds)
     }
 }
 
-/* One tick from a set state: reversal at exactly half a turn, the grip-
- * limited follow of direction (1.88 deg gripping, 1.316 sliding) and of
- * speed (0.0188 m/s, plus (slip - 90) / 25 past 90 degrees of slip), and
- * the slide term that swings the body out while the drive is too much. */
-TEST_F(Sim, OneTickOfGripSlideAndReversal)
+/* Right lock turns clockwise rolling forwards, anticlockwise backwards. */
+TEST_F(Sim, SteeringTurnsWithTheDirectionOfRolling)
 {
-    struct { float axis, travel, v, tv; int gear, throttle, slip;
-             float want_travel, want_tv; int want_slip; bool swings; } cases[] = {
-        {200, 20, 5, 5, 0, 0, 0, 200, -5 + 0.0188f + 3.6f, 0, false},    /* reversed */
-        {200, 20.1f, 5, 5, 0, 0, 0, 21.98f, 5 - 0.0188f - 3.596f, 0, false},
-        {150, 50, 10, 5, 0, 0, 0, 51.88f, 5.4188f, 0, false},            /* slip 100 */
-        {140, 50, 10, 5, 0, 0, 0, 51.88f, 5.0188f, 0, false},            /* slip 90 */
-        {30, 10, 6, 6, 1, 1, 0, 11.316f, 6.01316f, 1, true},             /* sliding */
-        {30, 10, 6, 6, 1, 0, 1, 11.88f, 5.9812f, 0, false},              /* grips again */
+    for (float v : {8.0f, -8.0f}) {
+        SetUp();
+        Gear = v > 0 ? 1 : -1;
+        Velocity = TrueVelocity = v;
+        ticks(20, {RIGHT});
+        EXPECT_EQ(AxisAngle > 0 && AxisAngle < 180, v > 0) << AxisAngle;
+        EXPECT_EQ(AxisAngle > 180 && AxisAngle < 360, v < 0) << AxisAngle;
+    }
+}
+
+/* One tick from a set state.  Followers step a fixed amount, not limited
+ * to the gap: TrueAngle 1.88 deg gripping, 1.316 sliding; TrueVelocity
+ * 0.0188 m/s, plus (slip - 90) / 25 past 90 degrees of slip.  While the
+ * drive is too much, the body swings out by Sin(slip) times the pedal (not
+ * the clutch-reduced throttle) times the drive squared: SWING.  Keys: Up
+ * and Down hold their pedal at the top, X the clutch from half. */
+TEST_F(Sim, OneTickOfGripSlideReversalBrakeAndWrap)
+{
+    const float SWING = NAN, ANY = NAN;
+    struct { float axis, travel, v, tv; int gear; std::vector<int> keys; int slip;
+             float want_axis, want_travel, want_v, want_tv; int want_slip; } cases[] = {
+        {200, 20, 5, 5, 0, {}, 0, 200, 200, ANY, -5 + 0.0188f + 3.6f, 0},      /* reversed */
+        {200, 20.1f, 5, 5, 0, {}, 0, 200, 21.98f, ANY, 5 - 0.0188f - 3.596f, 0},
+        {150, 50, 10, 5, 0, {}, 0, 150, 51.88f, ANY, 5.4188f, 0},              /* slip 100 */
+        {140, 50, 10, 5, 0, {}, 0, 140, 51.88f, ANY, 5.0188f, 0},              /* slip 90 */
+        {30, 10, 6, 6, 1, {UP}, 0, SWING, 11.316f, ANY, 6.01316f, 1},          /* sliding */
+        {10, 30, 6, 6, 1, {UP}, 0, SWING, 28.684f, ANY, 6.01316f, 1},          /* the other way */
+        {30, 10, 6, 6, 1, {UP, X}, 0, SWING, 11.316f, ANY, 6.01316f, 1},       /* clutch half in */
+        {30, 10, 6, 6, 1, {}, 1, 30, 11.88f, ANY, 5.9812f, 0},                 /* grips again */
+        {50, 48.76f, 0, 0, 0, {}, 0, 50, 50.64f, 0, 0, 0},                     /* overshoots */
+        {50, 50.64f, 0, 0, 0, {}, 0, 50, 48.76f, 0, 0, 0},                     /* and back */
+        {0, 0, 0, 0, 0, {UP, RIGHT}, 1, 360, 360, 0, 0, 1},    /* at rest: wraps, no grip call */
+        {360, 360, 0, 0, 0, {UP, RIGHT}, 1, 0, 0, 0, 0, 1},
+        {0, 0, 0, 0, 0, {DOWN}, 0, 360, 360, 0, 0, 0},         /* braked at 0: stays */
+        {0, 0, 0.01f, 0, 0, {DOWN}, 0, 360, 360, -0.0128926f, -0.0188f, 0},   /* passes 0 */
+        {0, 0, -0.0128926f, 0, 0, {DOWN}, 0, 360, 360, 0.01f, 0.0188f, 0},  /* and back */
+        {0, 0, 10, 10, 1, {UP, R}, 0, 360, 360, 0.9999996f, 0.0188f, 0},   /* reset: creeps at once */
     };
     for (auto &c : cases) {
-        sim_start();
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        SetUp();
         AxisAngle = c.axis;
         TrueAngle = c.travel;
         Velocity = c.v;
@@ -140,59 +155,29 @@ TEST_F(Sim, OneTickOfGripSlideAndReversal)
         Gear = c.gear;
         EngineRev = GetEngineRev(Velocity);
         TractionSlip = c.slip;
-        PedalAccelerator = c.throttle ? 0.9999996f : 0;
-        if (c.throttle)
-            ticks(1, {SIM_KEY_UP});
-        else
-            ticks(1);
-        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
+        for (int k : c.keys)
+            if (k != RIGHT && k != R)
+                *(k == UP ? &PedalAccelerator : k == DOWN ? &PedalBrake : &PedalClutch) = k == X ? 0.5f : 0.9999996f;
+        ticks(1, c.keys);
+        float want_axis = c.want_axis;
+        if (std::isnan(want_axis))
+            want_axis = (float)(c.axis + std::copysign(1.0, c.axis - c.travel) * Sin(std::fabs(c.axis - c.travel))
+                                * PedalAccelerator * Acceleration * Acceleration);
+        EXPECT_BITS(AxisAngle, want_axis);
         EXPECT_NEAR(TrueAngle, c.want_travel, 1e-4);
+        if (!std::isnan(c.want_v)) {
+            EXPECT_NEAR(Velocity, c.want_v, 1e-6);
+        }
         EXPECT_NEAR(TrueVelocity, c.want_tv, 1e-4);
         EXPECT_EQ(TractionSlip, c.want_slip);
-        EXPECT_EQ(AxisAngle > c.axis, c.swings);
-        EXPECT_GE(AxisAngle, c.axis);
     }
 }
 
-TEST_F(Sim, TravelDirectionOvershootsAndAlternates)
+TEST_F(Sim, TheScenarioEndsInTheRecordedStateEveryRun)
 {
-    AxisAngle = 50;
-    TrueAngle = 45;
-    const float want[] = {46.88f, 48.76f, 50.64f, 48.76f, 50.64f, 48.76f};
-    for (float w : want) {
-        ticks(1);
-        EXPECT_NEAR(TrueAngle, w, 1e-4);
-        EXPECT_BITS(AxisAngle, 50.0f);
+    for (int run = 0; run < 2; run++) {
+        SetUp();
+        drive_scenario();
+        EXPECT_EQ(state_hash(), DRIVE_GOLDEN) << std::hex << "hash 0x" << state_hash();
     }
-}
-
-TEST_F(Sim, SteeringTurnsWithTheDirectionOfRolling)
-{
-    Gear = 1;
-    ticks(600, {SIM_KEY_UP});
-    ASSERT_GT(Velocity, 5.0f);
-    ticks(20, {SIM_KEY_UP, SIM_KEY_RIGHT});
-    float heading = AxisAngle;
-    EXPECT_GT(heading, 1.0f);
-    EXPECT_LT(heading, 180.0f);  /* clockwise, a right turn */
-    EXPECT_GT(x, 512.0f);
-}
-
-TEST_F(Sim, ReverseCreepsBackwardsAndStaysBounded)
-{
-    ticks(1, {SIM_KEY_Z});
-    ASSERT_EQ(Gear, -1);
-    float rev = 0;
-    for (int s = 0; s < 3; s++) {
-        ticks(100, {SIM_KEY_UP});
-        EXPECT_LT(Velocity, 0.0f);
-        EXPECT_GT(EngineRev, rev) << "second " << s;
-        rev = EngineRev;
-    }
-    EXPECT_GT(y, 384.0f);  /* heading 0: down the screen */
-
-    /* Held much longer, the speed levels off like in a forward gear. */
-    ticks(3000, {SIM_KEY_UP});
-    EXPECT_GT(Velocity, -25.0f);
-    EXPECT_LT(EngineRev, 2 * EnginePeakRev);
 }

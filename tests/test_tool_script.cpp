@@ -53,30 +53,20 @@ static const struct { std::string script, args, message; } bad[] = {
     {"1 A\n\xef\xbb\xbf" "2 Up\n", "drive.txt", "drive.txt:2: bad tick count \"\\xef\\xbb\\xbf2\""},
 };
 
-TEST(ToolScript, EachBadInputIsOneLineAndStatusTwo)
+/* One run a case: one line, status 2, no trace or frame made and an old
+ * trace untouched. */
+TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
 {
     temp_dir d;
     for (const auto &c : bad) {
         write_file(d / "drive.txt", c.script);
-        tool_run r = run_tool(d, "--trace new.csv " + c.args);
+        write_file(d / "old.csv", "keep me\n");
+        tool_run r = run_tool(d, "--trace old.csv --frame new.bmp --data '" CARAVELT_DATA_DIR "' " + c.args);
         EXPECT_EQ(r.status, 2) << c.message;
         EXPECT_EQ(r.err, "caravelt-sim: " + c.message + "\n");
-    }
-}
-
-/* Neither a new trace or frame made, nor an old trace touched. */
-TEST(ToolScript, BadInputWritesNothing)
-{
-    temp_dir d;
-    write_file(d / "old.csv", "keep me\n");
-    for (const auto &c : bad) {
-        write_file(d / "drive.txt", c.script);
-        run_tool(d, "--trace new.csv --frame new.bmp --data '" CARAVELT_DATA_DIR "' " + c.args);
-        run_tool(d, "--trace old.csv " + c.args);
-        EXPECT_NE(access((d / "new.csv").c_str(), F_OK), 0) << c.message;
-        EXPECT_NE(access((d / "new.bmp").c_str(), F_OK), 0) << c.message;
         EXPECT_EQ(read_file(d / "old.csv"), "keep me\n") << c.message;
         EXPECT_EQ(read_file(d / "drive.txt"), c.script) << c.message;
+        EXPECT_NE(access((d / "new.bmp").c_str(), F_OK), 0) << c.message;
     }
 }
 

@@ -19,11 +19,7 @@ struct temp_dir {
     std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
 
-inline void write_file(const std::string &path, const std::string &text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
+inline void write_file(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
 inline std::string read_file(const std::string &path)
 {
     std::ifstream f(path, std::ios::binary);
@@ -32,12 +28,11 @@ inline std::string read_file(const std::string &path)
 
 struct tool_run { int status; std::string err; long max_rss_kb; };
 
-/* caravelt-sim ARGS (shell words) in dir, stdin and stdout /dev/null
- * unless ARGS redirect them; status -1 if it did not exit. */
+/* caravelt-sim ARGS (shell words, may redirect) in dir, stdin and stdout
+ * /dev/null by default; status -1 if it did not exit. */
 inline tool_run run_tool(const temp_dir &d, const std::string &args)
 {
-    std::string cmd = "cd '" + d.path + "' && exec '" CARAVELT_SIM_EXE "' </dev/null "
-                      ">/dev/null 2>.stderr " + args;
+    std::string cmd = "cd '" + d.path + "' && exec '" CARAVELT_SIM_EXE "' </dev/null >/dev/null 2>.stderr " + args;
     pid_t pid = fork();
     if (pid == 0) {
         execl("/bin/sh", "sh", "-c", cmd.c_str(), (char *)nullptr);

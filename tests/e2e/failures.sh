@@ -4,8 +4,7 @@
 
 expect_failure() {  # NAME PATTERN: status 1 and the message
     wait_exit 10
-    status=$?
-    [ "$status" -eq 1 ] || fail "$1: status $status, want 1"
+    [ $? -eq 1 ] || fail "$1: status not 1"
     grep -q "$2" "$WORK/game.err" || fail "$1: message was: $(cat "$WORK/game.err")"
     [ "$(wc -l <"$WORK/game.err")" -eq 1 ] || fail "$1: more than one line on stderr"
 }

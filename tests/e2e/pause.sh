@@ -15,9 +15,7 @@ differ() {
 same() { [ "$(differ "$@")" -eq 0 ]; }
 
 # is_paused IMAGE: the sign's black box with white text at the top.
-is_paused() {
-    awk -v m="$(mean_in "$1" 72 20 476 16)" 'BEGIN { exit !(m > 0.02 && m < 0.3) }'
-}
+is_paused() { brighter "$1" 72 20 476 16 0.02 && ! brighter "$1" 72 20 476 16 0.3; }
 
 start_x
 start_game --windowed
