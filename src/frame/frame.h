@@ -45,6 +45,10 @@ void expire_notice(void);
 extern bool paused;
 extern bool step_asked;
 
+/* Pauses or resumes, dropping the ticks owed either way (P, and the end
+ * of a replay). */
+void set_pause(bool on);
+
 /* Brings up library, tick, keyboard, display, pictures, buffer and car;
  * on any failure says why on stderr and exits with status 1. */
 void init(void);

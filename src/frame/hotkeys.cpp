@@ -24,6 +24,14 @@ static bool pressed(int k, bool &was)
     return edge;
 }
 
+void set_pause(bool on)
+{
+    paused = on;
+    paused_shown = on;
+    step_asked = false;
+    tick_drop_owed();
+}
+
 /* ----------------------------------------------------------------------
  * hotkeys: G shows or hides the chart; P pauses or resumes; the period
  * key, while paused, asks the main loop for one tick.  Both edges of the
@@ -41,12 +49,8 @@ void hotkeys(void)
 
     if (pressed(KEY_G, g_was))
         chart_shown = !chart_shown;
-    if (pressed(KEY_P, p_was)) {
-        paused = !paused;
-        paused_shown = paused;
-        step_asked = false;
-        tick_drop_owed();
-    }
+    if (pressed(KEY_P, p_was))
+        set_pause(!paused);
     if (pressed(KEY_STOP, step_was) && paused)
         step_asked = true;
 }

@@ -105,6 +105,11 @@ void run_tick(void)
     if (replaying() && ++replay_used == replay[replay_at].ticks) {
         replay_at++;
         replay_used = 0;
+        /* The end of the replay: the car stands as the last tick left it,
+         * paused, so its trace ends where the recorded drive's did; P hands
+         * it to the driver. */
+        if (!replaying())
+            set_pause(true);
     }
 }
 

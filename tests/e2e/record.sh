@@ -51,20 +51,20 @@ cmp "$WORK/sim.csv" "$WORK/drive.csv" || fail "caravelt-sim's trace differs from
 
 ticks=$(awk '!/^#/ { n += $1 } END { print n }' "$rec")
 start_game --replay "$rec" --trace "$WORK/replay.csv" --record "$WORK/again.rec"
-# The trace is written at least once a second: wait for the replay's rows.
+# The trace is written at least once a second: wait for the replay's rows;
+# at its end the game pauses, so no row follows them.
 for _ in $(seq 600); do
     [ "$(wc -l <"$WORK/replay.csv")" -gt "$ticks" ] && break
     sleep 0.1
 done
+sleep 1.5
 press Escape
 wait_exit 5
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after Escape in a replay"
-head -c "$(wc -c <"$WORK/drive.csv")" "$WORK/replay.csv" | cmp - "$WORK/drive.csv" \
-    || fail "the replay's trace differs from the drive's"
-# Recorded again, the replay's keys are the drive's (the last line may
-# have gone on after the replay ended).
-grep -v '^#' "$rec" | sed '$d' >"$WORK/body1"
-grep -v '^#' "$WORK/again.rec" | head -n "$(wc -l <"$WORK/body1")" >"$WORK/body2"
+cmp "$WORK/replay.csv" "$WORK/drive.csv" || fail "the replay's trace differs from the drive's"
+# Recorded again, the replay's keys are the drive's.
+grep -v '^#' "$rec" >"$WORK/body1"
+grep -v '^#' "$WORK/again.rec" >"$WORK/body2"
 cmp "$WORK/body1" "$WORK/body2" || fail "recording a replay does not give its keys"
 echo "PASS: $ticks ticks recorded, replayed headless and in the window, one trace"
