@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "drive/files.h"
 #include "drive/record.h"
 #include "drive/script.h"
 #include "drive/trace.h"
@@ -116,27 +117,6 @@ void run_tick(void)
 /* ----------------------------------------------------------------------
  * Before the window: the files checked and opened.
  * ---------------------------------------------------------------------- */
-
-/* Two paths lead to one file: same device and inode when both exist; when
- * neither does, same folder and same name.  Devices such as /dev/null
- * may be named twice. */
-static bool same_file(const char *a, const char *b)
-{
-    struct stat sa, sb;
-    bool ea = stat(a, &sa) == 0, eb = stat(b, &sb) == 0;
-    if (ea && eb)
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && !S_ISCHR(sa.st_mode);
-    if (ea || eb)
-        return false;
-    std::string da = a, db = b;
-    size_t sla = da.rfind('/'), slb = db.rfind('/');
-    std::string na = sla == std::string::npos ? da : da.substr(sla + 1);
-    std::string nb = slb == std::string::npos ? db : db.substr(slb + 1);
-    da = sla == std::string::npos ? "." : sla == 0 ? "/" : da.substr(0, sla);
-    db = slb == std::string::npos ? "." : slb == 0 ? "/" : db.substr(0, slb);
-    return na == nb && stat(da.c_str(), &sa) == 0 && stat(db.c_str(), &sb) == 0
-           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 static int keep_stretch(const stretch *s, void *)
 {

@@ -24,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "drive/files.h"
 #include "frame_out.h"
 #include "sheet.h"
 #include "sim/carfile.h"
@@ -225,57 +226,6 @@ static FILE *temporary_file(void)
     if (!f)
         close(fd);
     return f;
-}
-
-/* ----------------------------------------------------------------------
- * Which file a name stands for: device and inode where it exists; where
- * it does not yet, its path with the folder resolved.  Only regular files
- * (or ones to be made) can be one another: a device such as /dev/null
- * may be named twice.
- * ---------------------------------------------------------------------- */
-struct file_id {
-    bool exists = false, regular = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::string path;
-};
-
-static file_id id_of_stat(const struct stat &st)
-{
-    file_id id;
-    id.exists = true;
-    id.regular = S_ISREG(st.st_mode);
-    id.dev = st.st_dev;
-    id.ino = st.st_ino;
-    return id;
-}
-
-static file_id id_of_path(const char *path)
-{
-    struct stat st;
-    if (stat(path, &st) == 0)
-        return id_of_stat(st);
-    file_id id;
-    std::string p = path;
-    size_t slash = p.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
-    char *real = realpath(dir.c_str(), nullptr);
-    id.path = (real ? std::string(real) : dir) + "/" + p.substr(slash == std::string::npos ? 0 : slash + 1);
-    free(real);
-    return id;
-}
-
-static file_id id_of_fd(int fd)
-{
-    struct stat st;
-    return fstat(fd, &st) == 0 ? id_of_stat(st) : file_id{};
-}
-
-static bool same_file(const file_id &a, const file_id &b)
-{
-    if (a.exists || b.exists)
-        return a.exists && b.exists && a.regular && a.dev == b.dev && a.ino == b.ino;
-    return a.path == b.path;
 }
 
 /* Regular files can be read again from where they started. */
