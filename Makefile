@@ -42,8 +42,9 @@ test: deps-test
 # (Release, a minute or two on one core).
 exhaustive: deps-test
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=ON -DCARAVELT_BENCH=OFF -DCARAVELT_WERROR=ON
-	cmake --build $(BUILD) -j $(JOBS) --target sweep_sin
+	cmake --build $(BUILD) -j $(JOBS) --target sweep_sin sweep_float_text
 	$(BUILD)/tests/sweep_sin --full
+	$(BUILD)/tests/sweep_float_text --full
 
 clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)
