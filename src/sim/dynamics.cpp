@@ -133,16 +133,19 @@ static void steer(void)
  * the sine of the tick's slip angle times throttle times drive squared. */
 static void follow_heading(void)
 {
+    /* the swing (the same product, in the same order, of a pure function)
+     * is taken before the comparison, so that its sine is under way while
+     * the comparison waits for this tick's heading */
+    double swing = (double)Sin(AngleSlip) * PedalAccelerator * Acceleration * Acceleration;
+
     if (AxisAngle > TrueAngle) {
         TrueAngle = (float)(TrueAngle + 2.0 * GetTraction() * G);
         if (TractionSlip)
-            AxisAngle = (float)(AxisAngle + (double)Sin(AngleSlip) * PedalAccelerator
-                                * Acceleration * Acceleration);
+            AxisAngle = (float)(AxisAngle + swing);
     } else if (TrueAngle > AxisAngle) {
         TrueAngle = (float)(TrueAngle - 2.0 * GetTraction() * G);
         if (TractionSlip)
-            AxisAngle = (float)(AxisAngle - (double)Sin(AngleSlip) * PedalAccelerator
-                                * Acceleration * Acceleration);
+            AxisAngle = (float)(AxisAngle - swing);
     }
 }
 
