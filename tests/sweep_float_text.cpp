@@ -1,6 +1,6 @@
 /*
  * tests/sweep_float_text.cpp -- the trace's number text against the long
- * way, std::to_chars (itself printf's "%.9g", see test_tool_trace).
+ * way, std::to_chars (itself printf's "%.9g", see test_tool_run).
  *
  * put_float takes a short way for 2^-29 <= |f| < 2^30 and the long way
  * elsewhere, so that range is the whole question: every float in it,
