@@ -59,7 +59,7 @@ static const double S1 = -1.0 / 6, S2 = 1.0 / 120, S3 = -1.0 / 5040,
  * sin_extended(i).  Otherwise (near a float midpoint, or near a zero of
  * the sine other than 0, where D's last bit matters) Sin asks the
  * definition.  This relies only on libm's sin being within 1 ulp; the
- * check program sin_exact compares the two over every float up to the
+ * check program sweep_sin compares the two over every float up to the
  * limit on this machine (make exhaustive). */
 float Sin(float i)
 {
