@@ -10,7 +10,7 @@ TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test bench plots sheet clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test exhaustive bench plots sheet clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -37,6 +37,14 @@ test: deps-test
 	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
 	cd $(DEBUG_BUILD) && ctest --output-on-failure -L unit
+
+# The fast replacements against their definitions over every float
+# (Release, a minute or two on one core).
+exhaustive: deps-test
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=ON -DCARAVELT_BENCH=OFF -DCARAVELT_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS) --target sweep_sin sweep_float_text
+	$(BUILD)/tests/sweep_sin --full
+	$(BUILD)/tests/sweep_float_text --full
 
 clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)

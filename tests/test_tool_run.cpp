@@ -147,7 +147,8 @@ TEST(ToolTrace, FloatsPrintAsPrintfAndReadBackBitForBit)
 {
     std::vector<float> values = {0.0f, -0.0f, 0.1f, 16777217.0f, 1e9f, 123456789.0f,
                                  FLT_TRUE_MIN, -FLT_MIN, FLT_MAX, -FLT_MAX, INFINITY,
-                                 -INFINITY, NAN, -NAN};
+                                 -INFINITY, NAN, -NAN,
+                                 1048576.125f, 1048576.375f};   /* ties: to even */
     std::mt19937 rng(7);   /* every exponent, NaN payloads, subnormals */
     for (int i = 0; i < 100000; i++)
         values.push_back(std::bit_cast<float>((uint32_t)rng()));

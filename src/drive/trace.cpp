@@ -15,7 +15,8 @@
 #define TRACE_COLUMN(type, name, start) "," #name
 const char TRACE_HEADER[] = "tick" SIM_STATE_TRACED(TRACE_COLUMN);
 
-char *put_float(char *p, float f)
+/* "%.9g" the long way, for any float. */
+static char *put_float_general(char *p, float f)
 {
     double d = f;
     if (std::isnan(d)) {   /* glibc's printf spelling, sign kept */
@@ -25,6 +26,117 @@ char *put_float(char *p, float f)
         return p + n;
     }
     return std::to_chars(p, p + FLOAT_TEXT_MAX, d, std::chars_format::general, 9).ptr;
+}
+
+/* The n digits of v (n >= 1), most significant first. */
+static void put_digits(char *p, uint32_t v, int n)
+{
+    for (int i = n - 1; i >= 0; i--) {
+        p[i] = (char)('0' + v % 10);
+        v /= 10;
+    }
+}
+
+/* Powers of five that fit beside a 24-bit significand in 64 bits. */
+static const uint64_t POW5[18] = {
+    1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125, 9765625, 48828125,
+    244140625, 1220703125, 6103515625, 30517578125, 152587890625, 762939453125,
+};
+
+/* "%.9g" of f, the same text as put_float_general, for every float.
+ *
+ * A float f with 2^-29 <= |f| < 2^30 is m 2^e with m a 24-bit integer.
+ * Its decimal exponent E is F = floor(log10 2^a) or F + 1,
+ * a being the binary one, so |f| 10^(8 - F) = m 5^(8-F) 2^(e + 8 - F) lies
+ * in [10^8, 10^10): an integer times a power of two, which gives its whole
+ * part q and whether anything, or exactly one half, is left over.  q is
+ * then rounded to nine digits, ties to even, as printf does; every step is
+ * exact.  Zero is "0" or "-0"; the rest -- tiny, huge, infinite, NaN --
+ * goes the long way.  The check program sweep_float_text compares the two over every float of
+ * the short way's range (make exhaustive). */
+char *put_float(char *p, float f)
+{
+    uint32_t bits;
+    memcpy(&bits, &f, sizeof bits);
+    if ((bits & 0x7fffffff) == 0) {                /* "0", "-0" */
+        if (bits >> 31)
+            *p++ = '-';
+        *p++ = '0';
+        return p;
+    }
+    int biased = (int)(bits >> 23 & 0xff);
+    int a = biased - 127;                          /* 2^a <= |f| < 2^(a+1) */
+    if (biased == 0 || a < -29 || a > 29)          /* subnormal, tiny, huge, inf, NaN */
+        return put_float_general(p, f);
+    uint64_t m = (bits & 0x7fffff) | 0x800000;     /* |f| = m 2^(a-23) */
+
+    int low = (a * 78913) >> 18;                   /* floor(a log10 2), exact for |a| < 1000 */
+    int s = 8 - low;                               /* 0 .. 17 for a in -29 .. 29 */
+    uint64_t scaled = m * POW5[s];                 /* < 2^24 5^17 < 2^64 */
+    int shift = a - 23 + s;                        /* |f| 10^s = scaled 2^shift */
+
+    uint64_t q;                                    /* whole part */
+    int rest;                                      /* 0 none, 1 under half, 2 half, 3 over */
+    if (shift >= 0) {
+        q = scaled << shift;                       /* < 10^10 */
+        rest = 0;
+    } else {
+        q = scaled >> -shift;
+        uint64_t frac = scaled - (q << -shift), half = (uint64_t)1 << (-shift - 1);
+        rest = frac == 0 ? 0 : frac < half ? 1 : frac == half ? 2 : 3;
+    }
+
+    int exp10 = low;
+    if (q >= 1000000000) {                         /* ten digits: the tenth decides */
+        int last = (int)(q % 10);
+        q /= 10;
+        exp10++;
+        rest = last > 5 ? 3 : last == 5 ? (rest ? 3 : 2) : last > 0 || rest ? 1 : 0;
+    }
+    if (rest == 3 || (rest == 2 && (q & 1)))
+        q++;
+    if (q == 1000000000) {                         /* 999999999.5 -> 1.00000000e+9 */
+        q = 100000000;
+        exp10++;
+    }
+
+    char d[9];                                     /* the digits, trailing zeros cut */
+    put_digits(d, (uint32_t)q, 9);
+    int n = 9;
+    while (d[n - 1] == '0')
+        n--;
+
+    if (bits >> 31)
+        *p++ = '-';
+    if (exp10 >= 9 || exp10 < -4) {               /* d.ddde+XX */
+        *p++ = d[0];
+        if (n > 1) {
+            *p++ = '.';
+            p = (char *)memcpy(p, d + 1, (size_t)n - 1) + n - 1;
+        }
+        int e = exp10 < 0 ? -exp10 : exp10;
+        *p++ = 'e';
+        *p++ = exp10 < 0 ? '-' : '+';
+        *p++ = (char)('0' + e / 10);
+        *p++ = (char)('0' + e % 10);
+        return p;
+    }
+    if (exp10 < 0) {                               /* 0.000ddd */
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exp10; i--)
+            *p++ = '0';
+        return (char *)memcpy(p, d, (size_t)n) + n;
+    }
+    int whole = exp10 + 1;                         /* ddd000 or ddd.ddd */
+    if (n <= whole) {
+        p = (char *)memcpy(p, d, (size_t)n) + n;
+        memset(p, '0', (size_t)(whole - n));
+        return p + whole - n;
+    }
+    p = (char *)memcpy(p, d, (size_t)whole) + whole;
+    *p++ = '.';
+    return (char *)memcpy(p, d + whole, (size_t)(n - whole)) + n - whole;
 }
 
 char *put_int(char *p, int v)

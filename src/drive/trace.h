@@ -4,8 +4,9 @@
  * One header line, then one row per tick with the state that tick left.
  * Floats print as printf's "%.9g" would (nine significant digits: enough
  * to read the float back bit for bit, the sign of a zero included), ints
- * as "%d".  Rows are made with std::to_chars into a large buffer: printf
- * costs several times as much per number.
+ * as "%d".  Rows are made into a large buffer, the usual floats by exact
+ * integer arithmetic and the rest with std::to_chars: printf costs many
+ * times as much per number.
  */
 #ifndef CARAVELT_DRIVE_TRACE_H
 #define CARAVELT_DRIVE_TRACE_H

@@ -13,6 +13,9 @@
  * clamped to the gap it closes, so followers overshoot and alternate.
  */
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "sim.h"
 
@@ -133,16 +136,19 @@ static void steer(void)
  * the sine of the tick's slip angle times throttle times drive squared. */
 static void follow_heading(void)
 {
+    /* the swing (the same product, in the same order, of a pure function)
+     * is taken before the comparison, so that its sine is under way while
+     * the comparison waits for this tick's heading */
+    double swing = (double)Sin(AngleSlip) * PedalAccelerator * Acceleration * Acceleration;
+
     if (AxisAngle > TrueAngle) {
         TrueAngle = (float)(TrueAngle + 2.0 * GetTraction() * G);
         if (TractionSlip)
-            AxisAngle = (float)(AxisAngle + (double)Sin(AngleSlip) * PedalAccelerator
-                                * Acceleration * Acceleration);
+            AxisAngle = (float)(AxisAngle + swing);
     } else if (TrueAngle > AxisAngle) {
         TrueAngle = (float)(TrueAngle - 2.0 * GetTraction() * G);
         if (TractionSlip)
-            AxisAngle = (float)(AxisAngle - (double)Sin(AngleSlip) * PedalAccelerator
-                                * Acceleration * Acceleration);
+            AxisAngle = (float)(AxisAngle - swing);
     }
 }
 
@@ -161,12 +167,27 @@ static void follow_speed(void)
     }
 }
 
+/* The travel angle's sine and cosine for the last two angles, the latest
+ * first.  The angle mostly takes turns between two values (its follower
+ * steps across the heading and back), so the pair from two ticks ago
+ * saves the libm call; the same angle, bit for bit, gives the same call. */
+struct travel { uint32_t angle_bits; double sin, cos; };
+static travel last_travel[2] = {{0, 0.0, 1.0}, {0, 0.0, 1.0}};   /* angle +0 */
+
 /* Stage 13: 10 px per metre, y down, angle 0 up the screen. */
 static void move(void)
 {
-    double a = (double)TrueAngle * PI8 / 180;
-    x = (float)(x + std::sin(a) * TrueVelocity / 10);
-    y = (float)(y + std::cos(a) * TrueVelocity / -10);
+    uint32_t bits;
+    memcpy(&bits, &TrueAngle, sizeof bits);
+    if (bits == last_travel[1].angle_bits) {
+        std::swap(last_travel[0], last_travel[1]);
+    } else if (bits != last_travel[0].angle_bits) {
+        double a = (double)TrueAngle * PI8 / 180;
+        last_travel[1] = last_travel[0];
+        last_travel[0] = {bits, std::sin(a), std::cos(a)};
+    }
+    x = (float)(x + last_travel[0].sin * TrueVelocity / 10);
+    y = (float)(y + last_travel[0].cos * TrueVelocity / -10);
 }
 
 /* ----------------------------------------------------------------------

@@ -1,0 +1,81 @@
+/*
+ * tests/sweep_float_text.cpp -- the trace's number text against the long
+ * way, std::to_chars (itself printf's "%.9g", see test_tool_run).
+ *
+ * put_float takes a short way for 2^-29 <= |f| < 2^30 and the long way
+ * elsewhere, so that range is the whole question: every float in it,
+ * both signs, 1e9 values, is compared with --full (a few minutes on one
+ * core); without it, every 97th of them plus every float within 64 steps
+ * of each power of ten and each tie: a few seconds.
+ *
+ * Prints "N passed, M failed" and exits 1 on any difference.
+ */
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "trace.h"
+
+static uint64_t passed, failed;
+
+static void check(uint32_t u)
+{
+    float f;
+    memcpy(&f, &u, sizeof f);
+    char got[FLOAT_TEXT_MAX + 1], want[FLOAT_TEXT_MAX + 1];
+    *put_float(got, f) = '\0';
+    /* the long way, as put_float_general writes it (no NaN here) */
+    *std::to_chars(want, want + FLOAT_TEXT_MAX, (double)f, std::chars_format::general, 9).ptr = '\0';
+    if (strcmp(got, want) == 0) {
+        passed++;
+        return;
+    }
+    if (failed++ < 10)
+        printf("0x%08x: \"%s\", the long way gives \"%s\"\n", u, got, want);
+}
+
+static uint32_t bits_of(float f)
+{
+    uint32_t u;
+    memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+static void around(float f)
+{
+    uint32_t mid = bits_of(f);
+    for (uint32_t u = mid - 64; u <= mid + 64; u++) {
+        check(u);
+        check(u | 0x80000000u);
+    }
+}
+
+int main(int argc, char **argv)
+{
+    bool full = argc > 1 && strcmp(argv[1], "--full") == 0;
+    const uint32_t lo = bits_of(0x1p-29f) - 64, hi = bits_of(0x1p30f) + 64;
+    auto t0 = std::chrono::steady_clock::now();
+    uint32_t stride = full ? 1 : 97;
+    for (uint32_t u = lo; u <= hi; u += stride) {
+        check(u);
+        check(u | 0x80000000u);
+    }
+    for (uint32_t u : {0x00000000u, 0x00000001u, 0x00800000u, 0x7f7fffffu, 0x7f800000u})
+        check(u), check(u | 0x80000000u);   /* zeros and the long way's edges */
+    if (!full) {
+        for (double p = 1e-9; p < 2e9; p *= 10)
+            around((float)p);
+        /* ten-digit values ending in 5: ties, rounded to even */
+        for (float f : {1048576.125f, 1048576.375f, 8388607.5f, 999999999.5f, 99999999.5f})
+            around(f);
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+    fprintf(stderr, "sweep_float_text: %llu values in %.1f s\n",
+            (unsigned long long)(passed + failed), took.count());
+    printf("%llu passed, %llu failed\n", (unsigned long long)passed,
+           (unsigned long long)failed);
+    return failed ? 1 : 0;
+}
