@@ -1,25 +1,20 @@
 /*
- * The driving view and the title screen composed in memory: texts and
- * their places, the sprite's pivot and angle units; the tarmac the game
- * ships is light enough for black text.
+ * The driving view and the title screen composed in memory: texts, the
+ * sprite's pivot and angle units; the tarmac the game ships is light
+ * enough for black text.
  */
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <map>
 
 #include "present_support.h"
 
-static std::string dash(int i)
+/* Telemetry row n (from 1, as on screen); dashboard line -n for n < 0. */
+static std::string row(int n)
 {
     char s[64];
-    dashboard_text(i, s, sizeof s);
-    return s;
-}
-
-static std::string row(int n)  /* telemetry rows numbered from 1, as on screen */
-{
-    char s[64];
-    telemetry_text(n - 1, s, sizeof s);
+    n < 0 ? dashboard_text(-n - 1, s, sizeof s) : telemetry_text(n - 1, s, sizeof s);
     return s;
 }
 
@@ -51,7 +46,7 @@ TEST_F(Frame, DashboardAndWorkedOutRows)
     for (auto &c : cases) {
         sim_start();
         c.set();
-        EXPECT_EQ(c.row < 0 ? dash(-c.row - 1) : row(c.row), c.text);
+        EXPECT_EQ(row(c.row), c.text);
     }
 }
 
@@ -85,29 +80,6 @@ TEST_F(Frame, EachRowShowsTheVariableItNames)
         }
     }
     EXPECT_EQ(rows, 20);
-}
-
-/* Black ink only in the dashboard's and telemetry's text boxes; drawing
- * writes no state (the grip latch would flip if it were worked out). */
-TEST_F(Frame, TextStandsInItsPlacesOverTheTarmac)
-{
-    x = 700;  /* the car well away from the text */
-    y = 600;
-    Gear = 3;
-    Velocity = 12.5f;
-    Acceleration = 1;
-    const state_copy before;
-    draw_frame(buffer);
-    EXPECT_EQ(before.changed(), "");
-
-    /* The gear line stands 40 px right of the other three. */
-    static const int col[DASHBOARD_LINES] = {940, 900, 900, 900};
-    std::vector<box> boxes;
-    for (int i = 0; i < DASHBOARD_LINES; i++)
-        boxes.push_back(text_box(col[i], 300 + 10 * i, dash(i)));
-    for (int n = 1; n <= TELEMETRY_ROWS; n++)
-        boxes.push_back(text_box(100, 90 + 10 * n, row(n)));
-    expect_text_layout(buffer, boxes, is_black, [](BITMAP *, int, int) { return true; });
 }
 
 /* A sprite of mask colour but for its pivot pixel (red) and a nose pixel
@@ -145,18 +117,27 @@ TEST_F(Frame, SpritePivotAndHeadingIn256thsOfATurn)
     destroy_bitmap(s);
 }
 
-/* White text in its boxes, black everywhere else; nothing but the two. */
+/* White text in its boxes (the library's font is 8 by 8), some in each;
+ * black everywhere else. */
 TEST_F(Frame, TitleScreenIsWhiteTextOnBlack)
 {
     draw_title(buffer);  /* over the fixture's blue */
-    std::vector<box> boxes;
-    for (const title_text &t : title_texts)
-        boxes.push_back(text_box(t.col, t.row, t.text));
-    expect_text_layout(buffer, boxes, is_white, is_black);
-    for (const box &b : boxes)
-        for (int py = b.y0; py < b.y1; py++)
-            for (int px = b.x0; px < b.x1; px++)
-                ASSERT_TRUE(is_black(buffer, px, py) || is_white(buffer, px, py));
+    const int white = makecol(255, 255, 255), black = makecol(0, 0, 0);
+    int ink[TITLE_TEXTS] = {};
+    for (int py = 0; py < 768; py++)
+        for (int px = 0, c, in; px < 1024; px++) {
+            for (in = 0; in < TITLE_TEXTS; in++) {
+                const title_text &t = title_texts[in];
+                if (box{t.col, t.row, t.col + 8 * (int)strlen(t.text), t.row + 8}.has(px, py))
+                    break;
+            }
+            c = getpixel(buffer, px, py);
+            ASSERT_TRUE(c == black || (c == white && in < TITLE_TEXTS)) << "at " << px << "," << py;
+            if (c == white)
+                ink[in]++;
+        }
+    for (int n : ink)
+        EXPECT_GT(n, 10) << "a text box is empty";
 }
 
 /* Black text keeps 4.5:1 contrast where the text stands: relative
