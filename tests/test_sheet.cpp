@@ -43,34 +43,22 @@ static std::string accel_script(const std::vector<long> &shifts, long ticks)
     return ticks >= at ? s + std::to_string(ticks - at + 1) + " Up\n" : s;
 }
 
-/* Column `col` (1 = first car) of a printed sheet, by label. */
-static std::map<std::string, std::string> column(const std::string &sheet, int col)
+/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label,
+ * the header's "figure" giving the car's name. */
+static std::map<std::string, std::string> sheet(const temp_dir &d, const std::string &args, int col = 1)
 {
+    tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
+    EXPECT_EQ(r.status, 0) << r.err;
     std::map<std::string, std::string> m;
-    std::istringstream in(sheet);
-    for (std::string line; std::getline(in, line);) {
+    std::istringstream in(read_file(d / "sheet.md"));
+    for (std::string line, cell; std::getline(in, line);) {
         std::vector<std::string> cells;
-        std::istringstream c(line);
-        for (std::string cell; std::getline(c, cell, '|');)
+        for (std::istringstream c(line); std::getline(c, cell, '|');)
             cells.push_back(cell.size() >= 2 ? cell.substr(1, cell.size() - 2) : cell);
         if (cells.size() > (size_t)col + 1)
             m[cells[1]] = cells[col + 1];
     }
     return m;
-}
-
-static std::string sheet_of(const temp_dir &d, const std::string &args)
-{
-    tool_run r = run_tool(d, "--sheet " + args + " > sheet.md");
-    EXPECT_EQ(r.status, 0) << r.err;
-    return read_file(d / "sheet.md");
-}
-
-static std::string fmt(const char *f, double v)
-{
-    char b[64];
-    snprintf(b, sizeof b, f, v);
-    return b;
 }
 
 /* Each figure from the traces of the three manoeuvres, by definition. */
@@ -119,7 +107,8 @@ TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
             slip = std::max(slip, std::fabs(std::remainder(st[t - 1][AXIS] - st[t - 1][TRAVEL], 360)));
         }
 
-        auto got = column(sheet_of(d, car_arg), 1);
+        auto fmt = [](const char *f, double v) { char b[64]; snprintf(b, sizeof b, f, v); return std::string(b); };
+        auto got = sheet(d, car_arg);
         std::map<std::string, std::string> want = {
             {"0-50 km/h (s)", fmt("%.2f", t50 / 100.0)},
             {"0-100 km/h (s)", fmt("%.2f", t100 / 100.0)},
@@ -156,7 +145,7 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
     temp_dir d;
     for (const auto &k : cases) {
         write_file(d / "odd.toml", k.car);
-        auto got = column(sheet_of(d, "--car odd.toml"), 1);
+        auto got = sheet(d, "--car odd.toml");
         for (const auto &[label, value] : k.want)
             EXPECT_EQ(got[label], value) << k.car << ": " << label;
     }
@@ -165,16 +154,16 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
 TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
 {
     temp_dir d;
-    std::string preset = sheet_of(d, "");
-    EXPECT_EQ(sheet_of(d, ""), preset);
-    EXPECT_EQ(preset.substr(0, preset.find('\n')), "| figure | preset |");
-    std::string both = sheet_of(d, "--car '" + CARS + "light.toml' --car '" + CARS + "kvt.toml'");
-    EXPECT_EQ(both.substr(0, both.find('\n')), "| figure | light | kvt |");
-    EXPECT_EQ(column(both, 1), column(sheet_of(d, "--car '" + CARS + "light.toml'"), 1));
-    auto kvt = column(both, 2), pre = column(preset, 1);
-    kvt.erase("figure"), pre.erase("figure");
-    EXPECT_EQ(kvt, pre) << "the shipped kvt.toml is the preset";
-    EXPECT_NE(column(both, 1), column(both, 2));
+    auto preset = sheet(d, "");
+    EXPECT_EQ(sheet(d, ""), preset);
+    EXPECT_EQ(preset["figure"], "preset");
+    const std::string light = "--car '" + CARS + "light.toml'", both = light + " --car '" + CARS + "kvt.toml'";
+    auto first = sheet(d, both), second = sheet(d, both, 2);
+    EXPECT_EQ(first, sheet(d, light));
+    EXPECT_EQ(second["figure"], "kvt");
+    second.erase("figure"), preset.erase("figure");
+    EXPECT_EQ(second, preset) << "the shipped kvt.toml is the preset";
+    EXPECT_NE(first, second);
 }
 
 TEST(Sheet, Refusals)
