@@ -6,12 +6,10 @@
 #define CARAVELT_TESTS_PRESENT_SUPPORT_H
 
 #include <allegro.h>
-
 #include "present/present.h"
 #include "sim_support.h"
 
 inline BITMAP *game_track, *game_car;
-
 inline void start_library(void)
 {
     static bool started;

@@ -19,12 +19,7 @@ inline std::function<void()> on_title;
 inline int title_calls;
 
 inline unsigned test_read_keys(void) { return sim_key_mask([](int k) { return (int)held_keys[k]; }); }
-inline void test_title_screen(void)
-{
-    title_calls++;
-    if (on_title)
-        on_title();
-}
+inline void test_title_screen(void) { title_calls++, on_title ? on_title() : void(); }
 
 inline void hold(const std::vector<int> &keys)
 {
@@ -58,19 +53,15 @@ protected:
 template <class T> uint32_t bits(T v) { return std::bit_cast<uint32_t>(v); }
 
 /* Exact equality, sign of zero included, NaN-safe. */
-#define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
-    << #actual " = " << (actual) << ", want " << (expected)
+#define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) << #actual " = " << (actual)
 
 /* Every state variable, taken when made; changed(): " name ..." of those
  * that differ from now. */
 struct state_copy {
 #define COPY_TAKE(type, name, start) type name = ::name;
     SIM_STATE(COPY_TAKE)
-    void restore() const
-    {
 #define COPY_PUT(type, name, start) ::name = name;
-        SIM_STATE(COPY_PUT)
-    }
+    void restore() const { SIM_STATE(COPY_PUT) }
     std::string changed() const
     {
         std::string s;

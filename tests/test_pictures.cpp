@@ -4,7 +4,6 @@
  * only "not a BMP picture the library can read"), and well-formed
  * pictures of the kinds the checks walk still load.
  */
-#include <cstdint>
 #include <fstream>
 #include <unistd.h>
 

@@ -23,6 +23,8 @@ start_game() { (cd "$DATA" && exec "$GAME" "$@") >"$WORK/game.out" 2>"$WORK/game
 # press KEY [SECONDS]: held long enough for the library's 10 ms polling.
 press() { xdotool keydown "$1"; sleep "${2:-0.2}"; xdotool keyup "$1"; }
 shot() { import -window root "$WORK/$1.png" || fail "no screenshot"; }
+# snap NAME [SECONDS]: a screenshot once the frames have caught up.
+snap() { sleep "${2:-0.3}"; shot "$1"; }
 
 # brighter IMAGE W H X Y LIMIT: the region's mean brightness (0..1) is above LIMIT.
 brighter() {

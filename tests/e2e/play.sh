@@ -7,7 +7,7 @@
 # chart's panel, P resumes; Escape while paused.  Needs SIM (caravelt-sim).
 . "$(dirname "$0")/lib.sh"
 
-# differ A B [CROP]: pixels that differ; FUZZ lets each channel be off a little.
+# differ A B [CROP]: pixels that differ, each channel within FUZZ.
 differ() {
     convert "$WORK/$1.png" "$WORK/$2.png" ${3:+-crop "$3" +repage} miff:- \
         | compare ${FUZZ:+-fuzz "$FUZZ"} -metric AE - null: 2>&1 | cut -d' ' -f1
@@ -30,43 +30,32 @@ done
 start_x
 start_game --car "$car" --trace "$WORK/trace.csv"
 title_then_drive start
-for _ in 1 2 3 4 5; do
-    shot plain
-    FUZZ=1% same plain f1 || FUZZ=1% same plain f2 && break
-    sleep 0.1
-done
-FUZZ=1% same plain f1 || FUZZ=1% same plain f2 \
-    || fail "the plain view differs from caravelt-sim's frame ($(FUZZ=1% differ plain f1), $(FUZZ=1% differ plain f2) pixels)"
+composed() { FUZZ=1% same "$1" f1 || FUZZ=1% same "$1" f2; }
+wait_for composed plain || fail "the plain view differs from caravelt-sim's frame ($(FUZZ=1% differ plain f1) pixels)"
 at_centre plain || fail "car at $(car_at plain), not at the centre"
 is_paused plain && fail "paused before P"
 
 echo 'RollingResistance = 800' >"$car"
 press F5
-sleep 0.3
-shot good
+snap good
 same plain good $RESIST && fail "F5 with a good edit: resistance row unchanged"
 same plain good $NOTICE && fail "no notice after a reload"
 echo 'RollingResistance = "lots"' >"$car"
 press F5
-sleep 0.3
-shot broken
+snap broken
 same good broken $RESIST || fail "a broken edit changed the car"
 same good broken $NOTICE && fail "a broken edit showed no reason"
 
 press a
 press Up 1.5
-sleep 0.3
-shot up
+snap up
 set -- $(car_at up)
 [ $# -eq 2 ] && [ "$1" -ge 505 ] && [ "$1" -le 519 ] && [ "$2" -lt 370 ] \
     || fail "car at $*, not straight up the screen"
 press q
-wait_for is_title title2 || fail "Q did not bring the title screen back"
-press space
-wait_for is_driving drive2 || fail "Space did not leave the title screen again"
+title_then_drive Q
 press r
-sleep 0.5
-shot reset
+snap reset 0.5
 at_centre reset || fail "R left the car at $(car_at reset)"
 same plain reset $NOTICE || fail "the notice is still there after three seconds"
 
@@ -74,41 +63,34 @@ xdotool keydown Up
 sleep 1
 press p
 xdotool keyup Up
-sleep 0.3
-shot p1
+snap p1
 is_paused p1 || fail "no PAUSED sign after P"
-sleep 2
-shot p2
+snap p2 2
 same p1 p2 || fail "the view changed while paused ($(differ p1 p2) pixels)"
 before=p2
 xdotool keydown Down
 for n in 1 2 3; do
     press period
-    sleep 0.3
-    shot "s$n"
+    snap "s$n"
     same "$before" "s$n" && fail "period press $n ran no tick"
-    sleep 0.5
-    shot "t$n"
+    snap "t$n" 0.5
     same "s$n" "t$n" || fail "ticks ran after period press $n"
     before="t$n"
 done
 xdotool keyup Down
 
 press g
-sleep 0.3
-shot g1
+snap g1
 same t3 g1 1024x568+0+0 || fail "G changed the view above the chart's panel"
 [ "$(differ t3 g1 1024x200+0+568)" -gt 1000 ] || fail "G drew no chart"
 press g
-sleep 0.3
-shot g2
+snap g2
 same t3 g2 || fail "G twice did not give the plain view back"
 set -- $(car_at g2)
 [ $# -eq 2 ] || fail "no car while paused"
 paused_y=$2
 press p
-sleep 0.5
-shot r1
+snap r1 0.5
 is_paused r1 && fail "PAUSED still shown after P again"
 set -- $(car_at r1)
 [ $# -eq 2 ] && [ "$2" -lt "$((paused_y - 3))" ] || fail "the car did not move on after P (y $paused_y, then ${2:-none})"

@@ -1,19 +1,15 @@
 #!/bin/sh
-# Starts and stops in a row, on a 16-bit screen.  Each title screen is
-# left with one short Space press (the keyboard must be read while the
-# title screen redraws).  Escape (on the title screen at start or after
-# Q, or driving) and the window's close button (on the title screen, or
-# while paused) end the game with 0; SIGINT and SIGTERM, on the title
-# screen or driving, within half a second with 130 and 143, nothing said.  The
-# idle title screen uses under a tenth of a core.  A missing or broken
-# picture is one line and status 1.
+# Starts and stops in a row, on a 16-bit screen.  A short Space press
+# leaves each title screen (read while it redraws).  Escape (title screen
+# at start or after Q, driving) and the close button (title screen,
+# paused) end the game with 0; SIGINT and SIGTERM (title screen, driving)
+# within half a second with 130 and 143, nothing said.  The idle title
+# screen takes under a tenth of a core.  A missing or broken picture is
+# one line and status 1.
 . "$(dirname "$0")/lib.sh"
 
-close_window() {
-    id=$(xdotool search --name '^caravelt$' 2>/dev/null | head -n 1)
-    [ -n "$id" ] || fail "no game window to close"
-    "$WM_CLOSE" "$id"
-}
+window() { xdotool search --name '^caravelt$' 2>/dev/null | head -n 1; }
+close_window() { id=$(window); [ -n "$id" ] || fail "no game window to close"; "$WM_CLOSE" "$id"; }
 ms() { echo $(($(date +%s%N) / 1000000)); }
 
 # signal_ends RUN SIGNAL STATUS: waited for directly, with a watchdog.
@@ -23,9 +19,7 @@ signal_ends() {
     t0=$(ms)
     kill -"$2" "$GAME_PID"
     wait "$GAME_PID"
-    status=$?
-    took=$(($(ms) - t0))
-    GAME_PID=""
+    status=$? took=$(($(ms) - t0)) GAME_PID=""
     kill "$dog" 2>/dev/null
     [ "$status" -eq "$3" ] || fail "run $1: SIG$2 gave status $status, want $3"
     [ "$took" -lt 500 ] || fail "run $1: SIG$2 took $took ms to end the game"
@@ -48,22 +42,19 @@ for run in 1 2 3 4 5 6 7 8 9; do
            press Escape ;;
         2) press p
            close_window ;;            # while paused
-        3) xdotool getwindowgeometry "$(xdotool search --name '^caravelt$' | head -n 1)" \
-               | grep -q 'Geometry: 1024x768' || fail "--windowed: not a 1024x768 window"
+        3) xdotool getwindowgeometry "$(window)" | grep -q 'Geometry: 1024x768' || fail "--windowed: not 1024x768"
            close_window ;;            # on the title screen
         4) press Escape ;;            # on the title screen at start
         5) press q
            wait_for is_title "q$run" || fail "run $run: Q did not show the title screen"
            press Escape ;;            # on the title screen after Q
-        6) c0=$(cpu_ticks); t0=$(ms)
+        6) c0=$(cpu_ticks) t0=$(ms)
            sleep 3
-           c1=$(cpu_ticks); t1=$(ms)
-           share=$(((c1 - c0) * 100000 / hz / (t1 - t0)))
+           share=$((($(cpu_ticks) - c0) * 100000 / hz / ($(ms) - t0)))
            [ "$share" -lt 10 ] || fail "the idle title screen took $share% of a core"
            signal_ends $run INT 130; continue ;;
-        7) signal_ends $run TERM 143; continue ;;
+        7|9) signal_ends $run TERM 143; continue ;;
         8) signal_ends $run INT 130; continue ;;
-        9) signal_ends $run TERM 143; continue ;;
     esac
     ends_with 0 "run $run"
 done
