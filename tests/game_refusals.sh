@@ -1,18 +1,14 @@
 #!/bin/sh
 # The game's file options are settled before any window: a bad replay or
 # one file named twice is status 2, a bad car file or an output that
-# cannot be opened is status 1; one line on stderr, no file made or changed.  No display
-# is needed: a command line that passes goes on to fail for want of one.
-# Needs GAME (the caravelt binary).
+# cannot be opened status 1; one line on stderr, no file made or changed.
+# No display: a command line that passes fails for want of one.  Needs GAME.
 set -u
 W=$(mktemp -d /tmp/caravelt-refusals-XXXXXX)
 trap 'rm -rf "$W"' EXIT
 cd "$W" || exit 1
 unset DISPLAY
-printf '1 A\n3 Upp\n' >bad.rec
-printf '10 Up\n' >good.rec
-echo 'Mas = 900' >bad.toml
-echo "keep me" >old.csv
+printf '1 A\n3 Upp\n' >bad.rec; printf '10 Up\n' >good.rec; echo 'Mas = 900' >bad.toml; echo "keep me" >old.csv
 ln -s old.csv link.csv
 status=0
 

@@ -66,14 +66,10 @@ failing() {
     [ $? -eq 1 ] || fail "$1: status not 1"
     [ "$(cat "$WORK/game.err")" = "caravelt: $2" ] || fail "$1: said: $(cat "$WORK/game.err")"
 }
-real=$DATA
-DATA="$WORK/nocar"
-mkdir -p "$DATA"
-cp "$real/tarmac.bmp" "$DATA/"
+real=$DATA DATA="$WORK/nocar"
+mkdir -p "$DATA" && cp "$real/tarmac.bmp" "$DATA/"
 failing "missing sprite" "cannot load \"car/kvtcar.bmp\" (looked in $DATA): No such file or directory"
 DATA="$WORK/badtarmac"
-mkdir -p "$DATA/car"
-cp "$real/car/kvtcar.bmp" "$DATA/car/"
-echo "not a picture" >"$DATA/tarmac.bmp"
+mkdir -p "$DATA/car" && cp "$real/car/kvtcar.bmp" "$DATA/car/" && echo "not a picture" >"$DATA/tarmac.bmp"
 failing "corrupt tarmac" "cannot load \"tarmac.bmp\" (looked in $DATA): not a BMP picture (no \"BM\" at the start)"
 echo "PASS: nine starts; Escape and close 0, SIGINT 130, SIGTERM 143; idle title ${share}% of a core; bad pictures"
