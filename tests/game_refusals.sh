@@ -1,17 +1,14 @@
 #!/bin/sh
 # The game's file options are settled before any window: a bad replay or
-# one file named twice is status 2, an output that cannot be opened is
-# status 1; one line on stderr, and no file made or changed.  No display
-# is needed: a command line that passes goes on to fail for want of one.
-# Needs GAME (the caravelt binary).
+# one file named twice is status 2, a bad car file or an output that
+# cannot be opened status 1; one line on stderr, no file made or changed.
+# No display: a command line that passes fails for want of one.  Needs GAME.
 set -u
 W=$(mktemp -d /tmp/caravelt-refusals-XXXXXX)
 trap 'rm -rf "$W"' EXIT
 cd "$W" || exit 1
 unset DISPLAY
-printf '1 A\n3 Upp\n' >bad.rec
-printf '10 Up\n' >good.rec
-echo "keep me" >old.csv
+printf '1 A\n3 Upp\n' >bad.rec; printf '10 Up\n' >good.rec; echo 'Mas = 900' >bad.toml; echo "keep me" >old.csv
 ln -s old.csv link.csv
 status=0
 
@@ -21,7 +18,7 @@ check() {  # STATUS MESSAGE ARG...: status, the one line, nothing new or changed
     "$GAME" "$@" 2>err.txt
     got=$?
     if [ "$got" -ne "$want" ] || [ "$(cat err.txt)" != "caravelt: $msg" ] \
-        || [ "$(ls | tr '\n' ' ')" != "bad.rec err.txt good.rec link.csv old.csv " ] \
+        || [ "$(ls | tr '\n' ' ')" != "bad.rec bad.toml err.txt good.rec link.csv old.csv " ] \
         || [ "$(cat old.csv)" != "keep me" ]; then
         echo "FAIL: $*: status $got, said: $(cat err.txt); files: $(ls | tr '\n' ' ')"
         status=1
@@ -36,6 +33,7 @@ check 2 "the recording would overwrite the replay \"good.rec\"" --replay good.re
 check 2 "the trace would overwrite the replay \"link.csv\"" --replay link.csv --trace old.csv
 check 2 "missing.rec: No such file or directory" --replay missing.rec
 check 2 "bad.rec:2: unknown key \"Upp\"" --replay bad.rec --trace new.csv
+check 1 "bad.toml:1: unknown field \"Mas\" (did you mean \"Mass\"?)" --car bad.toml
 check 2 "option --record needs a value (FILE)" --trace new.csv --record
 check 1 "cannot write the recording \"no/such/dir.rec\": No such file or directory" \
     --trace new.csv --record no/such/dir.rec
@@ -44,7 +42,7 @@ check 1 "cannot write the trace \"no/such.csv\": No such file or directory" \
 
 # Accepted: the files are made, then the display is what fails.
 "$GAME" --record new.rec --trace new.csv --replay good.rec 2>err.txt
-[ $? -eq 1 ] && grep -q "DISPLAY is not set" err.txt && [ -f new.rec ] && [ -f new.csv ] \
+[ $? -eq 1 ] && [ "$(cat err.txt)" = "caravelt: cannot start the Allegro library: no display to open (DISPLAY is not set)" ] && [ -f new.rec ] && [ -f new.csv ] \
     || { echo "FAIL: a good command line: $(cat err.txt)"; status=1; }
 [ "$status" -eq 0 ] && echo "PASS: refusals before the window"
 exit "$status"

@@ -13,20 +13,13 @@
 
 #include "sim/sim.h"
 
-/* Keys the test holds, by key index; the simulation reads them at the
- * start of the controls and when the title screen returns. */
+/* Keys the test holds, by key index; on_title runs inside each title screen. */
 inline bool held_keys[128];
 inline std::function<void()> on_title;
 inline int title_calls;
 
-inline int test_key_held(int k) { return held_keys[k]; }
-inline unsigned test_read_keys(void) { return sim_key_mask(test_key_held); }
-inline void test_title_screen(void)
-{
-    title_calls++;
-    if (on_title)
-        on_title();
-}
+inline unsigned test_read_keys(void) { return sim_key_mask([](int k) { return (int)held_keys[k]; }); }
+inline void test_title_screen(void) { title_calls++, on_title ? on_title() : void(); }
 
 inline void hold(const std::vector<int> &keys)
 {
@@ -60,19 +53,16 @@ protected:
 template <class T> uint32_t bits(T v) { return std::bit_cast<uint32_t>(v); }
 
 /* Exact equality, sign of zero included, NaN-safe. */
-#define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) \
-    << #actual " = " << (actual) << ", want " << (expected)
+#define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) << #actual " = " << (actual)
 
-/* Every state variable, taken when made. */
+/* Every state variable, taken when made; changed(): " name ..." of those
+ * that differ from now. */
 struct state_copy {
 #define COPY_TAKE(type, name, start) type name = ::name;
     SIM_STATE(COPY_TAKE)
-    void restore() const
-    {
 #define COPY_PUT(type, name, start) ::name = name;
-        SIM_STATE(COPY_PUT)
-    }
-    std::string changed() const   /* " name ...": those that differ from now */
+    void restore() const { SIM_STATE(COPY_PUT) }
+    std::string changed() const
     {
         std::string s;
 #define COPY_DIFF(type, name, start) if (bits(name) != bits(::name)) s += " " #name;
@@ -95,13 +85,11 @@ inline uint64_t state_hash(void)
  * arithmetic, the order of a tick or the scenario shows here. */
 inline constexpr uint64_t DRIVE_GOLDEN = 0x0d4afc397efa1b9aull;
 
-/* Drives bench/drive.txt in-process, the keys spelled here rather than
- * taken from caravelt-sim; each() after every tick. */
-inline void drive_scenario(const std::function<void()> &each = [] {})
+/* Drives bench/drive.txt in-process, its keys read here rather than by
+ * caravelt-sim's parser. */
+inline void drive_scenario(void)
 {
-    static const std::pair<std::string, int> names[] = {{"Up", SIM_KEY_UP},
-        {"Down", SIM_KEY_DOWN}, {"Left", SIM_KEY_LEFT}, {"Right", SIM_KEY_RIGHT},
-        {"A", SIM_KEY_A}, {"Z", SIM_KEY_Z}, {"X", SIM_KEY_X}, {"R", SIM_KEY_R}, {"Q", SIM_KEY_Q}};
+    static const char *const names[SIM_KEYS] = {"Up", "Down", "Left", "Right", "A", "Z", "X", "R", "Q"};
     std::ifstream f(CARAVELT_SCENARIO);
     ASSERT_TRUE(f) << CARAVELT_SCENARIO;
     int n;
@@ -111,12 +99,10 @@ inline void drive_scenario(const std::function<void()> &each = [] {})
             continue;
         hold({});
         for (std::string w; words >> w;)
-            for (const auto &[name, key] : names)
-                held_keys[key] |= w == name;
-        while (n-- > 0) {
+            for (int i = 0; i < SIM_KEYS; i++)
+                held_keys[SIM_KEY_NUMBERS[i]] |= w == names[i];
+        while (n-- > 0)
             logic();
-            each();
-        }
     }
 }
 

@@ -4,9 +4,9 @@
 #ifndef CARAVELT_TESTS_TOOL_SUPPORT_H
 #define CARAVELT_TESTS_TOOL_SUPPORT_H
 
-#include <cstdlib>
+#include <gtest/gtest.h>
+
 #include <fstream>
-#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +42,18 @@ inline tool_run run_tool(const temp_dir &d, const std::string &args)
     struct rusage ru = {};
     wait4(pid, &status, 0, &ru);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(d / ".stderr"), ru.ru_maxrss};
+}
+
+/* ARGS refused with status 2 and exactly this one line; nothing on
+ * standard output, old.csv as it was and no new.bmp made. */
+inline void expect_refused(const temp_dir &d, const std::string &args, const std::string &message)
+{
+    write_file(d / "old.csv", "keep me\n");
+    tool_run r = run_tool(d, ">out.txt " + args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err, "caravelt-sim: " + message + "\n") << args;
+    EXPECT_EQ(read_file(d / "out.txt") + read_file(d / "old.csv"), "keep me\n") << args;
+    EXPECT_NE(access((d / "new.bmp").c_str(), F_OK), 0) << args;
 }
 
 #endif

@@ -8,24 +8,23 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # A failing test must not hang: the game is killed outright.
 trap '{ [ -z "$GAME_PID" ] || kill -KILL "$GAME_PID"; [ -z "$XVFB_PID" ] || kill "$XVFB_PID"; wait; } 2>/dev/null' EXIT
 
-# start_x: Xvfb on a display it picks itself (no race with other test
-# runs), ready for clients.
+# Xvfb on a display it picks itself (no race with other test runs).
 start_x() {
     Xvfb -displayfd 3 -screen 0 "1024x768x${DEPTH:-24}" -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
-    DISPLAY=":$(cat "$WORK/display")"
-    export DISPLAY
+    export DISPLAY=":$(cat "$WORK/display")"
     xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 }
 
-# start_game [OPTION...]: the game from its data folder, its stderr in $WORK/game.err.
+# start_game [OPTION...]: from its data folder, stderr in $WORK/game.err.
 start_game() { (cd "$DATA" && exec "$GAME" "$@") >"$WORK/game.out" 2>"$WORK/game.err" & GAME_PID=$!; }
 
 # press KEY [SECONDS]: held long enough for the library's 10 ms polling.
 press() { xdotool keydown "$1"; sleep "${2:-0.2}"; xdotool keyup "$1"; }
-
 shot() { import -window root "$WORK/$1.png" || fail "no screenshot"; }
+# snap NAME [SECONDS]: a screenshot once the frames have caught up.
+snap() { sleep "${2:-0.3}"; shot "$1"; }
 
 # brighter IMAGE W H X Y LIMIT: the region's mean brightness (0..1) is above LIMIT.
 brighter() {
@@ -37,11 +36,11 @@ is_title() { ! brighter "$1" 1024 768 0 0 0.05 && brighter "$1" 320 8 300 50 0.1
 # The driving view: light tarmac in the bottom-right corner.
 is_driving() { brighter "$1" 60 60 960 700 0.4; }
 
-# car_at IMAGE: "x y", the centre of the car's red pixels in the middle
-# band of the screen (x 362 to 661), or nothing.
+# car_at IMAGE: "x y", the centre of the car's red pixels in the band
+# x 362 to 661, or nothing.
 car_at() {
-    convert "$WORK/$1.png" -crop 300x768+362+0 -depth 8 txt:- | awk -F'[(),: ]+' '
-        NR > 1 && $3 > 150 && $4 < 100 && $5 < 100 { sx += $1; sy += $2; n++ }
+    convert "$WORK/$1.png" -crop 300x768+362+0 -depth 8 rgb:- | od -An -v -tu1 -w3 | awk '
+        $1 > 150 && $2 < 100 && $3 < 100 { sx += (NR - 1) % 300; sy += int((NR - 1) / 300); n++ }
         END { if (n > 50) printf "%d %d\n", 362 + sx / n, sy / n }'
 }
 # at_centre IMAGE: the car within 7 px of 512, 384.
@@ -55,6 +54,12 @@ wait_for() {
     for _ in $(seq 50); do shot "$2"; "$1" "$2" && return; sleep 0.1; done
     return 1
 }
+# title_then_drive NAME: the title screen shows, Space leaves it.
+title_then_drive() {
+    wait_for is_title "$1-title" || fail "$1: no title screen"
+    press space "${2:-0.2}"
+    wait_for is_driving "$1-drive" || fail "$1: Space did not leave the title screen"
+}
 
 # wait_exit SECONDS: returns the game's exit status; fails if it still runs.
 wait_exit() {
@@ -64,3 +69,5 @@ wait_exit() {
     done
     fail "the game did not exit within $1 s"
 }
+# ends_with STATUS WHAT: the game exits within 5 s with STATUS.
+ends_with() { wait_exit 5; s=$?; [ "$s" -eq "$1" ] || fail "exit status $s after $2, want $1"; }
