@@ -31,7 +31,7 @@ static const option_row rows[] = {
     {"--trace", "FILE", &game_opts.trace, nullptr,
      "write one CSV row per tick to FILE, as caravelt-sim --trace does"},
     {"--replay", "FILE", &game_opts.replay, nullptr,
-     "drive with the keys recorded in FILE (no title screen), then hand over"},
+     "drive with the keys recorded in FILE (no title screen); pauses at its end"},
 };
 
 /* The keys of the driving view that the title screen does not list. */
