@@ -7,21 +7,20 @@
 
 #include <allegro.h>
 #include "present/present.h"
-#include "sim_support.h"
+#include "support.h"
 
 inline BITMAP *game_track, *game_car;
 inline void start_library(void)
 {
-    static bool started;
-    if (started)
-        return;
-    started = true;
-    char err[256];
-    ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
-    game_track = load_picture(CARAVELT_DATA_DIR "/tarmac.bmp", err, sizeof err);
-    game_car = load_picture(CARAVELT_DATA_DIR "/car/kvtcar.bmp", err, sizeof err);
-    buffer = create_bitmap(1024, 768);
+    static char err[256];
+    if (!buffer) {
+        ASSERT_EQ(start_headless(err, sizeof err), 0) << err;
+        game_track = load_picture(CARAVELT_DATA_DIR "/tarmac.bmp", err, sizeof err);
+        game_car = load_picture(CARAVELT_DATA_DIR "/car/kvtcar.bmp", err, sizeof err);
+        buffer = create_bitmap(1024, 768);
+    }
     ASSERT_TRUE(game_track && game_car && buffer) << err;
+    Track = game_track, kvtcar = game_car;
 }
 
 /* A fresh run with the game's pictures in place, over a blue buffer. */
@@ -31,8 +30,6 @@ protected:
     {
         Sim::SetUp();
         start_library();
-        Track = game_track;
-        kvtcar = game_car;
         clear_to_color(buffer, makecol(0, 0, 255));
     }
 };
