@@ -1,12 +1,8 @@
-/*
- * tests/support.h -- drives the simulation through its seam; runs the
- * built caravelt-sim in a scratch folder.
- */
+/* tests/support.h -- drives the simulation through its seam; runs the built caravelt-sim. */
 #ifndef CARAVELT_TESTS_SUPPORT_H
 #define CARAVELT_TESTS_SUPPORT_H
 
 #include <gtest/gtest.h>
-
 #include <bit>
 #include <cmath>
 #include <fstream>
@@ -16,7 +12,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include "sim/sim.h"
 
 enum { UP = SIM_KEY_UP, DOWN = SIM_KEY_DOWN, LEFT = SIM_KEY_LEFT, RIGHT = SIM_KEY_RIGHT,
@@ -27,13 +22,8 @@ inline bool held_keys[128];
 inline std::function<void()> on_title;
 inline int title_calls;
 inline unsigned test_read_keys(void) { return sim_key_mask([](int k) { return (int)held_keys[k]; }); }
-inline void hold(const std::vector<int> &keys)
-{
-    std::fill(std::begin(held_keys), std::end(held_keys), false);
-    for (int k : keys)
-        held_keys[k] = true;
-}
-/* n ticks (n stages of step) with exactly these keys held. */
+inline void hold(const std::vector<int> &keys) { std::fill_n(held_keys, 128, false); for (int k : keys) held_keys[k] = true; }
+/* n ticks (or n of another stage) with exactly these keys held. */
 inline void ticks(int n, const std::vector<int> &keys = {}, void (*step)(void) = logic)
 {
     for (hold(keys); n-- > 0;)
@@ -51,12 +41,11 @@ protected:
     }
 };
 
-template <class T> uint32_t bits(T v) { return std::bit_cast<uint32_t>(v); }
 /* Exact equality, sign of zero included, NaN-safe. */
+template <class T> uint32_t bits(T v) { return std::bit_cast<uint32_t>(v); }
 #define EXPECT_BITS(actual, expected) EXPECT_EQ(bits(actual), bits(expected)) << #actual " = " << (actual)
 
-/* Every state variable, taken when made; changed(): " name ..." of those
- * that differ from now. */
+/* Every state variable, taken when made; changed(): " name ..." of those that differ now. */
 struct state_copy {
 #define COPY_TAKE(type, name, start) type name = ::name;
     SIM_STATE(COPY_TAKE)
@@ -65,15 +54,14 @@ struct state_copy {
     std::string changed() const
     {
         std::string s;
-#define COPY_DIFF(type, name, start) if (bits(name) != bits(::name)) s += " " #name;
+#define COPY_DIFF(type, name, start) s += bits(name) != bits(::name) ? " " #name : "";
         SIM_STATE(COPY_DIFF)
         return s;
     }
 };
 
-/* FNV-1a over the bits of every traced state variable, in trace order;
- * DRIVE_GOLDEN its value at the end of bench/drive.txt, recorded: any
- * change to the arithmetic, the order of a tick or the scenario shows. */
+/* FNV-1a over the bits of the traced state, in trace order; DRIVE_GOLDEN
+ * its value at the end of bench/drive.txt, recorded. */
 inline uint64_t state_hash(void)
 {
     uint64_t h = 1469598103934665603ull;
@@ -84,8 +72,7 @@ inline uint64_t state_hash(void)
 }
 inline constexpr uint64_t DRIVE_GOLDEN = 0x0d4afc397efa1b9aull;
 
-/* Drives bench/drive.txt in-process, its keys read here rather than by
- * caravelt-sim's parser. */
+/* Drives bench/drive.txt in-process, its keys read here, not by caravelt-sim's parser. */
 inline void drive_scenario(void)
 {
     static const char *const names[SIM_KEYS] = {"Up", "Down", "Left", "Right", "A", "Z", "X", "R", "Q"};
@@ -110,16 +97,12 @@ struct temp_dir {
     std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
 inline void write_file(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
-inline std::string read_file(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
+inline std::string read_file(const std::string &path) { std::ifstream f(path); return {std::istreambuf_iterator<char>(f), {}}; }
 inline bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
-struct tool_run { int status; std::string err; long max_rss_kb; };
-/* caravelt-sim ARGS (shell words, may redirect) in dir, stdin and stdout
+/* caravelt-sim ARGS (shell words, may redirect) in d, stdin and stdout
  * /dev/null by default; status -1 if it did not exit. */
+struct tool_run { int status; std::string err; long max_rss_kb; };
 inline tool_run run_tool(const temp_dir &d, const std::string &args)
 {
     std::string cmd = "cd '" + d.path + "' && exec '" CARAVELT_SIM_EXE "' </dev/null >/dev/null 2>.stderr " + args;
@@ -131,7 +114,6 @@ inline tool_run run_tool(const temp_dir &d, const std::string &args)
     wait4(pid, &status, 0, &ru);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(d / ".stderr"), ru.ru_maxrss};
 }
-
 /* ARGS refused with status 2 and exactly this one line; nothing on
  * standard output, old.csv as it was and no new.bmp made. */
 inline void expect_refused(const temp_dir &d, const std::string &args, const std::string &message)

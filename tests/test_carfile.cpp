@@ -1,15 +1,9 @@
-/*
- * Car files: the shipped preset file is the compiled-in car to the bit
- * and drives the same; each number is rounded once; a partial file
- * changes exactly its fields; bad files are refused.
- */
+/* Car files: the shipped preset, rounding, partial files, refusals. */
 #include <cstring>
-
 #include "sim/carfile.h"
 #include "support.h"
 
-/* Reads the file (text written there first, unless null) into *c: "",
- * or the reason it was refused. */
+/* Reads path (text written there first, unless null) into *c: "", or why it was refused. */
 static std::string read_car(const std::string &path, const char *text, car *c)
 {
     char e[512] = "";
@@ -17,8 +11,7 @@ static std::string read_car(const std::string &path, const char *text, car *c)
     return read_car_file(path.c_str(), c, e, sizeof e) == 0 ? "" : e[0] ? e : "refused";
 }
 
-/* Catches a shipped file or an empty one that is not the preset, and a
- * --car path that drives otherwise than the compiled-in car. */
+/* Catches a shipped or empty file that is not the preset to the bit, or drives otherwise. */
 TEST(CarFile, ShippedPresetIsTheCompiledInCarAndDrivesTheSame)
 {
     const std::string shipped = CARAVELT_DATA_DIR "/cars/kvt.toml";
@@ -35,8 +28,7 @@ TEST(CarFile, ShippedPresetIsTheCompiledInCarAndDrivesTheSame)
     EXPECT_TRUE(read_file(d / "plain.csv") == read_file(d / "file.csv"));
 }
 
-/* Catches a detour through double that rounds twice, in every way of
- * writing a number. */
+/* Catches a detour through double that rounds twice, however the number is written. */
 TEST(CarFile, NumbersRoundOnceToTheStoredType)
 {
     struct { const char *text; float want; } cases[] = {

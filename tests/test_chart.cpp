@@ -1,11 +1,8 @@
-/*
- * The chart's ring against a trace of the same run, no game library.
- */
+/* The chart's ring against a trace of the same run, no game library. */
 #include "present/chart.h"
 #include "support.h"
 
-/* Catches a ring that loses order or values, keeps more or fewer than ten
- * seconds, or mixes up the grip and slide ticks. */
+/* Catches a ring that loses order or values, holds other than ten seconds, mixes up slides. */
 TEST_F(Sim, ChartRingHoldsTheLastTenSecondsOfTheTrace)
 {
     struct row { float TrueVelocity, Velocity, EngineRev, AxisAngle, TrueAngle; int TractionSlip; };
@@ -35,8 +32,7 @@ TEST_F(Sim, ChartRingHoldsTheLastTenSecondsOfTheTrace)
     }
 }
 
-/* Catches a slip angle outside (-180, 180] across the wraps the dynamics
- * leave (heading 0 to 360, travel within half a turn of it). */
+/* Catches a slip angle outside (-180, 180] across the wraps the dynamics leave. */
 TEST(ChartSlip, AngleBetweenHeadingAndTravel)
 {
     struct { double axis, travel, want; } cases[] = {

@@ -1,26 +1,9 @@
-/*
- * Hostile picture files through the shared loader: each is refused with
- * its fault before the library reads it (the library's own refusal says
- * only "not a BMP picture the library can read"), and well-formed
- * pictures of the kinds the checks walk still load.
- */
+/* Hostile picture files through the shared loader, before the library reads them. */
 #include "present_support.h"
 
-static std::string le(uint32_t v, int n)
-{
-    std::string s;
-    for (int i = 0; i < n; i++)
-        s += (char)(v >> (8 * i));
-    return s;
-}
+static std::string le(uint32_t v, int n) { std::string s; while (n--) s += (char)v, v >>= 8; return s; }
 /* An 8-bit palette of n entries, entry i grey 60 * i. */
-static std::string palette(int n)
-{
-    std::string s;
-    for (int i = 0; i < n; i++)
-        s += std::string(3, (char)(60 * i)) + '\0';
-    return s;
-}
+static std::string palette(int n) { std::string s; for (int i = 0; i < n; i++) s += std::string(3, (char)(60 * i)) + '\0'; return s; }
 
 /* A Windows BMP: 14-byte file header, 40-byte info header, then `tail`
  * (palette and pixel data) as given; 4x4 at 24 bits unless changed. */
@@ -39,12 +22,11 @@ struct bmp {
 /* 4x4 RLE8 after a 4-entry palette. */
 static bmp rle8(const std::string &stream, uint32_t size = 0)
 {
-    return {.bpp = 8, .comp = 1, .offset = 70, .data_size = size ? size : (uint32_t)stream.size(),
-            .tail = palette(4) + stream};
+    return {.bpp = 8, .comp = 1, .offset = 70, .data_size = size ? size : (uint32_t)stream.size(), .tail = palette(4) + stream};
 }
 
-/* Catches a header fault passed on to the library (or a reason lost), and
- * a check that refuses a well-formed kind (fault ""). */
+/* Catches a header fault passed on to the library or its reason lost, and a check that
+ * refuses a well-formed kind (fault ""). */
 TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
 {
     start_library();

@@ -1,7 +1,4 @@
-/*
- * The small functions at their edge values: these only come out as shown
- * when the arithmetic is double and rounded at the right points.
- */
+/* The small functions at edge values that only come out so in double, rounded once. */
 #include "support.h"
 
 /* Catches single-precision steps, a lost sign of zero, a double rounding. */
@@ -33,8 +30,7 @@ TEST_F(Sim, EngineRevFollowsTheGearEngagedAtTheCall)
     }
 }
 
-/* Catches a latch with two bounds or an unsigned one: only exact equality
- * (here both 0) or NaN keeps it as it was. */
+/* Catches a latch with two bounds or an unsigned one (equality or NaN keeps it). */
 TEST_F(Sim, TractionLatchesOnOneSignedBound)
 {
     struct { float accel, g; int slip_before; float grip; int slip; } cases[] = {

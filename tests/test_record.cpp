@@ -1,20 +1,14 @@
-/*
- * A drive recorded through the key seam replays exactly in caravelt-sim,
- * however the keys change across title screens inside ticks.
- */
+/* A drive recorded through the key seam replays exactly in caravelt-sim. */
 #include "record.h"
 #include "support.h"
 #include "trace.h"
 
-/* Catches a title screen's tick recorded with one key set, or a replay
- * that runs the owed ticks with other keys: R pressed, keys let go or
- * kept while the title is up, the Q latch held and freed. */
+/* Catches a title screen's tick recorded with one key set, or replayed with other keys:
+ * R pressed, keys let go or kept while the title is up, the Q latch held and freed. */
 TEST_F(Sim, KeysChangedAcrossTheTitleScreenReplayExactly)
 {
-    record_text.clear();
-    trace_text = std::string(TRACE_HEADER) + "\n";
-    recording = tracing = true;
-    ticks_recorded = 0;
+    record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
+    recording = tracing = true, ticks_recorded = 0;
     record_header(&record_text, "drive.rec", nullptr, 0);
     record_keys_from([](int) { return test_read_keys(); });   /* the keys held now, whichever read */
     const struct { int n; std::vector<int> keys; std::function<void()> title; } drive[] = {

@@ -1,9 +1,6 @@
-/*
- * The driving view's texts and the title screen, composed in memory.
- */
+/* The driving view's texts and the title screen, composed in memory. */
 #include <cstring>
 #include <map>
-
 #include "present_support.h"
 
 /* Telemetry row n (from 1, as on screen); dashboard line -n for n < 0. */
@@ -14,9 +11,8 @@ static std::string row(int n)
     return s;
 }
 
-/* Catches a wrong form of a line worked out on the spot: drag divided by
- * 20000, per tick rather than per second, the full engine speed, the
- * turn from Velocity, a "Speed" from the ground's speed. */
+/* Catches a line worked out in the wrong form: drag / 20000, per tick, the full engine
+ * speed, the turn from Velocity, "Speed" from the ground's speed. */
 TEST_F(Frame, DashboardAndWorkedOutRows)
 {
     struct { std::function<void()> set; int row; const char *text; } cases[] = {
@@ -39,14 +35,12 @@ TEST_F(Frame, DashboardAndWorkedOutRows)
         {[] { TrueVelocity = 12; Velocity = 11; }, 12, "Velocity Slip = -1.000"},
     };
     for (auto &c : cases) {
-        sim_start();
-        c.set();
+        sim_start(), c.set();
         EXPECT_EQ(row(c.row), c.text);
     }
 }
 
-/* Catches a row that shows another variable than its label names: every
- * variable a different value, each of the 20 such rows checked. */
+/* Catches a row showing another variable than its label names (all 20 such rows). */
 TEST_F(Frame, EachRowShowsTheVariableItNames)
 {
     std::map<std::string, std::string> shown;
@@ -56,9 +50,8 @@ TEST_F(Frame, EachRowShowsTheVariableItNames)
     name = (type)(v += 1), snprintf(s, sizeof s, #type[0] == 'i' ? "%.0f" : "%.3f", (double)name), shown[#name] = s;
     SIM_STATE(SHOW)
     Gear = 1;   /* not shown; picks the ratio */
-    const std::map<std::string, std::string> alias = {{"Accelerator", "PedalAccelerator"},
-        {"Brake", "PedalBrake"}, {"Clutch", "PedalClutch"},
-        {"FinalTransmission", "TransmissionTotal"}, {"Traction State", "TractionSlip"}};
+    const std::map<std::string, std::string> alias = {{"Accelerator", "PedalAccelerator"}, {"Brake", "PedalBrake"},
+        {"Clutch", "PedalClutch"}, {"FinalTransmission", "TransmissionTotal"}, {"Traction State", "TractionSlip"}};
     int rows = 0;
     for (int n = 1; n <= TELEMETRY_ROWS; n++) {
         std::string r = row(n), label = r.substr(0, r.find(" = "));
@@ -71,8 +64,7 @@ TEST_F(Frame, EachRowShowsTheVariableItNames)
     EXPECT_EQ(rows, 20);
 }
 
-/* Catches text out of its box or not white, a background not black (the
- * library's font is 8 by 8; drawn over the fixture's blue). */
+/* Catches text out of its 8x8-font box or not white, a background not black. */
 TEST_F(Frame, TitleScreenIsWhiteTextOnBlack)
 {
     draw_title(buffer);

@@ -1,10 +1,5 @@
-/*
- * The handling sheet: its figures against their definitions worked out
- * here from caravelt-sim traces of the same keys; cars that never get
- * there; columns in order; the same sheet every run; refusals.
- */
+/* The handling sheet against its definitions over caravelt-sim traces; edge cars; refusals. */
 #include <map>
-
 #include "support.h"
 
 static const std::string CARS = CARAVELT_DATA_DIR "/cars/";
@@ -37,8 +32,7 @@ static std::string accel_script(const std::vector<long> &shifts, long ticks)
     return ticks >= at ? s + std::to_string(ticks - at + 1) + " Up\n" : s;
 }
 
-/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label,
- * the header's "figure" giving the car's name. */
+/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label; "figure": the name. */
 static std::map<std::string, std::string> sheet(const temp_dir &d, const std::string &args, int col = 1)
 {
     tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
@@ -55,16 +49,13 @@ static std::map<std::string, std::string> sheet(const temp_dir &d, const std::st
     return m;
 }
 
-/* Catches any figure off its definition, worked out here from the traces
- * of the three manoeuvres, for the preset and a car file. */
+/* Catches any figure off its definition, for the preset and a car file. */
 TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
 {
     for (const char *name : {"", "light"}) {
         temp_dir d;
         std::string car_arg = *name ? "--car '" + CARS + name + ".toml'" : "";
-        /* Acceleration: a shift on the tick after one that left a forward
-         * gear below the top (5 in both cars), the latch free and 6000
-         * rev/min; each found in the trace of the keys so far. */
+        /* Shifts on the tick after one below top gear (5), latch free, at 6000 rev/min. */
         std::vector<long> shifts = {1};
         std::vector<std::vector<double>> acc;
         for (long next = 1; next;) {
@@ -139,8 +130,7 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
     }
 }
 
-/* Catches columns out of order, a sheet that varies run to run, and a
- * shipped kvt.toml that is not the preset. */
+/* Catches columns out of order, a sheet that varies, a shipped kvt.toml not the preset. */
 TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
 {
     temp_dir d;

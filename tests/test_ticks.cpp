@@ -1,10 +1,6 @@
-/*
- * The tick counter under ThreadSanitizer: a timer thread adds ticks while
- * the loop consumes them; none is lost or run twice, and no race is seen.
- */
+/* Catches a tick lost or run twice, or a race, as a timer thread adds them (under TSan). */
 #include <cstdio>
 #include <thread>
-
 #include "frame/ticks.h"
 
 int main(void)

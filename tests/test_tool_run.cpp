@@ -1,16 +1,11 @@
-/*
- * Runs of the built caravelt-sim: bad input refused; its trace and frame
- * the game's own; a frame that cannot be made; memory; number text.
- */
+/* Runs of the built caravelt-sim: refusals, its trace and frame, failures, memory, number text. */
 #include <cfloat>
 #include <random>
 #include <thread>
-
 #include "present_support.h"
 #include "trace.h"
 
-/* Catches bad input that is run, refused without its file and line or
- * with another status, or that writes an output or the script. */
+/* Catches bad input run, refused without file and line, or writing an output or the script. */
 TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
 {
     const std::string range = " out of range 1 to 100000000", slash = "\"/\" only on a line of 1 tick that holds Q";
@@ -65,25 +60,18 @@ static std::string row_now(int tick)
 }
 static std::string last_row(const std::string &t) { return t.substr(t.rfind('\n', t.size() - 2) + 1); }
 
-/* Catches a tool whose tick, trace or frame is not the game's: bench/
- * drive.txt after a byte-order mark, from a file, ends in the recorded
- * state; three passes from a pipe (a mark again, CRLF line ends in the
- * second), past the 1 MiB trace buffer, give the same rows first, then
- * the state three passes of the game's tick leave, and its frame. */
-TEST(ToolRun, TraceAndFrameAreTheGamesOwn)
+/* Catches a tick, trace or frame not the game's: the scenario after a byte-order mark ends
+ * in the recorded state; three passes piped (CRLF in the second, past the 1 MiB buffer). */
+TEST_F(Sim, ToolTraceAndFrameAreTheGamesOwn)
 {
     temp_dir d;
     auto sh = [&](const std::string &cmd) { return system(("cd '" + d.path + "' && " + cmd).c_str()); };
     const std::string f = " '" CARAVELT_SCENARIO "'; ", bom = "printf '\\357\\273\\277'; ";
     ASSERT_EQ(sh("{ " + bom + "cat" + f + "} >bom.txt"), 0);
-    tool_run r = run_tool(d, "--trace t.csv bom.txt");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(run_tool(d, "--trace t.csv bom.txt").status, 0);
     ASSERT_EQ(sh("{ " + bom + "cat" + f + "sed 's/$/\\r/'" + f + "cat" + f + "} | '" CARAVELT_SIM_EXE
                  "' --frame f.bmp --data '" CARAVELT_DATA_DIR "' >p.csv"), 0);
     const std::string trace = read_file(d / "t.csv"), piped = read_file(d / "p.csv");
-    sim_start();
-    sim_read_keys = test_read_keys;
-    sim_title_screen = [] {};
     drive_scenario();
     EXPECT_EQ(state_hash(), DRIVE_GOLDEN);
     EXPECT_EQ(last_row(trace), row_now(3083));
@@ -101,8 +89,7 @@ TEST(ToolRun, TraceAndFrameAreTheGamesOwn)
     destroy_bitmap(tool);
 }
 
-/* Catches a frame that cannot be made passed as success, or a trace
- * written when that is known before the first tick. */
+/* Catches a failed frame passed as success, or a trace begun when it is known before a tick. */
 TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
 {
     temp_dir d;
@@ -124,8 +111,7 @@ TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
     }
 }
 
-/* Catches memory that grows with the run or the number of lines (a script
- * file is read twice rather than kept, a pipe spooled to a file first). */
+/* Catches memory that grows with the run or the lines, from a file or a pipe. */
 TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
 {
     temp_dir d;
@@ -152,9 +138,7 @@ TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
     }
 }
 
-/* Catches number text that differs from printf's "%.9g" anywhere: zeros,
- * NaN, infinities, ties, and random bits (every exponent, NaN payloads,
- * subnormals); the sweep covers the short way's range in full. */
+/* Catches number text off printf's "%.9g" outside the sweep: NaN, edges, random bits. */
 TEST(ToolTrace, FloatsPrintAsPrintf)
 {
     std::vector<float> values = {0.0f, -0.0f, 0.1f, 16777217.0f, 1e9f, 123456789.0f, FLT_TRUE_MIN, -FLT_MIN, FLT_MAX,
