@@ -11,21 +11,16 @@ static std::string read_car(const std::string &path, const char *text, car *c)
     return read_car_file(path.c_str(), c, e, sizeof e) == 0 ? "" : e[0] ? e : "refused";
 }
 
-/* Catches a shipped or empty file that is not the preset to the bit, or drives otherwise. */
-TEST(CarFile, ShippedPresetIsTheCompiledInCarAndDrivesTheSame)
+/* Catches a shipped or empty file that is not the preset to the bit (that the shipped one
+ * drives as the preset, the sheet's side-by-side test shows). */
+TEST(CarFile, ShippedAndEmptyFilesAreTheCompiledInCar)
 {
-    const std::string shipped = CARAVELT_DATA_DIR "/cars/kvt.toml";
     temp_dir d;
     car c;
-    for (const std::string &path : {shipped, d / "empty.toml"}) {
-        ASSERT_EQ(read_car(path, path == shipped ? nullptr : "", &c), "");
+    for (const std::string &path : {std::string(CARAVELT_DATA_DIR "/cars/kvt.toml"), d / "empty.toml"}) {
+        ASSERT_EQ(read_car(path, path == d / "empty.toml" ? "" : nullptr, &c), "");
         EXPECT_EQ(memcmp(&c, &KVT, sizeof c), 0) << path;
     }
-    write_file(d / "s.txt", "1 A\n600 Up\n1 A Up\n300 Up Right\n200 Down Left\n");
-    ASSERT_EQ(run_tool(d, "--trace plain.csv s.txt").status, 0);
-    tool_run r = run_tool(d, "--car '" + shipped + "' --trace file.csv s.txt");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(read_file(d / "plain.csv") == read_file(d / "file.csv"));
 }
 
 /* Catches a detour through double that rounds twice, however the number is written. */

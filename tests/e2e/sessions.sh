@@ -17,8 +17,7 @@ signal_ends() {
     [ "$took" -lt 500 ] || fail "run $1: SIG$2 took $took ms to end the game"
     [ ! -s "$WORK/game.err" ] || fail "run $1: SIG$2 said: $(cat "$WORK/game.err")"
 }
-# cpu_ticks: user + system time of the game so far, in clock ticks.
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$GAME_PID/stat"; }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$GAME_PID/stat"; }   # user + system, clock ticks
 
 DEPTH=16 start_x
 for run in 1 2 3 4 5 6 7 8 9; do
