@@ -1,26 +1,15 @@
-/*
- * tests/sweep_float_text.cpp -- the trace's number text against the long
- * way, std::to_chars (itself printf's "%.9g", see test_tool_run).
- *
- * put_float takes a short way for 2^-29 <= |f| < 2^30 and the long way
- * elsewhere, so that range is the whole question: every float in it,
- * both signs, 1e9 values, is compared with --full (a few minutes on one
- * core); without it, every 97th of them plus every float within 64 steps
- * of each power of ten and each tie: a few seconds.
- *
- * Prints "N passed, M failed" and exits 1 on any difference.
- */
+/* tests/sweep_float_text.cpp -- put_float's short way (2^-29 <= |f| < 2^30) against
+ * std::to_chars ("%.9g"): --full every float (minutes), else every 97th and those within
+ * 64 steps of each power of ten and each tie.  Exits 1 on a difference. */
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-
 #include "trace.h"
 
 static uint64_t passed, failed;
-
 static void check(uint32_t u)
 {
     float f;
@@ -36,14 +25,12 @@ static void check(uint32_t u)
     if (failed++ < 10)
         printf("0x%08x: \"%s\", the long way gives \"%s\"\n", u, got, want);
 }
-
 static uint32_t bits_of(float f)
 {
     uint32_t u;
     memcpy(&u, &f, sizeof u);
     return u;
 }
-
 static void around(float f)
 {
     uint32_t mid = bits_of(f);
@@ -52,7 +39,6 @@ static void around(float f)
         check(u | 0x80000000u);
     }
 }
-
 int main(int argc, char **argv)
 {
     bool full = argc > 1 && strcmp(argv[1], "--full") == 0;

@@ -1,26 +1,11 @@
-/*
- * tests/sweep_sin.cpp -- Sin against its definition, float by float.
- *
- * Sin takes a fast way for |i| <= 65536 degrees and the definition (the
- * extended-precision product and libm's sin) elsewhere, so the fast range
- * is the whole question.  That range holds every angle the car can reach:
- * the slip angle is under a turn, the torque curve's angle is
- * 90 EngineRev / EnginePeakRev, a few hundred degrees at most.
- *
- *   sweep_sin --full    every float in [-65536, 65536], about 2.4e9
- *                       values, half a minute to a minute on one core
- *   sweep_sin           every 251st of them, plus every float within 64
- *                       steps of each multiple of 90 degrees (where the
- *                       sine is 0 or 1) and the edges: a few seconds
- *
- * Prints "N passed, M failed" and exits 1 on the first few differences.
- */
+/* tests/sweep_sin.cpp -- Sin against its definition over its fast range, |i| <= 65536
+ * degrees (every angle the car reaches): --full every float (a minute), else every 251st,
+ * those within 64 steps of each multiple of 90, and the edges.  Exits 1 on a difference. */
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-
 #include "sim/sim.h"
 
 /* The definition, as powertrain.cpp writes it. */
@@ -29,23 +14,19 @@ static float sin_definition(float i)
     long double a = (long double)i * PI8 / 180;
     return (float)std::sin((double)a);
 }
-
 static float from_bits(uint32_t u)
 {
     float f;
     memcpy(&f, &u, sizeof f);
     return f;
 }
-
 static uint32_t bits_of(float f)
 {
     uint32_t u;
     memcpy(&u, &f, sizeof u);
     return u;
 }
-
 static uint64_t passed, failed;
-
 static void check(float i)
 {
     float got = Sin(i), want = sin_definition(i);
@@ -57,8 +38,6 @@ static void check(float i)
         printf("Sin(%a) = %a, the definition gives %a\n", (double)i, (double)got,
                (double)want);
 }
-
-/* Both signs of every stride-th float from +0 to 65536. */
 static void sweep(uint32_t stride)
 {
     const uint32_t top = bits_of(65536.0f);
@@ -71,8 +50,6 @@ static void sweep(uint32_t stride)
         check(-from_bits(top));
     }
 }
-
-/* Every float within 64 steps of each multiple of 90 up to the limit. */
 static void quarter_turns(void)
 {
     for (int q = 0; q * 90 <= 65536 + 90; q++)
@@ -82,7 +59,6 @@ static void quarter_turns(void)
                 check(sign * from_bits(u));
         }
 }
-
 static void edges(void)
 {
     const float inf = INFINITY;
@@ -91,7 +67,6 @@ static void edges(void)
                     NAN, -NAN})
         check(f);
 }
-
 int main(int argc, char **argv)
 {
     bool full = argc > 1 && strcmp(argv[1], "--full") == 0;

@@ -1,25 +1,18 @@
-/*
- * The chart's ring against a trace of the same run: it holds the last
- * ten seconds in order, each value as the state had it, and drops the
- * older ticks.  No game library.
- */
-#include <cmath>
-
+/* The chart's ring against a trace of the same run, no game library. */
 #include "present/chart.h"
-#include "sim_support.h"
+#include "support.h"
 
+/* Catches a ring that loses order or values, holds other than ten seconds, mixes up slides. */
 TEST_F(Sim, ChartRingHoldsTheLastTenSecondsOfTheTrace)
 {
     struct row { float TrueVelocity, Velocity, EngineRev, AxisAngle, TrueAngle; int TractionSlip; };
     for (int n : {0, 1, 999, 1000, 1001, 2345, 4500}) {
-        sim_start();
-        chart_clear();
+        sim_start(), chart_clear();
         std::vector<row> trace;
-        /* Full throttle in first, right lock from 6 s, a reset every 20 s:
-         * long stretches of both grip and slide. */
+        /* Full throttle in first, right lock from 6 s, a reset every 20 s. */
         for (int t = 0; t < n; t++) {
-            ticks(1, t == 0 ? std::vector<int>{SIM_KEY_A} : t % 2000 == 0 ? std::vector<int>{SIM_KEY_R}
-                     : t % 2000 < 600 ? std::vector<int>{SIM_KEY_UP} : std::vector<int>{SIM_KEY_UP, SIM_KEY_RIGHT});
+            ticks(1, t == 0 ? std::vector<int>{A} : t % 2000 == 0 ? std::vector<int>{R}
+                     : t % 2000 < 600 ? std::vector<int>{UP} : std::vector<int>{UP, RIGHT});
             chart_record();
             trace.push_back({TrueVelocity, Velocity, EngineRev, AxisAngle, TrueAngle, TractionSlip});
         }
@@ -39,8 +32,7 @@ TEST_F(Sim, ChartRingHoldsTheLastTenSecondsOfTheTrace)
     }
 }
 
-/* Heading minus travel within (-180, 180], across the wraps the
- * dynamics leave (heading 0 to 360, travel within half a turn of it). */
+/* Catches a slip angle outside (-180, 180] across the wraps the dynamics leave. */
 TEST(ChartSlip, AngleBetweenHeadingAndTravel)
 {
     struct { double axis, travel, want; } cases[] = {

@@ -1,10 +1,4 @@
-/*
- * The chart and the pause sign over the composed driving view: the plain
- * view is the frame it always was; each extra touches only its own area,
- * and drawing writes no state.
- */
-#include <limits>
-
+/* The chart and the pause sign over the composed driving view. */
 #include "present/chart.h"
 #include "present_support.h"
 
@@ -13,24 +7,19 @@ static std::vector<int> pixels(void)
 {
     std::vector<int> v;
     for (int py = 0; py < 768; py++)
-        for (int px = 0; px < 1024; px++)
-            v.push_back(getpixel(buffer, px, py));
+        v.insert(v.end(), (uint16_t *)buffer->line[py], (uint16_t *)buffer->line[py] + 1024);
     return v;
 }
 
-/* Hashes of the frames composed before the chart and the pause existed,
- * at rest after start-up and mid-slide after 5 s in first: with neither
- * shown, the view must stay those frames pixel for pixel. */
+/* Catches any change to the plain view: frames hashed before the chart and pause existed,
+ * at rest and mid-slide after 5 s in first. */
 TEST_F(Frame, PlainViewIsTheFrameItAlwaysWas)
 {
     const uint64_t want[2] = {14659321426405282962ull, 17908893977270392253ull};
     for (int s = 0; s < 2; s++) {
         sim_start();
-        if (s == 1) {
-            ticks(1, {SIM_KEY_A});
-            ticks(300, {SIM_KEY_UP});
-            ticks(200, {SIM_KEY_UP, SIM_KEY_RIGHT});
-        }
+        if (s == 1)
+            ticks(1, {A}), ticks(300, {UP}), ticks(200, {UP, RIGHT});
         draw_frame(buffer);
         uint64_t h = 1469598103934665603ull;   /* FNV-1a over the pixels' bytes */
         for (int c : pixels())
@@ -40,27 +29,22 @@ TEST_F(Frame, PlainViewIsTheFrameItAlwaysWas)
     }
 }
 
-/* Over a frame with the car in the panel's rows: the chart changes only
- * the panel, the sign only its box, and neither any state variable; off
- * again, the frame is the plain one.  An empty ring and wild values (far
- * off the scale, not a number) stay inside the panel too. */
+/* Catches a chart or sign drawn outside its area, left when off, or writing state; with
+ * the car under the panel, an empty ring, a slide, values off the scale or NaN. */
 TEST_F(Frame, ChartAndPauseSignTouchOnlyTheirAreas)
 {
     struct { const char *name; std::function<void()> fill; } rings[] = {
         {"empty", [] {}},
         {"a slide", [] {
-             ticks(1, {SIM_KEY_A});
-             for (int i = 0; i < 1500; i++) {
-                 ticks(1, i < 600 ? std::vector<int>{SIM_KEY_UP} : std::vector<int>{SIM_KEY_UP, SIM_KEY_RIGHT});
-                 chart_record();
-             }
+             ticks(1, {A});
+             for (int i = 0; i < 1500; i++)
+                 ticks(1, i < 600 ? std::vector<int>{UP} : std::vector<int>{UP, RIGHT}), chart_record();
          }},
         {"wild values", [] {
              chart_record();
-             TrueVelocity = 1e30f;
-             EngineRev = -1e30f;
+             TrueVelocity = 1e30f, EngineRev = -1e30f;
              chart_record();
-             Velocity = std::numeric_limits<float>::quiet_NaN();
+             Velocity = NAN;
              chart_record();
              sim_start();
          }},
@@ -70,19 +54,15 @@ TEST_F(Frame, ChartAndPauseSignTouchOnlyTheirAreas)
         {&paused_shown, {PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W, PAUSED_Y + PAUSED_H}},
     };
     for (auto &r : rings) {
-        sim_start();
-        chart_clear();
-        r.fill();
-        y = 700;  /* the car under the panel */
+        sim_start(), chart_clear(), r.fill();
+        y = 700;   /* the car under the panel */
         Acceleration = 1;   /* the grip latch would flip if drawing worked it out */
         chart_shown = paused_shown = false;
         const state_copy state;
         draw_frame(buffer);
         const std::vector<int> plain = pixels();
         for (auto &e : extras) {
-            *e.flag = true;
-            draw_frame(buffer);
-            *e.flag = false;
+            *e.flag = true, draw_frame(buffer), *e.flag = false;
             std::vector<int> now = pixels();
             int inside = 0, outside = 0;
             for (int i = 0; i < 1024 * 768; i++)

@@ -1,21 +1,12 @@
-/*
- * The handling sheet: its figures against their definitions worked out
- * here from caravelt-sim traces of the same keys; cars that never get
- * there; columns in order; the same sheet every run; refusals.
- */
-#include <cmath>
+/* The handling sheet against its definitions over caravelt-sim traces; edge cars; refusals. */
 #include <map>
-#include <sstream>
-#include <vector>
-
-#include "tool_support.h"
+#include "support.h"
 
 static const std::string CARS = CARAVELT_DATA_DIR "/cars/";
 enum { AXIS = 3, TRAVEL = 4, TRUE_V = 6, REV = 8, GEAR = 14, LATCH = 15 };   /* trace columns */
 
 /* The trace of script (with car_arg, e.g. "--car X"): row i, tick i + 1. */
-static std::vector<std::vector<double>> trace_of(const temp_dir &d, const std::string &car_arg,
-                                                 const std::string &script)
+static std::vector<std::vector<double>> trace_of(const temp_dir &d, const std::string &car_arg, const std::string &script)
 {
     write_file(d / "s.txt", script);
     EXPECT_EQ(run_tool(d, car_arg + " --trace t.csv s.txt").status, 0);
@@ -36,15 +27,12 @@ static std::string accel_script(const std::vector<long> &shifts, long ticks)
     std::string s;
     long at = 1;
     for (long t : shifts)
-        if (t <= ticks) {
-            s += (t > at ? std::to_string(t - at) + " Up\n" : "") + "1 Up A\n";
-            at = t + 1;
-        }
+        if (t <= ticks)
+            s += (t > at ? std::to_string(t - at) + " Up\n" : "") + "1 Up A\n", at = t + 1;
     return ticks >= at ? s + std::to_string(ticks - at + 1) + " Up\n" : s;
 }
 
-/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label,
- * the header's "figure" giving the car's name. */
+/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label; "figure": the name. */
 static std::map<std::string, std::string> sheet(const temp_dir &d, const std::string &args, int col = 1)
 {
     tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
@@ -61,15 +49,13 @@ static std::map<std::string, std::string> sheet(const temp_dir &d, const std::st
     return m;
 }
 
-/* Each figure from the traces of the three manoeuvres, by definition. */
+/* Catches any figure off its definition, for the preset and a car file. */
 TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
 {
     for (const char *name : {"", "light"}) {
         temp_dir d;
         std::string car_arg = *name ? "--car '" + CARS + name + ".toml'" : "";
-        /* Acceleration: a shift on the tick after one that left a forward
-         * gear below the top (5 in both cars), the latch free and 6000
-         * rev/min; each found in the trace of the keys so far. */
+        /* Shifts on the tick after one below top gear (5), latch free, at 6000 rev/min. */
         std::vector<long> shifts = {1};
         std::vector<std::vector<double>> acc;
         for (long next = 1; next;) {
@@ -85,20 +71,18 @@ TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
         for (long t = 1; t <= 60000; t++) {
             double v = acc[t - 1][TRUE_V] * 3.6;
             covered += std::fabs(acc[t - 1][TRUE_V]) / 100;
-            if (!t50 && v >= 50) t50 = t;
-            if (!t100 && v >= 100) t100 = t;
-            if (!t400 && covered >= 400) t400 = t;
+            t50 = t50 ? t50 : v >= 50 ? t : 0;
+            t100 = t100 ? t100 : v >= 100 ? t : 0;
+            t400 = t400 ? t400 : covered >= 400 ? t : 0;
             if (v > top) top = v, top_at = t;
         }
         ASSERT_TRUE(t50 && t100 && t400);
-
         /* Braking from the tick that reached 100, to the first at 0 or below. */
         auto br = trace_of(d, car_arg, accel_script(shifts, t100) + "60000 Down\n");
         long stop = t100 + 1;
         double braked = std::fabs(br[stop - 1][TRUE_V]) / 100;
         for (; stop < (long)br.size() && br[stop - 1][TRUE_V] > 0; stop++)
             braked += std::fabs(br[stop][TRUE_V]) / 100;
-
         /* One second of full lock from the tick that reached 50. */
         auto st = trace_of(d, car_arg, accel_script(shifts, t50) + "100 Up Right\n");
         double yaw = 0, slip = 0;
@@ -106,10 +90,8 @@ TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
             yaw += std::remainder(st[t - 1][AXIS] - st[t - 2][AXIS], 360);
             slip = std::max(slip, std::fabs(std::remainder(st[t - 1][AXIS] - st[t - 1][TRAVEL], 360)));
         }
-
         auto fmt = [](const char *f, double v) { char b[64]; snprintf(b, sizeof b, f, v); return std::string(b); };
-        auto got = sheet(d, car_arg);
-        std::map<std::string, std::string> want = {
+        std::map<std::string, std::string> got = sheet(d, car_arg), want = {
             {"0-50 km/h (s)", fmt("%.2f", t50 / 100.0)},
             {"0-100 km/h (s)", fmt("%.2f", t100 / 100.0)},
             {"400 m (s)", fmt("%.2f", t400 / 100.0)},
@@ -127,19 +109,16 @@ TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
     }
 }
 
-/* Cars that never get there show "-" (or 0 for no slide), promptly. */
+/* Catches a figure never reached shown as a number (or no slide as "-"). */
 TEST(Sheet, FiguresNeverReachedAreDashes)
 {
     const std::string T100 = "0-100 km/h (s)", BM = "100-0 km/h (m)", BS = "100-0 km/h (s)",
-                      YAW = "yaw after 1 s at full lock from 50 km/h (deg)",
-                      SLIP = "peak slip at full lock from 50 km/h (deg)";
+                      YAW = "yaw after 1 s at full lock from 50 km/h (deg)", SLIP = "peak slip at full lock from 50 km/h (deg)";
     struct { const char *car; std::map<std::string, std::string> want; } cases[] = {
-        /* First gear only: runs out of torque near 80 km/h. */
-        {"GearMax = 1", {{T100, "-"}, {BM, "-"}, {BS, "-"}, {"top speed gear", "1"}}},
+        {"GearMax = 1", {{T100, "-"}, {BM, "-"}, {BS, "-"}, {"top speed gear", "1"}}},   /* out of torque near 80 */
         {"BrakeForce = -2400", {{BM, "-"}, {BS, "-"}}},   /* a brake that pushes */
         {"LockMax = 0", {{YAW, "0.0"}, {SLIP, "0.0"}}},   /* no turn, no slide */
-        /* No grip: the wheels spin, the car stays where it is. */
-        {"G = 0", {{"0-50 km/h (s)", "-"}, {"400 m (s)", "-"}, {"speed at 400 m (km/h)", "-"},
+        {"G = 0", {{"0-50 km/h (s)", "-"}, {"400 m (s)", "-"}, {"speed at 400 m (km/h)", "-"},   /* no grip */
                    {"top speed (km/h)", "0.0"}, {YAW, "-"}, {SLIP, "-"}}},
     };
     temp_dir d;
@@ -151,6 +130,7 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
     }
 }
 
+/* Catches columns out of order, a sheet that varies, a shipped kvt.toml not the preset. */
 TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
 {
     temp_dir d;
@@ -162,10 +142,11 @@ TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
     EXPECT_EQ(first, sheet(d, light));
     EXPECT_EQ(second["figure"], "kvt");
     second.erase("figure"), preset.erase("figure");
-    EXPECT_EQ(second, preset) << "the shipped kvt.toml is the preset";
+    EXPECT_EQ(second, preset);
     EXPECT_NE(first, second);
 }
 
+/* Catches an option the sheet ignores, or one only it takes, accepted. */
 TEST(Sheet, Refusals)
 {
     struct { const char *args, *message; } cases[] = {
@@ -178,9 +159,7 @@ TEST(Sheet, Refusals)
         {"--sheet --car a.toml --car bad.toml", "bad.toml:1: unknown field \"Mas\" (did you mean \"Mass\"?)"},
     };
     temp_dir d;
-    write_file(d / "a.toml", "Mass = 900\n");
-    write_file(d / "bad.toml", "Mas = 900\n");
-    write_file(d / "s.txt", "10 Up\n");
+    write_file(d / "a.toml", "Mass = 900\n"), write_file(d / "bad.toml", "Mas = 900\n"), write_file(d / "s.txt", "10 Up\n");
     for (const auto &k : cases)
         expect_refused(d, k.args, k.message);
 }

@@ -1,28 +1,20 @@
 #!/bin/sh
-# One session as a player has it, full screen with a car file and the
-# game's trace: the plain view is caravelt-sim's frame; F5 applies a good
-# edit and keeps the car on a broken one, with a notice for three seconds;
-# first gear and throttle drive up the screen; Q, Space, R; P freezes the
-# view and runs no tick, each period press one tick, G changes only the
-# chart's panel, P resumes; Escape while paused.  Needs SIM (caravelt-sim).
+# One player's session with a car file and a trace: the plain view is caravelt-sim's
+# frame; F5 with a good and a broken edit; drive up, Q, Space, R; P, period steps one
+# tick, G changes only the chart's panel, P resumes; Escape while paused.
 . "$(dirname "$0")/lib.sh"
 
 # differ A B [CROP]: pixels that differ, each channel within FUZZ.
-differ() {
-    convert "$WORK/$1.png" "$WORK/$2.png" ${3:+-crop "$3" +repage} miff:- \
-        | compare ${FUZZ:+-fuzz "$FUZZ"} -metric AE - null: 2>&1 | cut -d' ' -f1
-}
+differ() { convert "$WORK/$1.png" "$WORK/$2.png" ${3:+-crop "$3" +repage} miff:- \
+    | compare ${FUZZ:+-fuzz "$FUZZ"} -metric AE - null: 2>&1 | cut -d' ' -f1; }
 same() { [ "$(differ "$@")" -eq 0 ]; }
 is_paused() { brighter "$1" 72 20 476 16 0.02 && ! brighter "$1" 72 20 476 16 0.3; }
 RESIST=900x10+0+340   # telemetry "TotalResistance": (brake + rolling + drag) / Mass
 NOTICE=900x10+0+752   # the reload notice along the foot of the view
 
-car="$WORK/car.toml"
-echo 'RollingResistance = 400' >"$car"
-# At rest the heading is 0 and 360 on alternate ticks: the view is one of
-# caravelt-sim's frames after one or two ticks.  The display and the BMP
-# writer widen 16-bit colour a level apart here and there: 1% lets that
-# pass and still tells any two 16-bit colours apart.
+# At rest the heading is 0 and 360 on alternate ticks: one of caravelt-sim's frames after
+# one or two.  The display and the BMP writer widen 16-bit colour a level apart: 1% fuzz.
+car="$WORK/car.toml"; echo 'RollingResistance = 400' >"$car"
 for n in 1 2; do
     echo "$n" | "$SIM" --car "$car" --trace /dev/null --frame "$WORK/f$n.bmp" --data "$DATA" || fail "caravelt-sim"
     convert "$WORK/f$n.bmp" "$WORK/f$n.png"
@@ -43,23 +35,14 @@ reload 'RollingResistance = "lots"' broken
 same good broken $RESIST || fail "a broken edit changed the car"
 same good broken $NOTICE && fail "a broken edit showed no reason"
 
-press a
-press Up 1.5
-snap up
-set -- $(car_at up)
-[ $# -eq 2 ] && [ "$1" -ge 505 ] && [ "$1" -le 519 ] && [ "$2" -lt 370 ] \
-    || fail "car at $*, not straight up the screen"
-press q
-title_then_drive Q
-press r
-snap reset 0.5
+press a; press Up 1.5; snap up
+car_in up 505 519 0 369 || fail "car at $(car_at up), not straight up the screen"
+press q; title_then_drive Q
+press r; snap reset 0.5
 at_centre reset || fail "R left the car at $(car_at reset)"
 same plain reset $NOTICE || fail "the notice is still there after three seconds"
 
-xdotool keydown Up
-sleep 1
-press p
-xdotool keyup Up
+xdotool keydown Up; sleep 1; press p; xdotool keyup Up
 snap p1
 is_paused p1 || fail "no PAUSED sign after P"
 snap p2 2
@@ -67,47 +50,37 @@ same p1 p2 || fail "the view changed while paused ($(differ p1 p2) pixels)"
 before=p2
 xdotool keydown Down
 for n in 1 2 3; do
-    press period
-    snap "s$n"
+    press period; snap "s$n"; snap "t$n" 0.5
     same "$before" "s$n" && fail "period press $n ran no tick"
-    snap "t$n" 0.5
     same "s$n" "t$n" || fail "ticks ran after period press $n"
     before="t$n"
 done
 xdotool keyup Down
 
-press g
-snap g1
+press g; snap g1
 same t3 g1 1024x568+0+0 || fail "G changed the view above the chart's panel"
 [ "$(differ t3 g1 1024x200+0+568)" -gt 1000 ] || fail "G drew no chart"
-press g
-snap g2
+press g; snap g2
 same t3 g2 || fail "G twice did not give the plain view back"
-set -- $(car_at g2) 0 0
-paused_y=$2
-press p
-snap r1 0.5
+set -- $(car_at g2) 0 0; paused_y=$2
+press p; snap r1 0.5
 is_paused r1 && fail "PAUSED still shown after P again"
 set -- $(car_at r1) 0 9999
 [ "$2" -lt "$((paused_y - 3))" ] || fail "the car did not move on after P (y $paused_y, then $2)"
-press p
-press Escape
+press p; press Escape
 ends_with 0 "Escape while paused"
 
-# In the trace: the accelerator still at the top on the tick before the
-# first brake (no tick ran in the two seconds paused, with Up let go), then
-# exactly three rows, one per period press, each a pedal step (0.025) on.
+# The trace: the accelerator at the top before the first brake (no tick while paused with
+# Up let go), then exactly three rows, one per period press, each a pedal step on.
 awk -F, '
     function off(a, b) { return a - b > 1e-5 || b - a > 1e-5 }
     NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
     { acc[NR] = $col["PedalAccelerator"]; brake[NR] = $col["PedalBrake"] }
     brake[NR] > 0 && !r { r = NR - 1 }
     END {
-        if (acc[r] < 0.99) { printf "FAIL: accelerator %s at the pause, not at the top\n", acc[r]; exit 1 }
+        if (acc[r] < 0.99) { print "FAIL: accelerator " acc[r] " at the pause"; exit 1 }
         for (k = 1; k <= 3; k++)
-            if (off(acc[r + k], acc[r] - 0.025 * k) || off(brake[r + k], 0.025 * k)) {
-                printf "FAIL: step %d: accelerator %s, brake %s\n", k, acc[r + k], brake[r + k]; exit 1
-            }
-        if (!(brake[r + 4] < brake[r + 3])) { printf "FAIL: more than three ticks with Down\n"; exit 1 }
+            if (off(acc[r + k], acc[r] - 0.025 * k) || off(brake[r + k], 0.025 * k)) { print "FAIL: step " k ": brake " brake[r + k]; exit 1 }
+        if (brake[r + 4] >= brake[r + 3]) { print "FAIL: more than three ticks with Down"; exit 1 }
     }' "$WORK/trace.csv" >&2 || fail "trace: see above"
 echo "PASS: the plain view, F5, drive, Q, R, pause, period, G and the trace"

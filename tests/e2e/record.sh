@@ -1,42 +1,25 @@
 #!/bin/sh
-# A drive recorded in the game replays exactly: caravelt-sim's trace of the
-# recording, and the game's own --replay trace, are the drive's byte for
-# byte.  The drive has keys held while the first title screen is up, a
-# slide, Q with keys changed while the title is up, R and shifts; Ctrl-C
-# ends it, SIGTERM the replay, and each leaves complete files.
-# Needs SIM (the caravelt-sim binary).
+# A recorded drive (keys changed while title screens are up, a slide, R, shifts) replays
+# byte for byte in caravelt-sim and in the game; Ctrl-C and SIGTERM leave complete files.
 . "$(dirname "$0")/lib.sh"
 
 start_x
 start_game --record "$WORK/drive.rec" --trace "$WORK/drive.csv"
 wait_for is_title title || fail "no title screen at start"
-xdotool keydown Up               # held through the owed ticks of the first title
-sleep 0.3
+xdotool keydown Up; sleep 0.3    # held through the owed ticks of the first title
 press space
 wait_for is_driving drive0 || fail "Space did not leave the title screen"
-xdotool keyup Up
-press a
-xdotool keydown Up
-sleep 1
-xdotool keydown Right            # full throttle and lock in first: a slide
-sleep 1.5
+xdotool keyup Up; press a
+xdotool keydown Up; sleep 1
+xdotool keydown Right; sleep 1.5 # full throttle and lock in first: a slide
 [ "$(wc -l <"$WORK/drive.csv")" -gt 200 ] || fail "the trace is not written while the game runs"
 xdotool keydown q
 wait_for is_title title2 || fail "Q did not bring the title screen back"
-xdotool keyup q
-xdotool keyup Right              # changed while the title is up
-xdotool keydown Left
-sleep 0.5
-press space
-sleep 0.8
-xdotool keyup Left
-xdotool keyup Up
-press a
-press a
-press z
-press r
-xdotool keydown Up
-sleep 0.5
+xdotool keyup q; xdotool keyup Right; xdotool keydown Left   # changed while the title is up
+sleep 0.5; press space; sleep 0.8
+xdotool keyup Left; xdotool keyup Up
+press a; press a; press z; press r
+xdotool keydown Up; sleep 0.5
 kill -INT "$GAME_PID"            # with Up held: the last line still open
 ends_with 130 "SIGINT"
 xdotool keyup Up
@@ -49,23 +32,18 @@ awk -F, 'NR > 1 && $17 == 1 { s = 1 } NR > 1 && $15 > g { g = $15 } END { exit !
 "$SIM" --trace "$WORK/sim.csv" "$rec" || fail "caravelt-sim refused the recording"
 cmp "$WORK/sim.csv" "$WORK/drive.csv" || fail "caravelt-sim's trace differs from the drive's"
 
+# The trace is written at least once a second: wait for the replay's rows;
+# at its end the game pauses, so no row may follow them.
 ticks=$(awk '!/^#/ { n += $1 } END { print n }' "$rec")
 start_game --replay "$rec" --trace "$WORK/replay.csv" --record "$WORK/again.rec"
-# The trace is written at least once a second: wait for the replay's rows;
-# at its end the game pauses, so no row follows them.
-for _ in $(seq 600); do
-    [ "$(wc -l <"$WORK/replay.csv")" -gt "$ticks" ] && break
-    sleep 0.1
-done
-sleep 1.5   # paused where the recording ends: no row may follow
+for _ in $(seq 600); do [ "$(wc -l <"$WORK/replay.csv")" -gt "$ticks" ] && break; sleep 0.1; done
+sleep 1.5
 kill -TERM "$GAME_PID"
 ends_with 143 "SIGTERM in a replay"
 cmp "$WORK/replay.csv" "$WORK/drive.csv" || fail "the replay's trace differs from the drive's"
-# Recorded again, the replay's keys are the drive's, and replay to the
-# whole trace.
-grep -v '^#' "$rec" >"$WORK/body1"
+# Recorded again, the replay's keys are the drive's, and replay to the whole trace.
 grep -v '^#' "$WORK/again.rec" >"$WORK/body2"
-cmp "$WORK/body1" "$WORK/body2" || fail "recording a replay does not give its keys"
+grep -v '^#' "$rec" | cmp - "$WORK/body2" || fail "recording a replay does not give its keys"
 "$SIM" --trace "$WORK/again.csv" "$WORK/again.rec" || fail "caravelt-sim refused the replay's recording"
 cmp "$WORK/again.csv" "$WORK/replay.csv" || fail "the replay's recording does not give its trace"
 echo "PASS: $ticks ticks recorded, replayed headless and in the window, one trace"

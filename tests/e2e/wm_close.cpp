@@ -1,9 +1,5 @@
-/*
- * wm_close WINDOW: asks an X window to close as a window manager's close
- * button does (a WM_DELETE_WINDOW message), for the end-to-end tests.
- */
+/* wm_close WINDOW: asks an X window to close as a window manager's close button does. */
 #include <X11/Xlib.h>
-
 #include <cstdlib>
 
 int main(int argc, char **argv)
