@@ -85,17 +85,6 @@ static void BM_TickDriving(benchmark::State &state)
 }
 BENCHMARK(BM_TickDriving);
 
-/* The mask of the named keys, for hold_script_keys. */
-static unsigned key_bits(std::initializer_list<const char *> names)
-{
-    unsigned m = 0;
-    for (const char *n : names)
-        for (int i = 0; i < SCRIPT_KEYS; i++)
-            if (strcmp(script_keys[i].name, n) == 0)
-                m |= 1u << i;
-    return m;
-}
-
 /* ----------------------------------------------------------------------
  * The tick while sliding: full throttle and right lock in first gear,
  * with a reset every 400 ticks so the car keeps accelerating hard and
@@ -104,10 +93,10 @@ static unsigned key_bits(std::initializer_list<const char *> names)
  * ---------------------------------------------------------------------- */
 static void BM_TickSliding(benchmark::State &state)
 {
-    const unsigned drive = key_bits({"Up", "Right"});
-    const unsigned reset = key_bits({"Up", "Right", "R"});
+    const unsigned drive = 1u << SIM_UP | 1u << SIM_RIGHT;
+    const unsigned reset = 1u << SIM_UP | 1u << SIM_RIGHT | 1u << SIM_R;
     sim_start();
-    hold_script_keys(key_bits({"A"}));
+    hold_script_keys(1u << SIM_A);
     logic();
     int phase = 0;
     long sliding = 0;
@@ -193,11 +182,10 @@ static void BM_ComposeFrameChart(benchmark::State &state)
         return;
     sim_start();
     chart_clear();
-    hold_script_keys(key_bits({"A"}));
+    hold_script_keys(1u << SIM_A);
     logic();
     for (int i = 0; i < 1500; i++) {
-        hold_script_keys(key_bits(i < 500 ? std::initializer_list<const char *>{"Up"}
-                                          : std::initializer_list<const char *>{"Up", "Right"}));
+        hold_script_keys(i < 500 ? 1u << SIM_UP : 1u << SIM_UP | 1u << SIM_RIGHT);
         logic();
         chart_record();
     }

@@ -2,14 +2,13 @@
  * std::to_chars ("%.9g"): --full every float (minutes), else every 97th and those within
  * 64 steps of each power of ten and each tie.  Exits 1 on a difference. */
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include "sweep.h"
 #include "trace.h"
 
-static uint64_t passed, failed;
 static void check(uint32_t u)
 {
     float f;
@@ -43,7 +42,6 @@ int main(int argc, char **argv)
 {
     bool full = argc > 1 && strcmp(argv[1], "--full") == 0;
     const uint32_t lo = bits_of(0x1p-29f) - 64, hi = bits_of(0x1p30f) + 64;
-    auto t0 = std::chrono::steady_clock::now();
     uint32_t stride = full ? 1 : 97;
     for (uint32_t u = lo; u <= hi; u += stride) {
         check(u);
@@ -58,10 +56,5 @@ int main(int argc, char **argv)
         for (float f : {1048576.125f, 1048576.375f, 8388607.5f, 999999999.5f, 99999999.5f})
             around(f);
     }
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
-    fprintf(stderr, "sweep_float_text: %llu values in %.1f s\n",
-            (unsigned long long)(passed + failed), took.count());
-    printf("%llu passed, %llu failed\n", (unsigned long long)passed,
-           (unsigned long long)failed);
-    return failed ? 1 : 0;
+    return sweep_report("sweep_float_text");
 }

@@ -1,11 +1,11 @@
 /* tests/sweep_sin.cpp -- Sin against its definition over its fast range, |i| <= 65536
  * degrees (every angle the car reaches): --full every float (a minute), else every 251st,
  * those within 64 steps of each multiple of 90, and the edges.  Exits 1 on a difference. */
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include "sweep.h"
 #include "sim/sim.h"
 
 /* The definition, as powertrain.cpp writes it. */
@@ -26,7 +26,6 @@ static uint32_t bits_of(float f)
     memcpy(&u, &f, sizeof u);
     return u;
 }
-static uint64_t passed, failed;
 static void check(float i)
 {
     float got = Sin(i), want = sin_definition(i);
@@ -70,7 +69,6 @@ static void edges(void)
 int main(int argc, char **argv)
 {
     bool full = argc > 1 && strcmp(argv[1], "--full") == 0;
-    auto t0 = std::chrono::steady_clock::now();
     edges();
     if (full) {
         sweep(1);
@@ -78,10 +76,5 @@ int main(int argc, char **argv)
         sweep(251);
         quarter_turns();
     }
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
-    fprintf(stderr, "sweep_sin: %llu values in %.1f s\n",
-            (unsigned long long)(passed + failed), took.count());
-    printf("%llu passed, %llu failed\n", (unsigned long long)passed,
-           (unsigned long long)failed);
-    return failed ? 1 : 0;
+    return sweep_report("sweep_sin");
 }

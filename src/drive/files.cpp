@@ -4,7 +4,16 @@
 #include "files.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
+
+std::string folder_of(const char *path)
+{
+    const char *slash = strrchr(path, '/');
+    if (!slash)
+        return ".";
+    return slash == path ? "/" : std::string(path, slash);
+}
 
 static file_id id_of_stat(const struct stat &st)
 {
@@ -22,11 +31,10 @@ file_id id_of_path(const char *path)
     if (stat(path, &st) == 0)
         return id_of_stat(st);
     file_id id;
-    std::string p = path;
-    size_t slash = p.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
+    std::string dir = folder_of(path);
+    const char *slash = strrchr(path, '/');
     char *real = realpath(dir.c_str(), nullptr);
-    id.path = (real ? std::string(real) : dir) + "/" + p.substr(slash == std::string::npos ? 0 : slash + 1);
+    id.path = (real ? std::string(real) : dir) + "/" + (slash ? slash + 1 : path);
     free(real);
     return id;
 }

@@ -20,6 +20,9 @@ struct file_id {
     std::string path;   /* when it does not exist: folder resolved, then name */
 };
 
+/* The folder a file at path is in (or would go in): "." for a bare name. */
+std::string folder_of(const char *path);
+
 file_id id_of_path(const char *path);
 file_id id_of_fd(int fd);
 

@@ -20,10 +20,8 @@ static const std::chrono::milliseconds NOTICE_TIME(3000);
 int read_game_car(void)
 {
     char err[512];
-    if (read_car_file(game_opts.car, &game_car, err, sizeof err) != 0) {
-        fprintf(stderr, "caravelt: %s\n", err);
-        return 1;
-    }
+    if (read_car_file(game_opts.car, &game_car, err, sizeof err) != 0)
+        return complain(1, "%s", err);
     return 0;
 }
 

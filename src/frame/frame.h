@@ -18,6 +18,9 @@ struct game_options {
 };
 extern game_options game_opts;
 
+/* One line on stderr, "caravelt: " and the text; returns status. */
+int complain(int status, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+
 /* Fills game_opts; 0, or 2 after one line on stderr. */
 int parse_game_options(int argc, char **argv);
 

@@ -5,6 +5,7 @@
  * table lists them; the usage text is made from it, so an option and its
  * help line are one entry.
  */
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -56,6 +57,17 @@ void print_usage(FILE *out)
     fputs(KEYS_HELP, out);
 }
 
+int complain(int status, const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    fputs("caravelt: ", stderr);
+    vfprintf(stderr, fmt, ap);
+    fputc('\n', stderr);
+    va_end(ap);
+    return status;
+}
+
 /* ----------------------------------------------------------------------
  * parse_game_options: fills game_opts from argv.  0, or 2 after one line
  * on stderr naming what is wrong.
@@ -67,18 +79,14 @@ int parse_game_options(int argc, char **argv)
         for (const option_row &r : rows)
             if (strcmp(argv[i], r.name) == 0)
                 row = &r;
-        if (!row) {
-            fprintf(stderr, "caravelt: unknown option \"%s\" (try --help)\n", argv[i]);
-            return 2;
-        }
+        if (!row)
+            return complain(2, "unknown option \"%s\" (try --help)", argv[i]);
         if (!row->value) {
             *row->flag = true;
             continue;
         }
-        if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-            fprintf(stderr, "caravelt: option %s needs a value (%s)\n", row->name, row->value);
-            return 2;
-        }
+        if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            return complain(2, "option %s needs a value (%s)", row->name, row->value);
         *row->text = argv[++i];
     }
     return 0;

@@ -48,14 +48,6 @@ static std::vector<stretch> replay;
 static size_t replay_at;
 static uint64_t replay_used;
 
-static int say(int status, const char *fmt, const char *a, const char *b = "", const char *c = "")
-{
-    fputs("caravelt: ", stderr);
-    fprintf(stderr, fmt, a, b, c);
-    fputc('\n', stderr);
-    return status;
-}
-
 bool replaying(void)
 {
     return replay_at < replay.size();
@@ -133,11 +125,11 @@ static int load_replay(const char *path)
 {
     FILE *in = fopen(path, "r");
     if (!in)
-        return say(2, "%s: %s", path, strerror(errno));
+        return complain(2, "%s: %s", path, strerror(errno));
     char err[512];
     int st = scan_script(in, path, keep_stretch, nullptr, err, sizeof err);
     fclose(in);
-    return st ? say(2, "%s", err) : 0;
+    return st ? complain(2, "%s", err) : 0;
 }
 
 /* Opened without truncating, so that a refusal leaves an old file as it
@@ -161,7 +153,7 @@ static int open_outputs(void)
                     if (made[j])
                         unlink(outputs[j].path);
                 }
-            return say(1, "cannot write the %s \"%s\": %s", outputs[i].what, outputs[i].path,
+            return complain(1, "cannot write the %s \"%s\": %s", outputs[i].what, outputs[i].path,
                        strerror(e));
         }
         made[i] = !existed;
@@ -174,7 +166,7 @@ static int open_outputs(void)
             outputs[i].failed = errno;
         outputs[i].f = fdopen(fd[i], "w");
         if (!outputs[i].f)
-            return say(1, "cannot write the %s \"%s\": %s", outputs[i].what, outputs[i].path,
+            return complain(1, "cannot write the %s \"%s\": %s", outputs[i].what, outputs[i].path,
                        strerror(errno));
     }
     return 0;
@@ -185,10 +177,10 @@ int open_drive_files(void)
     outputs[0].path = game_opts.record;
     outputs[1].path = game_opts.trace;
     if (game_opts.record && game_opts.trace && same_file(game_opts.record, game_opts.trace))
-        return say(2, "the recording and the trace are the same file \"%s\"", game_opts.record);
+        return complain(2, "the recording and the trace are the same file \"%s\"", game_opts.record);
     for (const output &o : outputs)
         if (o.path && game_opts.replay && same_file(o.path, game_opts.replay))
-            return say(2, "the %s would overwrite the replay \"%s\"", o.what, game_opts.replay);
+            return complain(2, "the %s would overwrite the replay \"%s\"", o.what, game_opts.replay);
     if (game_opts.replay)
         if (int st = load_replay(game_opts.replay))
             return st;
@@ -242,7 +234,7 @@ int close_drive_files(void)
             o.failed = errno ? errno : EIO;
         o.f = nullptr;
         if (o.failed)
-            st = say(1, "cannot write the %s \"%s\": %s", o.what, o.path, strerror(o.failed));
+            st = complain(1, "cannot write the %s \"%s\": %s", o.what, o.path, strerror(o.failed));
     }
     return st;
 }

@@ -41,8 +41,7 @@ static void fail(const char *what, const char *why)
 {
     if (graphics_on)
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    fprintf(stderr, "caravelt: %s: %s\n", what, why && *why ? why : "unknown error");
-    exit(1);
+    exit(complain(1, "%s: %s", what, why && *why ? why : "unknown error"));
 }
 
 /* A picture the game cannot do without: the file and the folder it was
@@ -59,8 +58,7 @@ static BITMAP *need_picture(const char *path)
         snprintf(cwd, sizeof cwd, "the working directory");
     if (graphics_on)
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    fprintf(stderr, "caravelt: cannot load \"%s\" (looked in %s): %s\n", path, cwd, why);
-    exit(1);
+    exit(complain(1, "cannot load \"%s\" (looked in %s): %s", path, cwd, why));
 }
 
 /* The library gives no reason when it finds no system to run on; under

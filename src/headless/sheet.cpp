@@ -13,17 +13,8 @@
 #include "sim/sim.h"
 #include "sim_tool.h"
 
-/* Key mask bit of a driving key, by its script name. */
-static unsigned key_bit(const char *name)
-{
-    for (int i = 0; i < SCRIPT_KEYS; i++)
-        if (strcmp(script_keys[i].name, name) == 0)
-            return 1u << i;
-    return 0;
-}
-
-static const unsigned UP = key_bit("Up"), DOWN = key_bit("Down"), RIGHT = key_bit("Right"),
-                      SHIFT = key_bit("A");
+static const unsigned UP = 1u << SIM_UP, DOWN = 1u << SIM_DOWN, RIGHT = 1u << SIM_RIGHT,
+                      SHIFT = 1u << SIM_A;
 
 /* The mask the seam holds now; the seam is set only when it changes. */
 static unsigned held;

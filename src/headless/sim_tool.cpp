@@ -172,10 +172,7 @@ static bool can_write(const char *path, char *why, size_t size)
         }
         return true;
     }
-    std::string dir = path;
-    size_t slash = dir.rfind('/');
-    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
-    if (access(dir.c_str(), W_OK | X_OK) != 0) {
+    if (access(folder_of(path).c_str(), W_OK | X_OK) != 0) {
         snprintf(why, size, "%s", strerror(errno));
         return false;
     }
