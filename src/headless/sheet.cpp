@@ -2,7 +2,7 @@
  * headless/sheet.cpp -- the handling sheet's runs and table (see sheet.h).
  *
  * Each run drives the game's logic() from the start state, the keys held
- * through hold_script_keys, exactly as a caravelt-sim script would; so
+ * through hold_keys, exactly as a caravelt-sim script would; so
  * any figure can be checked against a trace of the same keys.
  */
 #include "sheet.h"
@@ -11,29 +11,16 @@
 #include <cstring>
 
 #include "sim/sim.h"
-#include "sim_tool.h"
 
 static const unsigned UP = 1u << SIM_UP, DOWN = 1u << SIM_DOWN, RIGHT = 1u << SIM_RIGHT,
                       SHIFT = 1u << SIM_A;
-
-/* The mask the seam holds now; the seam is set only when it changes. */
-static unsigned held;
-
-static void hold(unsigned mask)
-{
-    if (mask != held) {
-        hold_script_keys(mask);
-        held = mask;
-    }
-}
 
 /* The start state with c's parameters, no key held. */
 static void start(const car *c)
 {
     sim_start();
     load_car(c);
-    hold_script_keys(0);
-    held = 0;
+    hold_keys(0);
 }
 
 static double ground_kmh(void) { return (double)TrueVelocity * 3.6; }
@@ -44,7 +31,7 @@ static double ground_kmh(void) { return (double)TrueVelocity * 3.6; }
 static void accel_tick(long n, double shift_rpm)
 {
     bool shift = n == 1 || (Gear >= 1 && Gear < GearMax && KeyHeld == 0 && EngineRev >= shift_rpm);
-    hold(shift ? UP | SHIFT : UP);
+    hold_keys(shift ? UP | SHIFT : UP);
     logic();
 }
 
@@ -92,7 +79,7 @@ static void braking_run(const car *c, double shift_rpm, sheet_figures *f, FILE *
     }
     double covered = 0;
     for (long b = 1; b <= SHEET_RUN_TICKS; b++) {
-        hold(DOWN);
+        hold_keys(DOWN);
         logic();
         covered += std::fabs((double)TrueVelocity) / 100;
         run_row(runs, name, "brake", f->t100 + b);
@@ -115,7 +102,7 @@ static void steering_run(const car *c, double shift_rpm, sheet_figures *f)
     f->steered = true;
     double before = AxisAngle;
     for (int k = 0; k < SHEET_STEER_TICKS; k++) {
-        hold(UP | RIGHT);
+        hold_keys(UP | RIGHT);
         logic();
         f->yaw += std::remainder((double)AxisAngle - before, 360.0);
         before = AxisAngle;

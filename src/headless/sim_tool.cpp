@@ -34,28 +34,6 @@
 /* Large writes: one system call per megabyte of trace. */
 static const size_t TRACE_BUFFER = 1 << 20;
 
-/* The keys the script holds now, and those a title screen shown inside
- * the current tick returns to (the same but on a line with "/"). */
-static unsigned held_now, held_after_title;
-
-static unsigned script_read_keys(void) { return held_now; }
-
-static void title_returns_at_once(void) { held_now = held_after_title; }
-
-void hold_stretch_keys(const stretch *s)
-{
-    held_now = s->keys;
-    held_after_title = s->after;
-    sim_read_keys = script_read_keys;
-    sim_title_screen = title_returns_at_once;
-}
-
-void hold_script_keys(unsigned mask)
-{
-    stretch s = {1, mask, mask};
-    hold_stretch_keys(&s);
-}
-
 /* One line on stderr, "caravelt-sim: ...", and the status to exit with. */
 static int fail(int status, const char *fmt, ...)
 {
@@ -191,7 +169,7 @@ struct run_state {
 static int run_stretch(const stretch *s, void *ctx)
 {
     run_state *r = (run_state *)ctx;
-    hold_stretch_keys(s);
+    hold_keys(s->keys, s->after);
     for (uint64_t i = 0; i < s->ticks; i++) {
         logic();
         trace_row(r->out, ++r->tick);
@@ -328,7 +306,7 @@ static int prepare(session *s)
     trace_header(&s->out);
     sim_start();
     load_car(&s->drive);
-    hold_script_keys(0);
+    hold_keys(0);
     return 0;
 }
 

@@ -21,12 +21,4 @@
  * in a process (the benchmarks do). */
 int sim_tool_main(int argc, char **argv);
 
-/* Holds a stretch's keys for the simulation's key seam, and points the
- * seam here with a title screen that returns at once, as with Space
- * already held, to the stretch's keys after "/". */
-void hold_stretch_keys(const stretch *s);
-
-/* The same for a mask (bits as script_keys) held before and after. */
-void hold_script_keys(unsigned mask);
-
 #endif

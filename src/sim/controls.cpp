@@ -11,13 +11,25 @@
 static unsigned no_keys(void) { return 0; }
 static void no_title(void) {}
 
-unsigned (*sim_read_keys)(void) = no_keys;
-void (*sim_title_screen)(void) = no_title;
+constinit thread_local sim_key_reader sim_read_keys = no_keys;
+constinit thread_local sim_title_hook sim_title_screen = no_title;
 
-/* The keys in force for this tick's tests (bits as SIM_UP ... SIM_Q). */
-static unsigned keys;
+/* The masks hold_keys holds on this thread: at the start of the
+ * controls, and when a title screen inside the tick returns. */
+static thread_local unsigned held_start, held_after;
 
-static int held(int bit) { return (keys >> bit) & 1; }
+static unsigned read_held(void) { return held_start; }
+static void title_returns_to_after(void) { held_start = held_after; }
+
+void hold_keys(unsigned keys, unsigned after)
+{
+    held_start = keys;
+    held_after = after;
+    sim_read_keys = read_held;
+    sim_title_screen = title_returns_to_after;
+}
+
+static int held(int bit) { return (KeyMask >> bit) & 1; }
 
 /* Pedal travel per tick, both ways. */
 static const double PEDAL_STEP = 0.025;
@@ -112,7 +124,7 @@ static void reset_car(void)
  * ---------------------------------------------------------------------- */
 void controls(void)
 {
-    keys = sim_read_keys();
+    KeyMask = sim_read_keys();
     pedal(&PedalAccelerator, SIM_UP);
     pedal(&PedalBrake, SIM_DOWN);
     pedal(&PedalClutch, SIM_X);
@@ -121,7 +133,7 @@ void controls(void)
 
     if (held(SIM_Q) && KeyHeld == 0) {
         sim_title_screen();
-        keys = sim_read_keys();
+        KeyMask = sim_read_keys();
         KeyHeld = 1;
     }
 

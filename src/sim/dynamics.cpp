@@ -19,9 +19,10 @@
 
 #include "sim.h"
 
-/* The two values of one tick, taken before anything moves. */
-static float DragResistance;  /* N, air drag from last tick's TrueVelocity */
-static float AngleSlip;       /* deg, |AxisAngle - TrueAngle| before the wraps */
+/* The two values of one tick, taken before anything moves; not carried
+ * from one tick to the next, so not part of a car's value. */
+static thread_local float DragResistance;  /* N, air drag from last tick's TrueVelocity */
+static thread_local float AngleSlip;       /* deg, |AxisAngle - TrueAngle| before the wraps */
 
 /* Stage 1: DragResistance, AngleSlip and the ratio of the gear engaged at
  * the start of the tick (a shift in the controls shows next tick). */
@@ -167,27 +168,23 @@ static void follow_speed(void)
     }
 }
 
-/* The travel angle's sine and cosine for the last two angles, the latest
- * first.  The angle mostly takes turns between two values (its follower
- * steps across the heading and back), so the pair from two ticks ago
- * saves the libm call; the same angle, bit for bit, gives the same call. */
-struct travel { uint32_t angle_bits; double sin, cos; };
-static travel last_travel[2] = {{0, 0.0, 1.0}, {0, 0.0, 1.0}};   /* angle +0 */
-
-/* Stage 13: 10 px per metre, y down, angle 0 up the screen. */
+/* Stage 13: 10 px per metre, y down, angle 0 up the screen.  The sine
+ * and cosine come from TravelMemo (state.h) when the angle is one of the
+ * last two, bit for bit. */
 static void move(void)
 {
+    travel_memo::entry *m = TravelMemo.at;
     uint32_t bits;
     memcpy(&bits, &TrueAngle, sizeof bits);
-    if (bits == last_travel[1].angle_bits) {
-        std::swap(last_travel[0], last_travel[1]);
-    } else if (bits != last_travel[0].angle_bits) {
+    if (bits == m[1].angle_bits) {
+        std::swap(m[0], m[1]);
+    } else if (bits != m[0].angle_bits) {
         double a = (double)TrueAngle * PI8 / 180;
-        last_travel[1] = last_travel[0];
-        last_travel[0] = {bits, std::sin(a), std::cos(a)};
+        m[1] = m[0];
+        m[0] = {bits, std::sin(a), std::cos(a)};
     }
-    x = (float)(x + last_travel[0].sin * TrueVelocity / 10);
-    y = (float)(y + last_travel[0].cos * TrueVelocity / -10);
+    x = (float)(x + m[0].sin * TrueVelocity / 10);
+    y = (float)(y + m[0].cos * TrueVelocity / -10);
 }
 
 /* ----------------------------------------------------------------------

@@ -56,11 +56,21 @@ inline unsigned sim_key_mask(int (*held)(int key))
  * screen shown inside the tick returns; every key test of the tick uses
  * the mask in force.  So a tick is wholly described by at most two masks,
  * which is what makes a recorded drive replay exactly.  Default: none. */
-extern unsigned (*sim_read_keys)(void);
+typedef unsigned (*sim_key_reader)(void);
+extern constinit thread_local sim_key_reader sim_read_keys;
 
 /* Shows the title screen and returns when the driver leaves it.
  * Default: returns at once, as if the leave key were already held. */
-extern void (*sim_title_screen)(void);
+typedef void (*sim_title_hook)(void);
+extern constinit thread_local sim_title_hook sim_title_screen;
+
+/* Points this thread's seam at two masks: `keys` read at the start of
+ * every tick's controls, `after` read when a title screen inside a tick
+ * returns, which it does at once (as with its leave key already held).
+ * The one way a front end without a keyboard runs ticks: a stretch of a
+ * script, a recording, a manoeuvre of the sheet, a fleet's key array. */
+void hold_keys(unsigned keys, unsigned after);
+inline void hold_keys(unsigned keys) { hold_keys(keys, keys); }
 
 /* Pi as the car's formulas write it, eight decimals: every angle that
  * enters a sine or cosine, and every wheel circumference, uses this. */

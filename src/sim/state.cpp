@@ -1,5 +1,6 @@
 /*
- * sim/state.cpp -- storage for the simulation's globals and the preset.
+ * sim/state.cpp -- storage for the simulation's globals and the preset;
+ * a car brought in and out of them.
  */
 #include "state.h"
 
@@ -31,12 +32,12 @@ const car KVT = {
     0.0f,       /* EngineCurve */
 };
 
-#define CAR_FIELD_DEFINE(type, name) type name;
-#define CAR_ARRAY_DEFINE(type, name, n) type name[n];
+#define CAR_FIELD_DEFINE(type, name) SIM_VAR type name;
+#define CAR_ARRAY_DEFINE(type, name, n) SIM_VAR type name[n];
 CAR_FIELDS(CAR_FIELD_DEFINE, CAR_ARRAY_DEFINE)
 
-#define SIM_STATE_DEFINE(type, name, start) type name;
-SIM_STATE(SIM_STATE_DEFINE)
+#define SIM_STATE_DEFINE(type, name, start) SIM_VAR type name;
+SIM_STATE_ALL(SIM_STATE_DEFINE)
 
 void load_car(const car *c)
 {
@@ -55,6 +56,28 @@ void load_preset(void)
 void sim_start(void)
 {
 #define SIM_STATE_START(type, name, start) name = start;
-    SIM_STATE(SIM_STATE_START)
+    SIM_STATE_ALL(SIM_STATE_START)
     load_preset();
+}
+
+/* Field by field, from the lists: the names are separate per-thread
+ * variables, not one block, so there is no single copy to make. */
+void car_in(const car_state *c)
+{
+    load_car(&c->params);
+#define CAR_STATE_IN(type, name, start) name = c->name;
+    SIM_STATE_ALL(CAR_STATE_IN)
+}
+
+void car_out(car_state *c)
+{
+#define CAR_STATE_OUT(type, name, start) c->name = name;
+    SIM_STATE_ALL(CAR_STATE_OUT)
+}
+
+void car_start(car_state *c, const car *params)
+{
+    c->params = params ? *params : KVT;
+#define CAR_STATE_START(type, name, start) c->name = start;
+    SIM_STATE_ALL(CAR_STATE_START)
 }
