@@ -105,3 +105,47 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
     write_file(d / "odd.toml", "BrakeForce = -2400\nG = 0\nLockMax = -36\nGearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 0]\n");
     EXPECT_EQ(run_tool(d, "--car odd.toml s.txt").status, 0);
 }
+
+/* Catches a field set by name that rounds twice, lands in another field or entry, or takes a
+ * value a car file would refuse. */
+TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
+{
+    struct { const char *name, *text, *refusal; } cases[] = {
+        {"Mass", "950", nullptr}, {"G", "1.00000005960464477539063", nullptr}, {"GearReduction[3]", "+2.5", nullptr},
+        {"GearMax", "7", nullptr}, {"DriveTrain", "-3", nullptr},
+        {"Mass", "0", "Mass must be above 0 (the simulation divides by it), not 0"},
+        {"Mass", "nan", "Mass takes a finite number, not \"nan\""},
+        {"Mass", "9e9e", "Mass takes a finite number, not \"9e9e\""},
+        {"Mass", "1e39", "Mass = 1e39 is out of float range"},
+        {"G", "1e-46", "G = 1e-46 is out of float range"},
+        {"GearMax", "8", "GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
+        {"GearMax", "5.5", "GearMax takes an integer, not \"5.5\""},
+        {"DriveTrain", "3000000000", "DriveTrain = 3000000000 is out of int range"},
+        {"Mas", "900", "unknown field \"Mas\" (did you mean \"Mass\"?)"},
+        {"GearReduction[9]", "1", "GearReduction takes one of its 9 entries by index, as GearReduction[0] to GearReduction[8]"},
+        {"GearReduction", "1", "GearReduction takes one of its 9 entries by index, as GearReduction[0] to GearReduction[8]"},
+        {"GearReduction[x]", "1", "\"GearReduction[x]\" is not a field"},
+        {"Mass[1]", "1", "Mass has no entries to index"},
+    };
+    for (const auto &k : cases) {
+        car c = KVT;
+        char err[512] = "";
+        int st = car_field_set(&c, k.name, k.text, err, sizeof err);
+        if (k.refusal) {
+            EXPECT_EQ(st, -1) << k.name;
+            EXPECT_STREQ(err, k.refusal);
+            EXPECT_EQ(memcmp(&c, &KVT, sizeof c), 0) << k.name;
+            continue;
+        }
+        ASSERT_EQ(st, 0) << k.name << ": " << err;
+        car want = KVT;
+        std::string file = k.name + std::string(" = ") + k.text;
+        if (!strcmp(k.name, "GearReduction[3]"))
+            want.GearReduction[3] = 2.5f;
+        else {
+            temp_dir d;
+            ASSERT_EQ(read_car(d / "c.toml", file.c_str(), &want), "") << file;
+        }
+        EXPECT_EQ(memcmp(&c, &want, sizeof c), 0) << file;
+    }
+}

@@ -181,22 +181,52 @@ static int to_float(reading *r, const toml::node &n, const char *name, float *ou
     return 0;
 }
 
+/* ----------------------------------------------------------------------
+ * The checks every value of a field passes, however it arrives (a file,
+ * a sweep's grid, a keyword in Python): true, or false with the reason
+ * in why ("Mass must be above 0 ..."), which callers place after a file
+ * and line or a name.
+ * ---------------------------------------------------------------------- */
+static bool whole_ok(const field &fd, int64_t v, char *why, size_t n)
+{
+    if (v < INT_MIN || v > INT_MAX) {
+        snprintf(why, n, "%s = %lld is out of int range", fd.name, (long long)v);
+        return false;
+    }
+    if (strcmp(fd.name, "GearMax") == 0 && (v < 1 || v > GEARS_FORWARD_MAX)) {
+        snprintf(why, n, "GearMax must be 1 to %d (the ratio table has room for seven forward "
+                 "gears), not %lld", GEARS_FORWARD_MAX, (long long)v);
+        return false;
+    }
+    return true;
+}
+
+/* name is the field's own, or an entry of the gear table ("GearReduction[3]"). */
+static bool real_ok(const field &fd, const char *name, float f, char *why, size_t n)
+{
+    for (const char *d : DIVISORS)
+        if (strcmp(fd.name, d) == 0 && !(f > 0)) {
+            snprintf(why, n, "%s must be above 0 (the simulation divides by it), not %g", name,
+                     (double)f);
+            return false;
+        }
+    return true;
+}
+
 /* One field from its node into c; 0 or -1. */
 static int take_field(reading *r, const field &fd, const toml::node &n, car *c)
 {
     unsigned line = n.source().begin.line;
     char *slot = (char *)c + fd.offset;
+    char why[300];
 
     if (fd.kind == WHOLE) {
         auto i = n.as_integer();
         if (!i)
             return fault(r, line, "%s takes an integer, not %s", fd.name, kind_of(n));
         int64_t v = i->get();
-        if (v < INT_MIN || v > INT_MAX)
-            return fault(r, line, "%s = %lld is out of int range", fd.name, (long long)v);
-        if (strcmp(fd.name, "GearMax") == 0 && (v < 1 || v > GEARS_FORWARD_MAX))
-            return fault(r, line, "GearMax must be 1 to %d (the ratio table has room for "
-                         "seven forward gears), not %lld", GEARS_FORWARD_MAX, (long long)v);
+        if (!whole_ok(fd, v, why, sizeof why))
+            return fault(r, line, "%s", why);
         int iv = (int)v;
         memcpy(slot, &iv, sizeof iv);
         return 0;
@@ -216,6 +246,8 @@ static int take_field(reading *r, const field &fd, const toml::node &n, car *c)
             snprintf(name, sizeof name, "%s[%d]", fd.name, k);
             if (to_float(r, *a->get(k), name, &v[k]) != 0)
                 return -1;
+            if (!real_ok(fd, name, v[k], why, sizeof why))
+                return fault(r, a->get(k)->source().begin.line, "%s", why);
         }
         memcpy(slot, v, sizeof(float) * fd.count);
         return 0;
@@ -224,10 +256,8 @@ static int take_field(reading *r, const field &fd, const toml::node &n, car *c)
     float f;
     if (to_float(r, n, fd.name, &f) != 0)
         return -1;
-    for (const char *d : DIVISORS)
-        if (strcmp(fd.name, d) == 0 && !(f > 0))
-            return fault(r, line, "%s must be above 0 (the simulation divides by it), not %g",
-                         fd.name, (double)f);
+    if (!real_ok(fd, fd.name, f, why, sizeof why))
+        return fault(r, line, "%s", why);
     memcpy(slot, &f, sizeof f);
     return 0;
 }
@@ -307,5 +337,85 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
             return -1;
     }
     *out = c;
+    return 0;
+}
+
+/* ----------------------------------------------------------------------
+ * One field by name from decimal text (see carfile.h).
+ * ---------------------------------------------------------------------- */
+int car_field_set(car *c, const char *name, const char *text, char *err, size_t errsize)
+{
+    std::string_view n(name);
+    int index = -1;
+    size_t open = n.find('[');
+    if (open != std::string_view::npos) {   /* "GearReduction[3]" */
+        std::string_view digits = n.substr(open + 1);
+        int k = 0;
+        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), k);
+        if (ec != std::errc() || end != digits.data() + digits.size() - 1 || *end != ']' || k < 0) {
+            snprintf(err, errsize, "\"%s\" is not a field", name);
+            return -1;
+        }
+        index = k;
+        n = n.substr(0, open);
+    }
+    const field *fd = nullptr;
+    for (const field &f : fields)
+        if (n == f.name)
+            fd = &f;
+    if (!fd) {
+        const char *near = nearest_field(n);
+        if (near)
+            snprintf(err, errsize, "unknown field \"%s\" (did you mean \"%s\"?)", name, near);
+        else
+            snprintf(err, errsize, "unknown field \"%s\"", name);
+        return -1;
+    }
+    if ((fd->kind == RATIOS) != (index >= 0) || index >= fd->count) {
+        if (fd->kind == RATIOS)
+            snprintf(err, errsize, "%s takes one of its %d entries by index, as %s[0] to %s[%d]",
+                     fd->name, fd->count, fd->name, fd->name, fd->count - 1);
+        else
+            snprintf(err, errsize, "%s has no entries to index", fd->name);
+        return -1;
+    }
+
+    const char *b = text, *e = text + strlen(text);
+    char *slot = (char *)c + fd->offset;
+    if (fd->kind == WHOLE) {
+        int64_t v = 0;
+        auto [end, ec] = std::from_chars(b + (*b == '+'), e, v);
+        if (ec == std::errc::result_out_of_range) {
+            snprintf(err, errsize, "%s = %s is out of int range", name, text);
+            return -1;
+        }
+        if (ec != std::errc() || end != e || b == e) {
+            snprintf(err, errsize, "%s takes an integer, not \"%s\"", name, text);
+            return -1;
+        }
+        if (!whole_ok(*fd, v, err, errsize))
+            return -1;
+        int iv = (int)v;
+        memcpy(slot, &iv, sizeof iv);
+        return 0;
+    }
+
+    float f = 0;
+    double check = 0;
+    const char *start = b + (*b == '+');
+    auto [end, ec] = std::from_chars(start, e, f);
+    auto [dend, dec] = std::from_chars(start, e, check);
+    if ((ec != std::errc() && ec != std::errc::result_out_of_range) || end != e || b == e
+        || dec != std::errc() || std::isnan(check) || std::isinf(check)) {
+        snprintf(err, errsize, "%s takes a finite number, not \"%s\"", name, text);
+        return -1;
+    }
+    if (ec == std::errc::result_out_of_range || std::isinf(f) || (f == 0 && check != 0)) {
+        snprintf(err, errsize, "%s = %s is out of float range", name, text);
+        return -1;
+    }
+    if (!real_ok(*fd, name, f, err, errsize))
+        return -1;
+    memcpy(slot + sizeof(float) * (index < 0 ? 0 : index), &f, sizeof f);
     return 0;
 }
