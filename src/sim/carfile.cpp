@@ -45,17 +45,65 @@ struct field {
 #define CARFILE_FIELD(type, name) \
     {#name, std::is_same_v<type, int> ? WHOLE : REAL, offsetof(car, name), 1},
 #define CARFILE_ARRAY(type, name, n) {#name, RATIOS, offsetof(car, name), n},
-static const field fields[] = {CAR_FIELDS(CARFILE_FIELD, CARFILE_ARRAY)};
+static constexpr field fields[] = {CAR_FIELDS(CARFILE_FIELD, CARFILE_ARRAY)};
 static_assert(std::is_same_v<std::remove_all_extents_t<decltype(car::GearReduction)>, float>,
               "the gear table is read as floats");
 #undef CARFILE_FIELD
 #undef CARFILE_ARRAY
 
-/* Fields the simulation divides by: zero or below is refused. */
-static const char *const DIVISORS[] = {"Mass", "WheelRadius", "WheelBase", "EnginePeakRev"};
-
 /* The gear table holds reverse, neutral and seven forward gears. */
 enum { GEARS_FORWARD_MAX = 7 };
+
+/* ----------------------------------------------------------------------
+ * The range of every field, in the record's order: values a car can have,
+ * generous enough for a kart, any road or race car, or a truck.  The
+ * fields the simulation divides by stay clear of 0; the ones it never
+ * reads still take only sane, finite values.  The README's table of car
+ * fields is this one (a test holds the two together).
+ * ---------------------------------------------------------------------- */
+static constexpr car_field_range RANGES[] = {
+    {"EngineA", -1, 1, "N m per (rev/min)^2", nullptr},
+    {"EngineB", -1000, 1000, "N m per rev/min", nullptr},
+    {"EngineC", -100000, 100000, "N m", nullptr},
+    {"BrakeForce", 0, 1000000, "N", nullptr},
+    {"BrakeBiasFront", 0, 1, "share", nullptr},
+    {"DragCoeficient", 0, 200000, "", nullptr},   /* drag is this x v^2 / 20000 N */
+    {"G", 0, 10, "", nullptr},
+    {"DriveTrain", 0, 3, "", nullptr},
+    {"Mass", 10, 100000, "kg", nullptr},
+    {"WheelRadius", 0.05, 2, "m", nullptr},
+    {"WheelBase", 0.5, 20, "m", nullptr},
+    {"LockMax", 0, 90, "degrees", nullptr},
+    {"TransmissionFinal", 0.5, 20, "", nullptr},
+    {"CenterGravityHeight", 0, 5, "m", nullptr},
+    {"FrontMassDistribution", 0, 1, "share", nullptr},
+    {"GearMax", 1, GEARS_FORWARD_MAX, "", "the ratio table has room for seven forward gears"},
+    {"WheelTrack", 0.3, 5, "m", nullptr},
+    {"RollingResistance", 0, 100000, "N", nullptr},
+    {"EngineInertia", 0, 1000, "", nullptr},
+    {"RevResistance", 0, 1, "", nullptr},
+    {"GearReduction", -20, 20, "", nullptr},   /* each entry */
+    {"EnginePeakRev", 100, 25000, "rev/min", nullptr},
+    {"PeakTorque", 0, 100000, "N m", nullptr},
+    {"EngineCurve", -100000, 100000, "N m", nullptr},
+};
+/* A field added to the record without a range here does not build. */
+static constexpr bool ranges_follow_fields(void)
+{
+    if (std::size(RANGES) != std::size(fields))
+        return false;
+    for (size_t i = 0; i < std::size(RANGES); i++)
+        if (std::string_view(fields[i].name) != RANGES[i].name)
+            return false;
+    return true;
+}
+static_assert(ranges_follow_fields(), "one range per car field, in the record's order");
+
+const car_field_range *car_field_ranges(size_t *count)
+{
+    *count = std::size(RANGES);
+    return RANGES;
+}
 
 /* ----------------------------------------------------------------------
  * One reading: the file's text and where the first fault goes.
@@ -187,16 +235,27 @@ static int to_float(reading *r, const toml::node &n, const char *name, float *ou
  * in why ("Mass must be above 0 ..."), which callers place after a file
  * and line or a name.
  * ---------------------------------------------------------------------- */
+/* "NAME must be LO to HI UNIT (NOTE), not VALUE" into why; false. */
+static bool out_of_range(const field &fd, const char *name, const char *value, char *why, size_t n)
+{
+    const car_field_range &r = RANGES[&fd - fields];
+    snprintf(why, n, "%s must be %.10g to %.10g%s%s%s%s%s, not %s", name, r.lo, r.hi,
+             r.unit[0] ? " " : "", r.unit, r.note ? " (" : "", r.note ? r.note : "",
+             r.note ? ")" : "", value);
+    return false;
+}
+
 static bool whole_ok(const field &fd, int64_t v, char *why, size_t n)
 {
+    const car_field_range &r = RANGES[&fd - fields];
     if (v < INT_MIN || v > INT_MAX) {
         snprintf(why, n, "%s = %lld is out of int range", fd.name, (long long)v);
         return false;
     }
-    if (strcmp(fd.name, "GearMax") == 0 && (v < 1 || v > GEARS_FORWARD_MAX)) {
-        snprintf(why, n, "GearMax must be 1 to %d (the ratio table has room for seven forward "
-                 "gears), not %lld", GEARS_FORWARD_MAX, (long long)v);
-        return false;
+    if (v < r.lo || v > r.hi) {
+        char text[32];
+        snprintf(text, sizeof text, "%lld", (long long)v);
+        return out_of_range(fd, fd.name, text, why, n);
     }
     return true;
 }
@@ -204,12 +263,12 @@ static bool whole_ok(const field &fd, int64_t v, char *why, size_t n)
 /* name is the field's own, or an entry of the gear table ("GearReduction[3]"). */
 static bool real_ok(const field &fd, const char *name, float f, char *why, size_t n)
 {
-    for (const char *d : DIVISORS)
-        if (strcmp(fd.name, d) == 0 && !(f > 0)) {
-            snprintf(why, n, "%s must be above 0 (the simulation divides by it), not %g", name,
-                     (double)f);
-            return false;
-        }
+    const car_field_range &r = RANGES[&fd - fields];
+    if (!(f >= r.lo && f <= r.hi)) {
+        char text[32];
+        snprintf(text, sizeof text, "%g", (double)f);
+        return out_of_range(fd, name, text, why, n);
+    }
     return true;
 }
 
