@@ -35,6 +35,17 @@ static void accel_tick(long n, double shift_rpm)
     logic();
 }
 
+/* True, with the reason in f->fault, when the tick just run left a state
+ * that is not finite: the measuring stops there. */
+static bool faulted(sheet_figures *f, const char *run, long tick)
+{
+    char why[96];
+    if (!state_not_finite(why, sizeof why))
+        return false;
+    snprintf(f->fault, sizeof f->fault, "the %s run, tick %ld: %s", run, tick, why);
+    return true;
+}
+
 static void run_row(FILE *runs, const char *name, const char *run, long tick)
 {
     if (runs)
@@ -49,6 +60,8 @@ static void acceleration_run(const car *c, double shift_rpm, sheet_figures *f, F
     double covered = 0;
     for (long n = 1; n <= SHEET_RUN_TICKS; n++) {
         accel_tick(n, shift_rpm);
+        if (faulted(f, "acceleration", n))
+            return;
         double v = ground_kmh();
         covered += std::fabs((double)TrueVelocity) / 100;
         if (!f->t50 && v >= 50)
@@ -81,6 +94,8 @@ static void braking_run(const car *c, double shift_rpm, sheet_figures *f, FILE *
     for (long b = 1; b <= SHEET_RUN_TICKS; b++) {
         hold_keys(DOWN);
         logic();
+        if (faulted(f, "braking", f->t100 + b))
+            return;
         covered += std::fabs((double)TrueVelocity) / 100;
         run_row(runs, name, "brake", f->t100 + b);
         if (TrueVelocity <= 0) {
@@ -104,6 +119,8 @@ static void steering_run(const car *c, double shift_rpm, sheet_figures *f)
     for (int k = 0; k < SHEET_STEER_TICKS; k++) {
         hold_keys(UP | RIGHT);
         logic();
+        if (faulted(f, "steering", f->t50 + 1 + k))
+            return;
         f->yaw += std::remainder((double)AxisAngle - before, 360.0);
         before = AxisAngle;
         double slip = std::fabs(std::remainder((double)AxisAngle - TrueAngle, 360.0));
@@ -117,9 +134,9 @@ void sheet_measure(const car *c, double shift_rpm, sheet_figures *f, FILE *runs,
 {
     *f = sheet_figures{};
     acceleration_run(c, shift_rpm, f, runs, name);
-    if (f->t100)
+    if (f->t100 && !f->fault[0])
         braking_run(c, shift_rpm, f, runs, name);
-    if (f->t50)
+    if (f->t50 && !f->fault[0])
         steering_run(c, shift_rpm, f);
 }
 
@@ -158,6 +175,10 @@ void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, in
         fprintf(out, "| %s |", labels[row]);
         for (int i = 0; i < n; i++) {
             const sheet_figures &g = f[i];
+            if (g.fault[0]) {
+                fputs(" - |", out);
+                continue;
+            }
             switch (row) {
             case T50: cell_time(out, g.t50); break;
             case T100: cell_time(out, g.t100); break;
@@ -173,4 +194,7 @@ void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, in
         }
         fputc('\n', out);
     }
+    for (int i = 0; i < n; i++)
+        if (f[i].fault[0])
+            fprintf(out, "\n%s: no figures: %s\n", names[i], f[i].fault);
 }

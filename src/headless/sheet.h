@@ -42,12 +42,15 @@ struct sheet_figures {
     bool steered;         /* the steering run ran (50 km/h was reached) */
     double yaw;           /* deg turned in its 100 ticks, each change within -180..180 */
     double slip;          /* deg, largest |AxisAngle - TrueAngle| within 0..180 */
+    char fault[200];      /* not empty: a run's state stopped being finite, so no figure */
 };
 
 /* ----------------------------------------------------------------------
  * sheet_measure: the three runs of car c, shifting at shift_rpm.  When
  * runs is not null, the ground speed of every tick of the acceleration
  * and braking runs goes there as CSV rows "NAME,accel|brake,TIME,KMH".
+ * A tick whose state is not finite ends the measuring: f->fault says
+ * which run, tick and variable, and no row of that tick is written.
  * Leaves the simulation state as the last run left it.
  * ---------------------------------------------------------------------- */
 void sheet_measure(const car *c, double shift_rpm, sheet_figures *f,
@@ -59,7 +62,8 @@ void sheet_column_name(const char *path, char *out, size_t size);
 
 /* The Markdown table: a header row with the n names, then one row per
  * figure, in the order and with the labels of the sheet; "-" where a
- * figure was never reached. */
+ * figure was never reached.  A car whose state stopped being finite has
+ * "-" throughout, and a line under the table says where and why. */
 void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n);
 
 #endif

@@ -4,6 +4,9 @@
  */
 #include "state.h"
 
+#include <cmath>
+#include <cstdio>
+
 /* Each value is the shortest decimal that rounds to the stored float. */
 const car KVT = {
     1.3e-05f,   /* EngineA */
@@ -53,11 +56,31 @@ void load_preset(void)
     load_car(&KVT);
 }
 
-void sim_start(void)
+void state_start(void)
 {
 #define SIM_STATE_START(type, name, start) name = start;
     SIM_STATE_ALL(SIM_STATE_START)
+}
+
+void sim_start(void)
+{
+    state_start();
     load_preset();
+}
+
+static bool finite(float v) { return std::isfinite(v); }
+static bool finite(int) { return true; }
+
+const char *state_not_finite(char *why, size_t size)
+{
+#define SIM_STATE_FINITE(type, name, start)                                            \
+    if (!finite(name)) {                                                               \
+        if (why)                                                                       \
+            snprintf(why, size, "%s became %g (not a finite number)", #name, (double)name); \
+        return #name;                                                                  \
+    }
+    SIM_STATE(SIM_STATE_FINITE)
+    return nullptr;
 }
 
 /* Field by field, from the lists: the names are separate per-thread

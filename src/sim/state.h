@@ -28,6 +28,7 @@
 #error "the simulation must be built without -ffast-math: its results are exact to the bit"
 #endif
 
+#include <cstddef>
 #include <cstdint>
 
 /* Storage class of every simulation variable: one set per thread. */
@@ -161,6 +162,17 @@ void load_preset(void);
  * car at the centre of the screen.  Tests and tools call it again to
  * begin a clean run. */
 void sim_start(void);
+
+/* Every state variable back to its start value; the parameters stay. */
+void state_start(void);
+
+/* The first traced or shown state variable, in the lists' order, that is
+ * not a finite number, or null when every one is; then, when why is not
+ * null, "Velocity became nan (not a finite number)" into it.  Extreme
+ * cars can run the arithmetic past the float's range: every front end
+ * asks this after each tick, so that an infinity or a NaN is reported as
+ * such and never shown or written as a result. */
+const char *state_not_finite(char *why = nullptr, size_t size = 0);
 
 /* ======================================================================
  * A car as a value: its parameters and everything its ticks carry, made
