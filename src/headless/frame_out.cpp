@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "drive/files.h"
 #include "present/present.h"
 
 /* The picture, or NULL with the file and the reason in err. */
@@ -103,10 +104,14 @@ int frame_save(const char *path, char *err, size_t errsize)
             s.error = EIO;
         pack_fclose(pf);
     }
+    if (fflush(s.f) != 0 && !s.error)
+        s.error = errno ? errno : EIO;
+    if (!s.error && file_removed(fileno(s.f)))
+        s.error = FILE_REMOVED;
     if (fclose(s.f) != 0 && !s.error)
         s.error = errno ? errno : EIO;
     if (s.error) {
-        snprintf(err, errsize, "cannot write the frame \"%s\": %s", path, strerror(s.error));
+        snprintf(err, errsize, "cannot write the frame \"%s\": %s", path, failure_text(s.error));
         return -1;
     }
     return 0;
