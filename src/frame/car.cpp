@@ -2,7 +2,6 @@
  * frame/car.cpp -- the game's car file: read before any window opens,
  * loaded at start-up, reloaded with F5 between two ticks.
  */
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -12,10 +11,6 @@
 
 /* The car as last read well from game_opts.car. */
 static car game_car;
-
-/* When the notice in the driving view goes away. */
-static std::chrono::steady_clock::time_point notice_until;
-static const std::chrono::milliseconds NOTICE_TIME(3000);
 
 int read_game_car(void)
 {
@@ -33,11 +28,7 @@ void load_game_car(void)
 
 static void show_notice(const char *text)
 {
-    /* What fits the screen's width; a longer line is cut. */
-    size_t n = strnlen(text, sizeof view_notice - 1);
-    memcpy(view_notice, text, n);
-    view_notice[n] = '\0';
-    notice_until = std::chrono::steady_clock::now() + NOTICE_TIME;
+    say_on_screen(NOTICE_PASSING, text);
 }
 
 /* ----------------------------------------------------------------------
@@ -66,10 +57,4 @@ void reload_game_car(void)
     load_car(&game_car);
     snprintf(text, sizeof text, "%s: reloaded", game_opts.car);
     show_notice(text);
-}
-
-void expire_notice(void)
-{
-    if (view_notice[0] && std::chrono::steady_clock::now() >= notice_until)
-        view_notice[0] = '\0';
 }

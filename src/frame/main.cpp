@@ -9,9 +9,13 @@
  * ticks, with no further tick or frame.  Every way out of a started game
  * goes through shut_down(), which closes the recording and the trace.
  * What the ticks recorded is written out between frames.  While paused (P) no tick runs; the period
- * key then runs one tick per press.
+ * key then runs one tick per press.  While the car is halted on a state
+ * that is not finite, ticks wait for R (the ticks owed meanwhile are
+ * dropped, as while paused).
  */
 #include <allegro.h>
+
+#include <csignal>
 
 #include "frame.h"
 #include "present/present.h"
@@ -20,6 +24,7 @@
 
 int main(int argc, char **argv)
 {
+    signal(SIGPIPE, SIG_IGN);   /* a closed pipe is a failed write, said as such */
     if (int st = parse_game_options(argc, argv))
         return st;
     if (game_opts.help) {
@@ -40,9 +45,14 @@ int main(int argc, char **argv)
         hotkeys();
         if (paused && step_asked) {
             step_asked = false;
-            run_tick();
+            if (tick_may_run())
+                run_tick();
         }
         while (!paused && tick_owed() && !close_requested) {
+            if (!tick_may_run()) {
+                tick_drop_owed();
+                break;
+            }
             run_tick();
             tick_done();
         }
