@@ -163,3 +163,22 @@ TEST(Sheet, Refusals)
     for (const auto &k : cases)
         expect_refused(d, k.args, k.message);
 }
+
+/* Catches a car whose state left the float's range given numbers (inf, -nan, 38 digits), or
+ * no word why: its column is all "-", the reason under the table; the other car unharmed. */
+TEST(Sheet, CarThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
+{
+    temp_dir d;
+    write_file(d / "wild.toml", "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient = 200000\n");
+    auto wild = sheet(d, "--car wild.toml --car '" + CARS + "kvt.toml'"), kvt = sheet(d, "--car wild.toml --car '" + CARS + "kvt.toml'", 2);
+    const std::string md = read_file(d / "sheet.md");
+    wild.erase("figure"), kvt.erase("figure");
+    EXPECT_EQ(wild.size(), 11u) << "ten figures and the rule";
+    for (const auto &[label, value] : wild)
+        EXPECT_TRUE(value == "-" || label == "---") << label << ": " << value;
+    auto preset = sheet(d, "");
+    preset.erase("figure");
+    EXPECT_EQ(kvt, preset);
+    EXPECT_NE(md.find("\nwild: no figures: the steering run, tick "), std::string::npos) << md;
+    EXPECT_NE(md.find(" (not a finite number)\n"), std::string::npos) << md;
+}

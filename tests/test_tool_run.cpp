@@ -3,6 +3,7 @@
 #include <random>
 #include <thread>
 #include "present_support.h"
+#include "sim/carfile.h"
 #include "trace.h"
 
 /* Catches bad input run, refused without file and line, or writing an output or the script
@@ -148,4 +149,37 @@ TEST(ToolTrace, FloatsPrintAsPrintf)
         snprintf(want, sizeof want, "%.9g", (double)f);
         ASSERT_STREQ(text, want) << "bits 0x" << std::hex << bits(f);
     }
+}
+
+/* Catches a state gone to inf or NaN written out as a result (or run on), or the stop at the
+ * wrong tick: a car within every range, light with a huge engine on full lock, stops
+ * caravelt-sim with status 1 at the first tick whose state is not finite, found here. */
+TEST_F(Sim, StateNoLongerFiniteStopsTheRunAtItsTick)
+{
+    temp_dir d;
+    const char *wild = "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient = 200000\n";
+    write_file(d / "wild.toml", wild), write_file(d / "s.txt", "1 A\n# full lock\n1000 Up Right\n");
+    tool_run r = run_tool(d, "--car wild.toml --trace t.csv --frame f.bmp --data '" CARAVELT_DATA_DIR "' s.txt");
+    car c;
+    char err[256];
+    ASSERT_EQ(read_car_file((d / "wild.toml").c_str(), &c, err, sizeof err), 0) << err;
+    load_car(&c);
+    std::string bad, last;
+    int tick = 1;   /* ticks run: A, then Up and Right until the state is not finite */
+    for (ticks(1, {A}); bad.empty() && tick <= 1000; tick++) {
+        last = row_now(tick);
+        ticks(1, {UP, RIGHT});
+        char v[32];
+#define FIRST_BAD(type, name, start) \
+    if (bad.empty() && !std::isfinite((double)name)) snprintf(v, sizeof v, "%g", (double)name), bad = #name " became " + std::string(v);
+        SIM_STATE(FIRST_BAD)
+    }
+    ASSERT_FALSE(bad.empty()) << "the car stayed finite";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "caravelt-sim: s.txt:3: tick " + std::to_string(tick) + ": " + bad
+                         + " (not a finite number); the trace ends at tick " + std::to_string(tick - 1) + "\n");
+    const std::string trace = read_file(d / "t.csv");
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), tick) << "header and rows";
+    EXPECT_EQ(last_row(trace), last);
+    EXPECT_FALSE(exists(d / "f.bmp"));
 }
