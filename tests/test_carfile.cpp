@@ -190,3 +190,30 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
         EXPECT_EQ(memcmp(&c, &want, sizeof c), 0) << file;
     }
 }
+
+/* Catches the README's table of ranges drifting from the ones enforced: a field missing,
+ * added or out of order, a bound or a unit changed on one side only. */
+TEST(CarFile, ReadmeRangesAreTheEnforcedOnes)
+{
+    std::string readme = read_file(CARAVELT_DATA_DIR "/../README.md");
+    size_t begin = readme.find("<!-- ranges: begin -->"), end = readme.find("<!-- ranges: end -->");
+    ASSERT_TRUE(begin != std::string::npos && end != std::string::npos);
+    std::istringstream rows(readme.substr(begin, end - begin));
+    size_t n;
+    const car_field_range *r = car_field_ranges(&n);
+    size_t i = 0;
+    for (std::string line; std::getline(rows, line);) {
+        if (line.rfind("| `", 0) != 0)
+            continue;
+        std::vector<std::string> cells;
+        for (size_t at = 1, bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1)
+            cells.push_back(line.substr(at + 1, bar - at - (bar - at > 1 ? 2 : 1)));
+        ASSERT_LT(i, n) << line;
+        EXPECT_EQ(cells[0], "`" + std::string(r[i].name) + "`");
+        EXPECT_EQ(std::stod(cells[1]), r[i].lo) << r[i].name;
+        EXPECT_EQ(std::stod(cells[2]), r[i].hi) << r[i].name;
+        EXPECT_TRUE(cells[3] == r[i].unit || cells[3][0] == '(') << r[i].name << ": " << cells[3];   /* a note */
+        i++;
+    }
+    EXPECT_EQ(i, n) << "rows in the README";
+}
