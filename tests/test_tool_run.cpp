@@ -1,4 +1,5 @@
-/* Runs of the built caravelt-sim: refusals, its trace and frame, failures, memory, number text. */
+/* Runs of the built caravelt-sim (and the game's replay): refusals, its trace and frame, failures,
+ * memory, number text. */
 #include <cfloat>
 #include <random>
 #include <thread>
@@ -108,7 +109,8 @@ TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
     }
 }
 
-/* Catches memory that grows with the run or the lines, from a file or a pipe. */
+/* Catches memory that grows with the run or the lines, from a file or a pipe: caravelt-sim's
+ * script, the game's replay (checked whole, then the game fails for want of a display). */
 TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
 {
     temp_dir d;
@@ -117,22 +119,24 @@ TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
         many += i % 2 ? "1 Up\n" : "1 Up Left\n";
     write_file(d / "many.txt", many);
     write_file(d / "short.txt", "1 A\n20000 Up Right\n");
-    auto rss = [&](const std::string &file, bool pipe) {
+    auto rss = [&](const std::string &file, bool pipe, bool game) {
         std::thread writer;
         if (pipe) {
             unlink((d / "in.fifo").c_str());
             EXPECT_EQ(mkfifo((d / "in.fifo").c_str(), 0600), 0);
             writer = std::thread([&] { write_file(d / "in.fifo", read_file(d / file)); });
         }
-        tool_run r = run_tool(d, "--trace /dev/null " + (pipe ? "- <in.fifo" : file));
+        tool_run r = run_tool(d, (game ? "--replay " : "--trace /dev/null ") + (pipe ? "- <in.fifo" : file),
+                              game ? CARAVELT_GAME_EXE : CARAVELT_SIM_EXE);
         pipe ? writer.join() : void();
-        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.status, game ? 1 : 0) << r.err;
         return r.max_rss_kb;
     };
-    for (bool pipe : {false, true}) {
-        long s = rss("short.txt", pipe), m = rss("many.txt", pipe);
-        EXPECT_LT(m - s, 256) << (pipe ? "pipe: " : "file: ") << s << " kB, then " << m;
-    }
+    for (bool game : {false, true})
+        for (bool pipe : {false, true}) {
+            long s = rss("short.txt", pipe, game), m = rss("many.txt", pipe, game);
+            EXPECT_LT(m - s, 256) << (game ? "game, " : "") << (pipe ? "pipe: " : "file: ") << s << " kB, then " << m;
+        }
 }
 
 /* Catches number text off printf's "%.9g" outside the sweep: NaN, edges, random bits. */
