@@ -3,10 +3,8 @@
  * loaded at start-up, reloaded with F5 between two ticks.
  */
 #include <cstdio>
-#include <cstring>
 
 #include "frame.h"
-#include "present/present.h"
 #include "sim/carfile.h"
 
 /* The car as last read well from game_opts.car. */
@@ -26,11 +24,6 @@ void load_game_car(void)
         load_car(&game_car);
 }
 
-static void show_notice(const char *text)
-{
-    say_on_screen(NOTICE_PASSING, text);
-}
-
 /* ----------------------------------------------------------------------
  * reload_game_car: the file read again; a good one replaces the
  * parameter variables only (position, speeds, angles, pedals and gear
@@ -44,17 +37,17 @@ void reload_game_car(void)
     if (game_opts.record || game_opts.replay) {
         /* A recording holds keys only: a car changed under it would not
          * replay to the same drive. */
-        show_notice("F5 is off while recording or replaying: the drive would not replay the same");
+        say_on_screen(NOTICE_PASSING, "F5 is off while recording or replaying: the drive would not replay the same");
         return;
     }
     char err[512], text[600];
     car c;
     if (read_car_file(game_opts.car, &c, err, sizeof err) != 0) {
-        show_notice(err);
+        say_on_screen(NOTICE_PASSING, err);
         return;
     }
     game_car = c;
     load_car(&game_car);
     snprintf(text, sizeof text, "%s: reloaded", game_opts.car);
-    show_notice(text);
+    say_on_screen(NOTICE_PASSING, text);
 }

@@ -15,8 +15,6 @@
  */
 #include <allegro.h>
 
-#include <csignal>
-
 #include "frame.h"
 #include "present/present.h"
 #include "sim/sim.h"
@@ -24,7 +22,6 @@
 
 int main(int argc, char **argv)
 {
-    signal(SIGPIPE, SIG_IGN);   /* a closed pipe is a failed write, said as such */
     if (int st = parse_game_options(argc, argv))
         return st;
     if (game_opts.help) {
