@@ -1,4 +1,5 @@
 /* Courses: gates passed, laps and splits, cones knocked, resets, lap rows, the start. */
+#include <set>
 #include "course/course.h"
 #include "support.h"
 
@@ -273,4 +274,108 @@ TEST_F(Sim, CourseStartIsWhereResetPutsTheCar)
         EXPECT_TRUE(x == (course ? 80.5f : 512) && y == (course ? 384.25f : 384) && TrueVelocity == 0) << course;
         EXPECT_TRUE(AxisAngle == (course ? 90 : heading) && TrueAngle != heading) << course;
     }
+}
+
+/* The course file `text` (with the good one's lines where it leaves them out) read from x.toml:
+ * "" or why it was refused. */
+static std::string read_course(const temp_dir &d, const std::string &text, course *c = nullptr)
+{
+    course k;
+    char e[512] = "";
+    write_file(d / "x.toml", text);
+    return read_course_file((d / "x.toml").c_str(), c ? c : &k, e, sizeof e) == 0 ? "" : e;
+}
+static const std::string START = "start = { x = 8.0, y = 38.4, heading = 90.0 }\n";
+static const std::string GATE = "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 42.4]\n";
+
+/* Catches a bad course accepted, or refused without its file and line or with the parser's
+ * words where ours are due. */
+TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
+{
+    std::string gates, cones;
+    for (int i = 0; i < 101; i++)
+        gates += GATE;
+    for (int i = 0; i < 2001; i++)
+        cones += "[[cone]]\nat = [26.0, 36.4]\n";
+    struct { std::string text, message; } cases[] = {
+        {"laps = = 3\n", "1: not TOML (column 8): could not determine value type"},
+        {"laps = 1\nlaps = 2\n", "2: \"laps\" is given twice"},
+        {START + "lap = 3\n" + GATE, "2: unknown key \"lap\" (did you mean \"laps\"?)"},
+        {START + "colour = 3\n" + GATE, "2: unknown key \"colour\""},
+        {"start = { x = 8.0, y = 38.4, heading = 90.0, speed = 3 }\n" + GATE, "1: unknown key \"speed\" in start"},
+        {START + GATE + "c = [1, 2]\n", "5: unknown key \"c\" in gate 1 (did you mean \"a\"?)"},
+        {START + GATE + GATE + "[[cone]]\nAt = [1, 2]\n", "9: unknown key \"At\" in cone 1 (did you mean \"at\"?)"},
+        {START + "[[gate]]\na = [110, 34.4]\nb = [14.0, 42.4]\n", "3: gate 1's a (110, 34.4) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {START + GATE + "[[cone]]\nat = [26.0, -0.01]\n", "6: cone 1 (26, -0.01) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {"start = { x = 8.0, y = 76.81, heading = 90.0 }\n" + GATE, "1: start (8, 76.81) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {START + "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 34.4]\n", "2: gate 1 has zero length: a and b are one point"},
+        {START, "no gate: a course needs a [[gate]], the first its start and finish"},
+        {START + "gate = []\n", "no gate: a course needs a [[gate]], the first its start and finish"},
+        {START + gates, "302: more than 100 gates: a course holds at most 100"},
+        {START + GATE + cones, "4005: more than 2000 cones: a course holds at most 2000"},
+        {START + "penalty = -1\n" + GATE, "2: penalty must be 0 or more seconds, not -1"},
+        {START + "laps = -1\n" + GATE, "2: laps must be 0 (no limit) to 2147483647, not -1"},
+        {START + "laps = 1.5\n" + GATE, "2: laps takes a whole number (0: no limit), not a fraction"},
+        {"start = { x = 8.0, y = 38.4, heading = 360.5 }\n" + GATE, "1: start's heading must be 0 to 360 degrees, clockwise from up, not 360.5"},
+        {"start = { x = 8.0, y = 38.4 }\n" + GATE, "1: start has no heading"},
+        {"start = [8.0, 38.4]\n" + GATE, "1: start takes a table { x = ..., y = ..., heading = ... }, not an array"},
+        {GATE, "no start: start = { x = ..., y = ..., heading = ... } puts the car"},
+        {START + "[[gate]]\na = [14.0, 34.4]\n", "2: gate 1 has no b"},
+        {START + "gate = 3\n", "2: gate takes [[gate]] tables, not an integer"},
+        {START + "gate = [1, 2]\n", "2: gate takes [[gate]] tables, not an array of other things"},
+        {START + "[[gate]]\na = \"here\"\nb = [14.0, 42.4]\n", "3: gate 1's a takes [x, y] in metres, not text"},
+        {START + "[[gate]]\na = [1, 2, 3]\nb = [14.0, 42.4]\n", "3: gate 1's a takes [x, y] in metres: two numbers, not 3"},
+        {START + "[[gate]]\na = [nan, 2]\nb = [14.0, 42.4]\n", "3: the x of gate 1's a is nan: every number must be finite"},
+        {START + "[[gate]]\na = [1, true]\nb = [14.0, 42.4]\n", "3: the y of gate 1's a takes a number, not a boolean"},
+        {"name = \"two\\nlines\"\n" + START + GATE, "1: name holds a control character (0x0a)"},
+        {"name = \"" + std::string(81, 'n') + "\"\n" + START + GATE, "1: name is 81 bytes long; at most 80"},
+        {"name = 3\n" + START + GATE, "1: name takes text, not an integer"},
+    };
+    temp_dir d;
+    for (const auto &k : cases)
+        EXPECT_EQ(read_course(d, k.text), (k.message.find("no ") == 0 ? d / "x.toml: " : d / "x.toml:") + k.message) << k.text.substr(0, 200);
+    char e[512];
+    course c;
+    EXPECT_EQ(read_course_file((d / "none.toml").c_str(), &c, e, sizeof e), -1);
+    EXPECT_EQ(std::string(e), d / "none.toml: No such file or directory");
+}
+
+/* Catches a length rounded twice (metres to double, then tenfold to float), however written,
+ * or defaults other than the file's name, no lap limit and no penalty. */
+TEST(CourseFile, LengthsRoundOnceFromMetresToStoredPixels)
+{
+    struct { const char *x; float px; } cases[] = {
+        {"8", 80}, {"8.0", 80}, {"14.05", 140.5f}, {"1_0.5", 105}, {"1.05e1", 105}, {"+1050E-2", 105},
+        {"10.00000038146972657", std::bit_cast<float>(0x42c80001u)},   /* via double: 100 */
+        {"102.4", 1024}, {"0", 0},
+    };
+    temp_dir d;
+    for (const auto &k : cases) {
+        course c;
+        ASSERT_EQ(read_course(d, "start = { x = " + std::string(k.x) + ", y = 38.4, heading = 90 }\n" + GATE, &c), "") << k.x;
+        EXPECT_BITS(c.start.x, k.px) << k.x;
+        EXPECT_TRUE(c.name == "x" && c.laps == 0 && c.penalty == 0 && c.start.y == 384 && c.heading == 90);
+    }
+}
+
+/* Catches a hash blind to a value of the course (a cone moved by a float step, the penalty,
+ * the name, the gates' order) or one that changes with nothing changed. */
+TEST(CourseFile, HashTellsCoursesApart)
+{
+    temp_dir d;
+    const std::string cone = "[[cone]]\nat = [26.0, 36.4]\n", other = "[[gate]]\na = [20, 30]\nb = [20, 40]\n";
+    const std::string texts[] = {
+        START + GATE + other + cone, START + GATE + other + cone + cone, START + other + GATE + cone,
+        START + GATE + other + "[[cone]]\nat = [26.0, 36.40001]\n", "penalty = 2\n" + START + GATE + other + cone,
+        "name = \"y\"\n" + START + GATE + other + cone, "laps = 1\n" + START + GATE + other + cone,
+    };
+    std::set<uint64_t> seen;
+    for (const std::string &t : texts) {
+        course c;
+        ASSERT_EQ(read_course(d, t, &c), "");
+        EXPECT_TRUE(seen.insert(course_hash(&c)).second) << t;
+    }
+    course a, b;
+    read_course(d, texts[0], &a), read_course(d, texts[0], &b);
+    EXPECT_EQ(course_hash(&a), course_hash(&b));
 }

@@ -253,7 +253,7 @@ static int syntax_fault(toml_reading *r, const toml::parse_error &e)
     if (what.compare(0, prefix.size(), prefix) == 0 && colon != std::string::npos)
         what.erase(0, colon + 2);
     size_t q0 = what.find('\''), q1 = what.rfind('\'');
-    if (what.compare(0, 26, "cannot redefine existing ") == 0 && q0 != q1)
+    if (what.rfind("cannot redefine existing ", 0) == 0 && q0 != q1)
         return toml_fault(r, at.line, "\"%s\" is given twice", what.substr(q0 + 1, q1 - q0 - 1).c_str());
     return toml_fault(r, at.line, "not TOML (column %u): %s", at.column, what.c_str());
 }
