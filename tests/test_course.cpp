@@ -1,6 +1,8 @@
 /* Courses: gates passed, laps and splits, cones knocked, resets, lap rows, the start. */
+#include <cstring>
 #include <set>
 #include "course/course.h"
+#include "script.h"
 #include "support.h"
 
 /* A course made here, in px: gates and cones as given, laps and penalty. */
@@ -378,4 +380,60 @@ TEST(CourseFile, HashTellsCoursesApart)
     course a, b;
     read_course(d, texts[0], &a), read_course(d, texts[0], &b);
     EXPECT_EQ(course_hash(&a), course_hash(&b));
+}
+
+/* A script driven from where start-up puts the car on course c, every tick counted: each
+ * completed lap, and the cones counted in any lap. */
+struct scripted_laps { std::vector<course_lap> laps; int cones = 0; std::string rows; };
+static scripted_laps drive_script(const course &c, const std::string &path)
+{
+    struct ctx { const course &c; course_progress p; scripted_laps out; } k = {c, {}, {}};
+    course_progress_start(&k.p, &c);
+    course_laps_header(&k.out.rows, &c);
+    sim_start();
+    course_start(&c);
+    FILE *f = fopen(path.c_str(), "r");
+    char err[512] = "";
+    EXPECT_TRUE(f && scan_script(f, path.c_str(), [](const stretch *s, void *v) {
+        ctx &k = *(ctx *)v;
+        for (uint64_t i = 0; i < s->ticks; i++) {
+            float x0 = x, y0 = y;
+            hold_keys(s->keys, s->after);
+            logic();
+            unsigned ev = course_after_tick(&k.c, &k.p, x0, y0);
+            k.out.cones += (ev & COURSE_CONE) != 0;
+            if (ev & COURSE_LAP_DONE)
+                k.out.laps.push_back(k.p.last), course_lap_row(&k.out.rows, &k.c, &k.p.last);
+        }
+        return 0;
+    }, &k, err, sizeof err) == 0) << path << err;
+    if (f)
+        fclose(f);
+    return k.out;
+}
+
+/* Catches a shipped course that its script no longer drives clean (a cone, a gate missed, a
+ * lap short) or whose lap times change from those the README quotes. */
+TEST(CourseFile, ShippedCoursesAreDrivenCleanByTheirScripts)
+{
+    struct { const char *name; std::vector<uint64_t> ticks; } cases[] = {
+        {"slalom", {946, 666, 671}}, {"figure8", {969, 748}}, {"autocross", {2134, 1872}},
+    };
+    for (const auto &k : cases) {
+        course c;
+        char err[512];
+        ASSERT_EQ(read_course_file((CARAVELT_DATA_DIR "/courses/" + std::string(k.name) + ".toml").c_str(), &c, err, sizeof err), 0) << err;
+        scripted_laps got = drive_script(c, CARAVELT_DOCS_DIR "/courses/" + std::string(k.name) + ".txt");
+        std::vector<uint64_t> ticks;
+        for (const course_lap &l : got.laps)
+            ticks.push_back(l.ticks);
+        EXPECT_EQ(ticks, k.ticks) << k.name;
+        EXPECT_EQ(got.cones, 0) << k.name;
+        if (!strcmp(k.name, "slalom")) {
+            EXPECT_EQ(got.rows, "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s\n"
+                                "1,427,946,0,9.46,9.46,2.28,4.09,5.50,6.70,7.77\n"
+                                "2,1373,666,0,6.66,6.66,0.85,1.87,2.87,3.92,4.89\n"
+                                "3,2039,671,0,6.71,6.71,0.91,1.94,2.93,3.96,4.94\n");
+        }
+    }
 }
