@@ -55,8 +55,8 @@ static bool passes(course_gate g, float x0, float y0, float x1, float y1)
 }
 
 /* Catches touching taken for passing, a move past a gate's end taken for crossing it, the wrap
- * not undone (a move across an edge seen as a sweep over the whole screen) or a gate near an
- * edge missed by a move that crosses the edge. */
+ * not undone (a move across an edge seen as a sweep over the whole screen), a gate near an
+ * edge missed by a move that crosses the edge, a long move the gate index misses. */
 TEST(Course, GateIsPassedOnlyByAStrictCrossingTheShortWay)
 {
     course_gate diagonal = {{300, 300}, {340, 340}};
@@ -78,6 +78,8 @@ TEST(Course, GateIsPassedOnlyByAStrictCrossingTheShortWay)
         {{{500, 2}, {540, 2}}, 520, 764, 520, 772, true, "near the top, downwards across the bottom edge"},
         {{{500, 384}, {540, 384}}, 520, 764, 520, 6, false, "mid-screen, a move wrapped in y"},
         {{{0, 100}, {1024, 100}}, 1020, 96, 1030, 104, true, "along the whole screen, at a corner"},
+        {vertical(100, 300, 400), 50, 350, 200, 350, true, "a move of 150 px, ending far from the gate"},
+        {vertical(100, 300, 400), 150, 350, 300, 350, false, "a move of 150 px beside the gate"},
     };
     for (const auto &k : cases)
         EXPECT_EQ(passes(k.g, k.x0, k.y0, k.x1, k.y1), k.passed) << k.what;

@@ -21,11 +21,24 @@ static const double HALF_WIDTH = 11, HALF_LENGTH = 22, CONE_GAP = 2.5;
 static const double REACH2 = std::pow(std::sqrt(HALF_WIDTH * HALF_WIDTH + HALF_LENGTH * HALF_LENGTH)
                                       + CONE_GAP, 2);
 
-/* The cone index: the screen in cells of CELL px; a cone is listed in
- * every cell holding a point within CELL_REACH px of it (each axis apart),
- * a little more than the reach above. */
+/* The index: the screen in cells of CELL px.  A cone is listed in every
+ * cell holding a point within CELL_REACH px of it (each axis apart), a
+ * little more than the reach above; a gate in every cell within
+ * GATE_REACH px of its box, so that a move ending in a cell can pass only
+ * the gates listed there unless it is longer than GATE_REACH either way
+ * (no car moves so far in a tick; one that does is tested in full). */
 static constexpr int CELL = 32, CELLS_X = COURSE_SCREEN_W / CELL, CELLS_Y = COURSE_SCREEN_H / CELL,
-                     CELL_REACH = 28;
+                     CELL_REACH = 28, GATE_REACH = 32;
+static_assert(COURSE_GATES_MAX <= 128, "two words of gate bits a cell");
+
+/* A car gone wild, more than a screen past an edge: any place will do,
+ * as long as it is on the screen. */
+static __attribute__((noinline, cold)) double wild(double v, double size)
+{
+    v = std::fmod(v, size);
+    v = v < 0 ? v + size : v;
+    return v >= 0 && v < size ? v : 0;
+}
 
 /* v (px) on a screen side of `size`: the simulation wraps a car at the
  * start of its next tick, so a car may stand a move past an edge. */
@@ -35,11 +48,7 @@ static double on_screen(double v, double size)
         v += size;
     else if (v >= size)
         v -= size;
-    if (v >= 0 && v < size)
-        return v;
-    v = std::fmod(v, size);   /* a car gone wild, more than a screen a tick */
-    v = v < 0 ? v + size : v;
-    return v >= 0 && v < size ? v : 0;
+    return v >= 0 && v < size ? v : wild(v, size);
 }
 
 /* A difference of two places on a screen side of `size`, the short way. */
@@ -59,9 +68,24 @@ static int cell_at(double x, double y)
     return iy * CELLS_X + ix;
 }
 
+/* Calls fn(cell) for each cell of the screen that a box reaching from
+ * (x0, y0) to (x1, y1) px overlaps, on the torus: once each. */
+template <class F> static void each_cell(double x0, double y0, double x1, double y1, F fn)
+{
+    int ix0 = (int)std::floor(x0 / CELL), ix1 = (int)std::floor(x1 / CELL);
+    int iy0 = (int)std::floor(y0 / CELL), iy1 = (int)std::floor(y1 / CELL);
+    if (ix1 - ix0 >= CELLS_X)
+        ix0 = 0, ix1 = CELLS_X - 1;
+    if (iy1 - iy0 >= CELLS_Y)
+        iy0 = 0, iy1 = CELLS_Y - 1;
+    for (int iy = iy0; iy <= iy1; iy++)
+        for (int ix = ix0; ix <= ix1; ix++)
+            fn((iy % CELLS_Y + CELLS_Y) % CELLS_Y * CELLS_X + (ix % CELLS_X + CELLS_X) % CELLS_X);
+}
+
 /* ----------------------------------------------------------------------
- * course_index: for each cell, the cones a car centred in it may touch,
- * in cone order; the screen's wrap taken into account.
+ * course_index: for each cell, the cones a car centred in it may touch, in
+ * cone order, and the gates a move ending in it may pass.
  * ---------------------------------------------------------------------- */
 void course_index(course *c)
 {
@@ -74,22 +98,24 @@ void course_index(course *c)
             c->cell_cones.resize(first.back());
         for (size_t i = 0; i < c->cones.size(); i++) {
             const course_point &k = c->cones[i];
-            int x0 = (int)std::floor(((double)k.x - CELL_REACH) / CELL);
-            int x1 = (int)std::floor(((double)k.x + CELL_REACH) / CELL);
-            int y0 = (int)std::floor(((double)k.y - CELL_REACH) / CELL);
-            int y1 = (int)std::floor(((double)k.y + CELL_REACH) / CELL);
-            for (int iy = y0; iy <= y1; iy++)
-                for (int ix = x0; ix <= x1; ix++) {
-                    int cell = (iy + CELLS_Y) % CELLS_Y * CELLS_X + (ix + CELLS_X) % CELLS_X;
-                    if (pass == 0)
-                        first[cell + 1]++;
-                    else
-                        c->cell_cones[fill[cell]++] = (uint16_t)i;
-                }
+            each_cell((double)k.x - CELL_REACH, (double)k.y - CELL_REACH, (double)k.x + CELL_REACH,
+                      (double)k.y + CELL_REACH, [&](int cell) {
+                          if (pass == 0)
+                              first[cell + 1]++;
+                          else
+                              c->cell_cones[fill[cell]++] = (uint16_t)i;
+                      });
         }
         if (pass == 0)
             for (size_t k = 1; k < first.size(); k++)
                 first[k] += first[k - 1];
+    }
+    c->cell_gates.assign(2 * CELLS_X * CELLS_Y, 0);
+    for (size_t g = 0; g < c->gates.size(); g++) {
+        const course_gate &k = c->gates[g];
+        each_cell(std::min(k.a.x, k.b.x) - (double)GATE_REACH, std::min(k.a.y, k.b.y) - (double)GATE_REACH,
+                  std::max(k.a.x, k.b.x) + (double)GATE_REACH, std::max(k.a.y, k.b.y) + (double)GATE_REACH,
+                  [&](int cell) { c->cell_gates[2 * cell + g / 64] |= 1ull << (g % 64); });
     }
 }
 
@@ -208,16 +234,25 @@ static unsigned gate_passed(const course *c, course_progress *p, const course_po
     return COURSE_GATE;
 }
 
-/* ----------------------------------------------------------------------
- * knock_cones: the cones the footprint comes within CONE_GAP of after the
- * tick, not already fallen; they fall, and count when in a lap.
- * ---------------------------------------------------------------------- */
-static unsigned knock_cones(const course *c, course_progress *p, const course_move *m)
+/* Whether a move ending in `cell` may pass gate g: listed there, or a move
+ * too long for the index to tell (one across an edge, as the simulation
+ * holds it, included). */
+static bool may_pass(const course *c, int cell, int g, const course_move *m)
 {
-    if (c->cones.empty())
-        return 0;
-    double x = on_screen(m->x1, W), y = on_screen(m->y1, H);
-    int cell = cell_at(x, y);
+    if (c->cell_gates[2 * cell + g / 64] >> (g % 64) & 1)
+        return true;
+    double dx = (double)m->x1 - m->x0, dy = (double)m->y1 - m->y0;
+    return !(std::fabs(dx) <= GATE_REACH && std::fabs(dy) <= GATE_REACH);
+}
+
+/* ----------------------------------------------------------------------
+ * knock_cones: the cones of `cell` the footprint comes within CONE_GAP of,
+ * the car at (x, y) on the screen heading `angle`, not already fallen;
+ * they fall, and count when in a lap.
+ * ---------------------------------------------------------------------- */
+static __attribute__((noinline)) unsigned knock_cones(const course *c, course_progress *p, int cell, double x,
+                                                      double y, float angle)
+{
     unsigned ev = 0;
     for (uint32_t k = c->cell_first[cell]; k < c->cell_first[cell + 1]; k++) {
         uint16_t i = c->cell_cones[k];
@@ -227,9 +262,9 @@ static unsigned knock_cones(const course *c, course_progress *p, const course_mo
         if (dx * dx + dy * dy >= REACH2)
             continue;
         uint32_t bits;
-        memcpy(&bits, &m->angle, sizeof bits);
+        memcpy(&bits, &angle, sizeof bits);
         if (bits != p->angle_bits) {
-            double a = (double)m->angle * PI8 / 180;
+            double a = (double)angle * PI8 / 180;
             p->angle_bits = bits;
             p->angle_sin = std::sin(a);
             p->angle_cos = std::cos(a);
@@ -250,29 +285,41 @@ static unsigned knock_cones(const course *c, course_progress *p, const course_mo
     return ev;
 }
 
-/* ----------------------------------------------------------------------
- * course_count: R first (no gate, the lap dropped, every cone standing),
- * else the next gate; then the cones, which so count for the lap the
- * tick leaves running; then the pose.
- * ---------------------------------------------------------------------- */
-unsigned course_count(const course *c, course_progress *p, const course_move *m)
+/* The gates' part of a tick that may pass one or holds R: R passes no
+ * gate, drops the lap and stands every cone up again. */
+static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_progress *p,
+                                                        const course_move *m)
 {
-    unsigned ev = 0;
-    course_pose pose = {m->x1, m->y1, m->angle};
-    p->tick++;
     if (m->reset) {
-        if (p->in_lap)
-            ev |= COURSE_ABANDONED;
+        unsigned ev = p->in_lap ? COURSE_ABANDONED : 0;
         p->in_lap = false;
         p->next_gate = 0;
         p->poses.clear();
         std::fill(p->knocked.begin(), p->knocked.end(), 0);
-    } else if (passes(m, c->gates[p->next_gate])) {
-        ev |= gate_passed(c, p, pose);
+        return ev;
     }
-    ev |= knock_cones(c, p, m);
+    if (!passes(m, c->gates[p->next_gate]))
+        return 0;
+    return gate_passed(c, p, {m->x1, m->y1, m->angle});
+}
+
+/* ----------------------------------------------------------------------
+ * course_count: R or the next gate first, then the cones, which so count
+ * for the lap the tick leaves running; then the pose.  Most ticks are
+ * near no gate and no cone: the index tells at once.
+ * ---------------------------------------------------------------------- */
+unsigned course_count(const course *c, course_progress *p, const course_move *m)
+{
+    double x = on_screen(m->x1, W), y = on_screen(m->y1, H);   /* where the tick leaves the car */
+    int cell = cell_at(x, y);
+    unsigned ev = 0;
+    p->tick++;
+    if (m->reset || may_pass(c, cell, p->next_gate, m))
+        ev = gates_of_tick(c, p, m);
+    if (c->cell_first[cell] != c->cell_first[cell + 1])
+        ev |= knock_cones(c, p, cell, x, y, m->angle);
     if (p->in_lap)
-        p->poses.push_back(pose);
+        p->poses.push_back({m->x1, m->y1, m->angle});
     return ev;
 }
 

@@ -67,10 +67,12 @@ struct course {
     std::vector<course_point> cones;          /* their centres */
 
     /* Made by course_index: for each 32 px cell of the screen, the cones a
-     * car centred in it could touch, so a tick looks at a handful. */
+     * car centred in it could touch and the gates a move ending in it could
+     * pass, so that a tick looks at a handful or none. */
     std::vector<uint32_t> cell_first;         /* cell c's cones: cell_cones[cell_first[c] ..
                                                  cell_first[c + 1]) */
     std::vector<uint16_t> cell_cones;
+    std::vector<uint64_t> cell_gates;         /* bit g % 64 of word 2 c + g / 64: gate g */
 };
 
 /* ----------------------------------------------------------------------
