@@ -1,6 +1,7 @@
 /* Courses: gates passed, laps and splits, cones knocked, resets, lap rows, the start. */
 #include <cstring>
 #include <set>
+#include <thread>
 #include "course/course.h"
 #include "script.h"
 #include "support.h"
@@ -438,4 +439,33 @@ TEST(CourseFile, ShippedCoursesAreDrivenCleanByTheirScripts)
                                 "3,2039,671,0,6.71,6.71,0.91,1.94,2.93,3.96,4.94\n");
         }
     }
+}
+
+/* Catches anything shared between cars counted on one course from several threads (the
+ * Python fleet's way): each thread drives every shipped course in its own order, with its own
+ * cars and progress values, and gets the lap rows one thread gets.  (Under ThreadSanitizer:
+ * course_under_tsan.) */
+TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
+{
+    const char *names[] = {"slalom", "figure8", "autocross"};
+    std::vector<course> courses(3);
+    std::vector<std::string> alone(3);
+    for (int i = 0; i < 3; i++) {
+        char err[512];
+        ASSERT_EQ(read_course_file((CARAVELT_DATA_DIR "/courses/" + std::string(names[i]) + ".toml").c_str(), &courses[i], err, sizeof err), 0);
+        alone[i] = drive_script(courses[i], CARAVELT_DOCS_DIR "/courses/" + std::string(names[i]) + ".txt").rows;
+    }
+    std::vector<std::string> got(9);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; t++)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 3; k++) {
+                int i = (t + k) % 3;
+                got[3 * t + i] = drive_script(courses[i], CARAVELT_DOCS_DIR "/courses/" + std::string(names[i]) + ".txt").rows;
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    for (int j = 0; j < 9; j++)
+        EXPECT_EQ(got[j], alone[j % 3]) << "thread " << j / 3 << ", " << names[j % 3];
 }
