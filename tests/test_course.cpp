@@ -228,7 +228,8 @@ TEST(Course, ConeCountsOncePerLapForTheLapRunning)
 }
 
 /* Catches ghost poses out of step with the lap's ticks: pose k of a lap is where the car stood
- * k ticks after the tick that began it, the best lap's kept to its end. */
+ * k ticks after the tick that began it, the best lap's kept to its end; none kept when not
+ * asked for, the laps the same. */
 TEST(Course, LapPosesFollowTheLapTickByTick)
 {
     run r(make_course({vertical(100)}), {95, 384, 90});
@@ -242,6 +243,10 @@ TEST(Course, LapPosesFollowTheLapTickByTick)
     EXPECT_TRUE(r.p.poses.size() == 1 && r.p.poses[0].x == 101);
     r.ticks(103, 10);   /* lap 2 takes 103: the best stays lap 1's */
     EXPECT_TRUE(r.p.last.ticks == 103 && r.p.best_poses.size() == 103u && r.p.best_poses[7].x == 175);
+    run lean(make_course({vertical(100)}), {95, 384, 90});
+    course_progress_start(&lean.p, &lean.c, false);
+    lean.ticks(206, 10);
+    EXPECT_TRUE(lean.p.last.ticks == 103 && lean.p.best.ticks == 102 && lean.p.poses.empty() && lean.p.best_poses.empty());
 }
 
 /* Catches a row with the wrong columns, times not exact to the hundredth, splits misplaced. */

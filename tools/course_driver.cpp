@@ -100,7 +100,7 @@ static outcome drive(const course &c, const car &params, const plan &pl, int lap
 {
     outcome o = {};
     course_progress p;
-    course_progress_start(&p, &c);
+    course_progress_start(&p, &c, false);
     sim_start();
     load_car(&params);
     course_start(&c);
@@ -239,11 +239,18 @@ int main(int argc, char **argv)
         perror(out_path);
         return 1;
     }
-    if (line_path && (f = fopen(line_path, "w"))) {
+    if (line_path) {
+        if (!(f = fopen(line_path, "w"))) {
+            perror(line_path);
+            return 1;
+        }
         fprintf(f, "x_m,y_m\n");
         for (const course_pose &q : got.line)
             fprintf(f, "%.3f,%.3f\n", q.x / 10.0, q.y / 10.0);
-        fclose(f);
+        if (fclose(f) != 0) {
+            perror(line_path);
+            return 1;
+        }
     }
     printf("%s: %d laps:", c.name.c_str(), laps);
     for (uint64_t l : got.laps)

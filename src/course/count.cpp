@@ -124,7 +124,7 @@ void course_start(const course *c)
     sim_start_at(c->start.x, c->start.y, c->heading);
 }
 
-void course_progress_start(course_progress *p, const course *c)
+void course_progress_start(course_progress *p, const course *c, bool keep_poses)
 {
     p->tick = 0;
     p->in_lap = false;
@@ -133,9 +133,9 @@ void course_progress_start(course_progress *p, const course *c)
     p->now = p->last = p->best = course_lap{};
     p->has_best = false;
     p->knocked.assign(c->cones.size(), 0);
+    p->keep_poses = keep_poses;
     p->poses.clear();
     p->best_poses.clear();
-    p->poses.reserve(6000);   /* a minute's lap before any reallocation */
     p->angle_bits = 0;        /* +0 degrees */
     p->angle_sin = 0;
     p->angle_cos = 1;
@@ -200,7 +200,8 @@ static unsigned end_lap(const course *c, course_progress *p, const course_pose &
 {
     course_lap &l = p->now;
     l.ticks = p->tick - l.start_tick;
-    p->poses.push_back(pose);
+    if (p->keep_poses)
+        p->poses.push_back(pose);
     p->last = l;
     p->laps_done++;
     if (!p->has_best || course_lap_total(c, &l) < course_lap_total(c, &p->best)) {
@@ -318,7 +319,7 @@ unsigned course_count(const course *c, course_progress *p, const course_move *m)
         ev = gates_of_tick(c, p, m);
     if (c->cell_first[cell] != c->cell_first[cell + 1])
         ev |= knock_cones(c, p, cell, x, y, m->angle);
-    if (p->in_lap)
+    if (p->in_lap && p->keep_poses)
         p->poses.push_back({m->x1, m->y1, m->angle});
     return ev;
 }

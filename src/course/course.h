@@ -135,7 +135,8 @@ struct course_progress {
     /* The car's pose after each tick of the lap in progress, from the tick
      * that began it (poses[k]: k ticks into the lap), and likewise of the
      * best lap, its end included: a ghost k ticks into a lap stands at
-     * best_poses[k].  Reused from lap to lap. */
+     * best_poses[k].  Reused from lap to lap; kept only when keep_poses. */
+    bool keep_poses;
     std::vector<course_pose> poses, best_poses;
 
     /* The sine and cosine of the last heading a cone was checked at. */
@@ -143,8 +144,10 @@ struct course_progress {
     double angle_sin, angle_cos;
 };
 
-/* p fresh for course c: no tick counted, no lap, every cone standing. */
-void course_progress_start(course_progress *p, const course *c);
+/* p fresh for course c: no tick counted, no lap, every cone standing.
+ * keep_poses: note the laps' poses, for a ghost (some 12 bytes a tick of
+ * the lap in progress and of the best; a fleet that draws none saves it). */
+void course_progress_start(course_progress *p, const course *c, bool keep_poses = true);
 
 /* One tick's move: the car's centre before and after it (px, as the
  * simulation holds them, before or after its screen wrap), its AxisAngle
