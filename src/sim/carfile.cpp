@@ -105,10 +105,10 @@ static int take_field(toml_reading *r, const field &fd, const toml::node &n, car
         const toml::array *a = n.as_array();
         if (!a)
             return toml_fault(r, line, "%s takes an array of %d numbers, not %s", fd.name, fd.count,
-                         toml_kind(n));
+                              toml_kind(n));
         if ((int)a->size() != fd.count)
             return toml_fault(r, line, "%s has %zu numbers; it takes exactly %d (reverse, neutral, "
-                         "gears 1 to 7)", fd.name, a->size(), fd.count);
+                              "gears 1 to 7)", fd.name, a->size(), fd.count);
         float v[16];
         for (int k = 0; k < fd.count; k++) {
             char name[64];
@@ -155,7 +155,7 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
     } catch (const toml::parse_error &e) {
         const toml::source_position at = e.source().begin;
         return toml_fault(&r, at.line, "%.*s (column %u)", (int)e.description().size(),
-                     e.description().data(), at.column);
+                          e.description().data(), at.column);
     }
 
     car c = KVT;
@@ -168,12 +168,12 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
         std::string k(key.str());
         if (!fd && node.is_table())
             return toml_fault(&r, line, "table \"%s\": a car file is one flat table of fields",
-                         k.c_str());
+                              k.c_str());
         if (!fd) {
             const char *near = nearest_field(k);
             if (near)
                 return toml_fault(&r, line, "unknown field \"%s\" (did you mean \"%s\"?)", k.c_str(),
-                             near);
+                                  near);
             return toml_fault(&r, line, "unknown field \"%s\"", k.c_str());
         }
         if (take_field(&r, *fd, node, &c) != 0)
