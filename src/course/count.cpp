@@ -212,6 +212,7 @@ static unsigned end_lap(const course *c, course_progress *p, const course_pose &
     if (c->laps && p->laps_done >= c->laps) {
         p->in_lap = false;
         p->next_gate = 0;
+        p->poses.clear();
         std::fill(p->knocked.begin(), p->knocked.end(), 0);
         return COURSE_LAP_DONE | COURSE_FINISHED;
     }
