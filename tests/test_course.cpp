@@ -13,7 +13,7 @@ static course make_course(std::vector<course_gate> gates, std::vector<course_poi
     course c;
     c.name = "test", c.start = {50, 384}, c.heading = 90, c.laps = laps, c.penalty = penalty;
     c.gates = std::move(gates), c.cones = std::move(cones);
-    course_index(&c);
+    EXPECT_EQ(course_index(&c), 0);
     return c;
 }
 static course_gate vertical(float x, float y0 = 0, float y1 = 768) { return {{x, y0}, {x, y1}}; }
@@ -299,7 +299,7 @@ static const std::string START = "start = { x = 8.0, y = 38.4, heading = 90.0 }\
 static const std::string GATE = "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 42.4]\n";
 
 /* Catches a bad course accepted, or refused without its file and line or with the parser's
- * words where ours are due. */
+ * words where ours are due; a course made in code that the index has no room for. */
 TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
 {
     std::string gates, cones;
@@ -348,6 +348,13 @@ TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
     course c;
     EXPECT_EQ(read_course_file((d / "none.toml").c_str(), &c, e, sizeof e), -1);
     EXPECT_EQ(std::string(e), d / "none.toml: No such file or directory");
+    /* a course made in code past the index's room is refused too */
+    c.gates.assign(COURSE_GATES_MAX + 1, vertical(100));
+    EXPECT_EQ(course_index(&c), -1);
+    c.gates.clear();
+    EXPECT_EQ(course_index(&c), -1);
+    c.gates = {vertical(100)}, c.cones.assign(COURSE_CONES_MAX + 1, {1, 1});
+    EXPECT_EQ(course_index(&c), -1);
 }
 
 /* Catches a length rounded twice (metres to double, then tenfold to float), however written,

@@ -85,10 +85,14 @@ template <class F> static void each_cell(double x0, double y0, double x1, double
 
 /* ----------------------------------------------------------------------
  * course_index: for each cell, the cones a car centred in it may touch, in
- * cone order, and the gates a move ending in it may pass.
+ * cone order, and the gates a move ending in it may pass.  The limits keep
+ * a cone's number within 16 bits and a gate's within a cell's two words.
  * ---------------------------------------------------------------------- */
-void course_index(course *c)
+int course_index(course *c)
 {
+    if (c->gates.empty() || c->gates.size() > (size_t)COURSE_GATES_MAX
+        || c->cones.size() > (size_t)COURSE_CONES_MAX)
+        return -1;
     std::vector<uint32_t> &first = c->cell_first;
     first.assign(CELLS_X * CELLS_Y + 1, 0);
     c->cell_cones.clear();
@@ -117,6 +121,7 @@ void course_index(course *c)
                   std::max(k.a.x, k.b.x) + (double)GATE_REACH, std::max(k.a.y, k.b.y) + (double)GATE_REACH,
                   [&](int cell) { c->cell_gates[2 * cell + g / 64] |= 1ull << (g % 64); });
     }
+    return 0;
 }
 
 void course_start(const course *c)

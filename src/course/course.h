@@ -90,9 +90,11 @@ struct course {
  * ---------------------------------------------------------------------- */
 int read_course_file(const char *path, course *out, char *err, size_t errsize);
 
-/* Builds c's cone index from c->cones; the reader calls it, and so must
- * whoever makes or changes a course's cones in code. */
-void course_index(course *c);
+/* Builds c's index of cones and gates; the reader calls it, and so must
+ * whoever makes or changes a course in code.  0, or -1 (nothing built, so
+ * not to be counted on) when c has no gate, more than COURSE_GATES_MAX
+ * gates or more than COURSE_CONES_MAX cones. */
+int course_index(course *c);
 
 /* FNV-1a over the course's values (name, start, laps, penalty, gates,
  * cones): names the course a recording was driven on. */

@@ -309,7 +309,7 @@ int read_course_file(const char *path, course *out, char *err, size_t errsize)
         return -1;
     if ((n = tbl.get("cone")) && take_cones(&r, *n, &c) != 0)
         return -1;
-    course_index(&c);
+    course_index(&c);   /* within its limits: checked above */
     *out = std::move(c);
     return 0;
 }
