@@ -50,7 +50,7 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize);
  * of the gear table, "GearReduction[K]" (K 0..8), from decimal text (an
  * integer for the int fields), rounded once and checked as a car file's
  * value is.  0, or -1 with *c untouched and the reason in err, one line
- * with no file ("Mass must be above 0 ...").
+ * with no file ("Mass must be 10 to 100000 kg, not 0").
  * ---------------------------------------------------------------------- */
 int car_field_set(car *c, const char *name, const char *text, char *err, size_t errsize);
 

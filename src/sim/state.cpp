@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sim.h"
+
 /* Each value is the shortest decimal that rounds to the stored float. */
 const car KVT = {
     1.3e-05f,   /* EngineA */
@@ -56,15 +58,25 @@ void load_preset(void)
     load_car(&KVT);
 }
 
-void state_start(void)
+/* Every state variable to its start value. */
+static void all_to_start(void)
 {
 #define SIM_STATE_START(type, name, start) name = start;
     SIM_STATE_ALL(SIM_STATE_START)
 }
 
+void state_start(void)
+{
+    const float rx = ResetX, ry = ResetY, heading = ResetHeading;
+    const int set = ResetSetsHeading;
+    all_to_start();
+    if (set)   /* a run begun at a course's start begins there again */
+        sim_start_at(rx, ry, heading);
+}
+
 void sim_start(void)
 {
-    state_start();
+    all_to_start();
     load_preset();
 }
 
