@@ -24,10 +24,11 @@ build: deps-run
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The game loads its pictures relative to the working directory, data/;
-# CAR=cars/light.toml drives a car file, its path also taken from data/.
+# From this folder: the game finds its pictures beside its binary.
+# CAR=data/cars/light.toml drives a car file; ARGS="--windowed --record
+# r.rec" passes any other options (paths from this folder too).
 run: build
-	cd data && ../$(BUILD)/caravelt $(if $(CAR),--car '$(CAR)')
+	$(BUILD)/caravelt $(if $(CAR),--car '$(CAR)') $(ARGS)
 
 # Every test in Release (the game build) and the fast ones again in Debug.
 test: deps-test

@@ -1,5 +1,7 @@
 /* A drive recorded through the key seam replays exactly in caravelt-sim; its header reads
  * back whatever the names; the text waiting to be written stays bounded. */
+#include "files.h"
+#include "header.h"
 #include "record.h"
 #include "support.h"
 #include "trace.h"
@@ -34,21 +36,27 @@ TEST_F(Sim, KeysChangedAcrossTheTitleScreenReplayExactly)
 }
 
 /* Catches a header broken by a name with a newline or quote (the recording then refused on
- * replay), or a replay command that does not give back the very name. */
+ * replay), a replay command that does not give back the very name, or a car line that
+ * does not read back to the absolute path and the hash. */
 TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
 {
-    const char *paths[] = {"x\n.toml", "it's here.rec", "tab\there", "\x01\x7f\\", "plain/dir-1.rec", "bell\a'\"$x`"};
+    const char *paths[] = {"x\n.toml", "it's here.rec", "tab\there", "\x01\x7f\\", "plain/dir-1.rec",
+                           "bell\a'\"$x`", "a, parameters hash 0123456789abcdef"};
     temp_dir d;
     for (const char *p : paths) {
-        std::string header;
+        std::string header, file;
+        uint64_t hash = 0;
         record_header(&header, p, p, 0);
         std::istringstream lines(header);
         int n = 0;
         for (std::string line; std::getline(lines, line); n++)
             EXPECT_EQ(line[0], '#') << "line " << n << " of the header for " << shell_word(p);
         EXPECT_EQ(n, 6) << shell_word(p);
+        EXPECT_EQ(header_car(header, &file, &hash), 1) << header;
+        EXPECT_EQ(file, absolute_path(p));
+        EXPECT_EQ(hash, car_hash());
         write_file(d / "h.rec", header + "1 Up\n");
-        EXPECT_EQ(run_tool(d, "--trace /dev/null h.rec").status, 0) << header;
+        EXPECT_EQ(run_tool(d, "--force --trace /dev/null h.rec").status, 0) << header;
         write_file(d / "word.sh", "printf %s " + shell_word(p));
         EXPECT_EQ(system(("bash '" + d / "word.sh" + "' >'" + d / "back" + "'").c_str()), 0);
         EXPECT_EQ(read_file(d / "back"), p) << shell_word(p);

@@ -29,8 +29,7 @@ TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
         {"1 A\n", "missing.txt", "missing.txt: No such file or directory"},
         {"1 A\n", ".", ".: cannot read: Is a directory"},
         {"1 A\n", "--speed drive.txt", "unknown option \"--speed\" (try --help)"},
-        {"1 A\n", "drive.txt --trace", "option --trace needs a value"},
-        {"1 A\n", "--frame x.png drive.txt", "the frame \"x.png\" must be named FILE.bmp: it is written as a BMP picture"},
+        {"1 A\n", "drive.txt --trace", "option --trace needs a value (FILE)"},
         /* lines past 4 KiB, from a file or endless; a read error is no end */
         {"1 A\n1 #" + std::string(4093, 'x') + "\n1 #" + std::string(4094, 'x') + "\n", "drive.txt", "drive.txt:3: line longer than 4096 bytes"},
         {"", "- </dev/zero", "stdin:1: line longer than 4096 bytes"},
@@ -87,21 +86,28 @@ TEST_F(Sim, ToolTraceAndFrameAreTheGamesOwn)
     destroy_bitmap(tool);
 }
 
-/* Catches a failed frame passed as success, or a trace begun when it is known before a tick. */
+/* Catches a failed frame passed as success, a trace begun when it is known before a tick, or
+ * pictures looked for in a folder the message does not name (a copy of the binary with none
+ * beside it, run where there are none). */
 TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
 {
     temp_dir d;
     write_file(d / "drive.txt", "1 A\n30 Up\n");
     ASSERT_EQ(symlink("/dev/full", (d / "full.bmp").c_str()), 0);
+    mkdir((d / "bin").c_str(), 0700);
+    const std::string copy = d / "bin/caravelt-sim";
+    ASSERT_EQ(system(("cp '" CARAVELT_SIM_EXE "' '" + copy + "'").c_str()), 0);
     const std::string data = " --data '" CARAVELT_DATA_DIR "' drive.txt", nospace = ": No space left on device";
-    const struct { std::string args, message; bool traced; } cases[] = {
-        {"--frame f.bmp --data . drive.txt", "cannot load \"./car/kvtcar.bmp\": No such file or directory", false},
-        {"--frame no/such/f.bmp" + data, "cannot write the frame \"no/such/f.bmp\": No such file or directory", false},
-        {"--frame full.bmp" + data, "cannot write the frame \"full.bmp\"" + nospace, true},
+    const struct { std::string args, message; bool traced; const char *exe = CARAVELT_SIM_EXE; } cases[] = {
+        {"--trace t.csv --frame f.bmp --data . drive.txt", "cannot load \"./car/kvtcar.bmp\": No such file or directory", false},
+        {"--trace t.csv --frame f.bmp drive.txt", "cannot find the pictures tarmac.bmp and car/kvtcar.bmp: not in " + d.path
+         + " nor in " + d.path + "/bin/data (--data DIR names their folder)", false, copy.c_str()},
+        {"--trace t.csv --frame no/such/f.bmp" + data, "cannot write the frame \"no/such/f.bmp\": No such file or directory", false},
+        {"--trace t.csv --frame full.bmp" + data, "cannot write the frame \"full.bmp\"" + nospace, true},
         {"--trace /dev/full drive.txt", "cannot write the trace \"/dev/full\"" + nospace, false},
     };
     for (const auto &c : cases) {
-        tool_run r = run_tool(d, "--trace t.csv " + c.args);
+        tool_run r = run_tool(d, c.args, c.exe);
         EXPECT_EQ(r.status, 1) << c.message;
         EXPECT_EQ(r.err, "caravelt-sim: " + c.message + "\n");
         EXPECT_EQ(exists(d / "t.csv"), c.traced) << c.message;

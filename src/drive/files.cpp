@@ -27,17 +27,23 @@ static file_id id_of_stat(const struct stat &st)
     return id;
 }
 
+std::string absolute_path(const char *path)
+{
+    std::string dir = folder_of(path);
+    const char *slash = strrchr(path, '/');
+    char *real = realpath(dir.c_str(), nullptr);
+    std::string abs = real ? std::string(real) : dir;
+    free(real);
+    return abs + (abs.back() == '/' ? "" : "/") + (slash ? slash + 1 : path);
+}
+
 file_id id_of_path(const char *path)
 {
     struct stat st;
     if (stat(path, &st) == 0)
         return id_of_stat(st);
     file_id id;
-    std::string dir = folder_of(path);
-    const char *slash = strrchr(path, '/');
-    char *real = realpath(dir.c_str(), nullptr);
-    id.path = (real ? std::string(real) : dir) + "/" + (slash ? slash + 1 : path);
-    free(real);
+    id.path = absolute_path(path);
     return id;
 }
 

@@ -26,6 +26,10 @@ struct file_id {
 /* The folder a file at path is in (or would go in): "." for a bare name. */
 std::string folder_of(const char *path);
 
+/* path from the root: its folder resolved (links and "..", as realpath
+ * does), then its own name; the folder as given when it cannot be. */
+std::string absolute_path(const char *path);
+
 file_id id_of_path(const char *path);
 file_id id_of_fd(int fd);
 

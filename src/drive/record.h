@@ -17,7 +17,6 @@
 #define CARAVELT_DRIVE_RECORD_H
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 
 /* Text waiting to be written out; whoever writes it clears it. */
@@ -51,16 +50,5 @@ bool recorded_tick(void);
  * then complete up to the last tick run.  Ticks after it start a new line
  * (two lines with the same keys replay as one). */
 void record_flush_line(void);
-
-/* FNV-1a over the bytes of every car parameter variable, in field order:
- * tells apart recordings made with different cars. */
-uint64_t car_hash(void);
-
-/* path as one shell word on one line, whatever bytes it holds. */
-std::string shell_word(const char *path);
-
-/* Appends the recording's comment header to out: when it began, which
- * car (car_file, or the preset when null) and how to replay `path`. */
-void record_header(std::string *out, const char *path, const char *car_file, time_t when);
 
 #endif

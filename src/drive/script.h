@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "files.h"
 
@@ -92,7 +93,15 @@ struct script_in {
     bool own = false;           /* f is closed by script_close (never stdin) */
     long start = 0;             /* where the first line is, for the next pass */
     file_id id;                 /* the file named, as opened (before any spool) */
+    std::string header;         /* the '#' lines before the first stretch, each with its
+                                   newline, up to SCRIPT_HEADER_MAX bytes: a recording's
+                                   header (drive/header.h) */
+    bool header_done = false;   /* a stretch or the end has been read */
+    uint64_t ticks = 0;         /* ticks of all its stretches, once checked */
 };
+
+/* Most of a script's leading comment lines kept as its header. */
+enum { SCRIPT_HEADER_MAX = 1 << 16 };
 
 /* Most a pipe may put in the spool: past this, a file is the way. */
 inline constexpr uint64_t SCRIPT_SPOOL_MAX = (uint64_t)4 << 30;
@@ -102,7 +111,8 @@ inline constexpr uint64_t SCRIPT_SPOOL_MAX = (uint64_t)4 << 30;
 int script_open(script_in *s, const char *path, char *err, size_t errsize);
 
 /* Reads the whole script and checks every line (a pipe into the spool,
- * at most spool_max bytes of it), then stands at its first stretch.  0;
+ * at most spool_max bytes of it), keeps its header and counts its ticks,
+ * then stands at its first stretch.  0;
  * 2 for a bad line, a read error or a pipe past spool_max; 1 when the
  * spool cannot be made or written; err says which, on one line. */
 int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize);

@@ -6,37 +6,42 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 /* What the command line asked for; all off by default. */
 struct game_options {
-    bool help;
-    const char *car;   /* --car FILE: a car file instead of the preset */
-    bool windowed;   /* a 1024x768 window rather than the full-screen mode */
+    const char *car;      /* --car FILE: a car file instead of the preset */
+    bool windowed;        /* a 1024x768 window rather than the full-screen mode */
+    const char *data;     /* --data DIR: where the pictures are */
     const char *record;   /* --record FILE: every tick's keys, as a script */
     const char *trace;    /* --trace FILE: one CSV row per tick */
     const char *replay;   /* --replay FILE: keys from a recording, then the driver's */
+    bool force;           /* --force: a replay with a car other than its own */
 };
 extern game_options game_opts;
 
 /* One line on stderr, "caravelt: " and the text; returns status. */
 int complain(int status, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 
-/* Fills game_opts; 0, or 2 after one line on stderr. */
+/* Fills game_opts: CLI_RUN (drive/cli.h) to run; 0 after printing the
+ * help or the version; 2 after one line on stderr. */
 int parse_game_options(int argc, char **argv);
-
-/* The usage text: options and the keys the title screen does not list. */
-void print_usage(FILE *out);
 
 /* The game's own keys beyond the driving keys, looked at once per pass of
  * the main loop, between ticks (hotkeys.cpp). */
 void hotkeys(void);
 
-/* The car file of --car (frame/car.cpp).  read_game_car: read and
- * checked, before any window opens; 0, or 1 after one line on stderr.
- * load_game_car: into the parameter variables at start-up (nothing
- * without --car).  reload_game_car: F5, between two ticks; a bad file
- * keeps the car and shows why in the driving view. */
+/* The car (frame/car.cpp): the preset, the file of --car, or the file
+ * a replay's header names.  read_game_car: --car read and checked,
+ * before any window opens; 0, or 1 after one line on stderr.
+ * replay_game_car: the car a replay drives, by its header (replay_car in
+ * drive/header.h); 0, or 2 after one line on stderr.  game_car_path: the
+ * car file driven, null for the preset.  load_game_car: into the
+ * parameter variables at start-up.  reload_game_car: F5, between two
+ * ticks; a bad file keeps the car and shows why in the driving view. */
 int read_game_car(void);
+int replay_game_car(const std::string &header, const char *name);
+const char *game_car_path(void);
 void load_game_car(void);
 void reload_game_car(void);
 
@@ -58,6 +63,12 @@ extern bool step_asked;
 /* Pauses or resumes, dropping the ticks owed either way (P, and the end
  * of a replay). */
 void set_pause(bool on);
+
+/* The pictures' folder (drive/datadir.h): --data, or found by the rule
+ * there before any window opens.  find_pictures: 0, or 1 after one line
+ * on stderr naming the folders looked in. */
+extern std::string pictures_dir;
+int find_pictures(void);
 
 /* Brings up library, tick, keyboard, display, pictures, buffer and car;
  * on any failure says why on stderr and exits with status 1. */

@@ -15,6 +15,7 @@
  */
 #include <allegro.h>
 
+#include "drive/cli.h"
 #include "frame.h"
 #include "present/present.h"
 #include "sim/sim.h"
@@ -22,16 +23,15 @@
 
 int main(int argc, char **argv)
 {
-    if (int st = parse_game_options(argc, argv))
+    int st = parse_game_options(argc, argv);
+    if (st != CLI_RUN)
         return st;
-    if (game_opts.help) {
-        print_usage(stdout);
-        return 0;
-    }
     if (game_opts.car && read_game_car() != 0)
         return 1;
+    if (find_pictures() != 0)
+        return 1;
 
-    if (int st = open_drive_files())
+    if ((st = open_drive_files()))
         return st;
 
     init();

@@ -3,91 +3,74 @@
  *
  * Every option is opt-in: with none, the game is the plain sandbox.  One
  * table lists them; the usage text is made from it, so an option and its
- * help line are one entry.
+ * help line are one entry.  The habits (help, version, a value given
+ * twice) are the ones caravelt-sim has: drive/cli.h.
  */
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
+#include <iterator>
 
+#include "drive/cli.h"
 #include "frame.h"
 
 game_options game_opts;
 
-struct option_row {
-    const char *name;     /* "--car" */
-    const char *value;    /* "FILE", or NULL for a flag */
-    const char **text;    /* where a value goes */
-    bool *flag;           /* where a flag goes */
-    const char *help;
+static const cli_option rows[] = {
+    {"--car", "FILE", "drive the car in this TOML car file", nullptr, &game_opts.car, nullptr},
+    {"--windowed", nullptr, "a 1024x768 window instead of the full-screen mode", &game_opts.windowed,
+     nullptr, nullptr},
+    {"--data", "DIR", "the folder of tarmac.bmp and car/kvtcar.bmp (see below)", nullptr,
+     &game_opts.data, nullptr},
+    {"--record", "FILE", "write every tick's keys to FILE, a script caravelt-sim replays", nullptr,
+     &game_opts.record, nullptr},
+    {"--trace", "FILE", "write one CSV row per tick to FILE, as caravelt-sim --trace does", nullptr,
+     &game_opts.trace, nullptr},
+    {"--replay", "FILE", "play the keys recorded in FILE, with its car (no title screen)", nullptr,
+     &game_opts.replay, nullptr},
+    {"--force", nullptr, "replay even with a car other than the recording's", &game_opts.force,
+     nullptr, nullptr},
 };
 
-static const option_row rows[] = {
-    {"--help", nullptr, nullptr, &game_opts.help, "print this help and exit"},
-    {"--car", "FILE", &game_opts.car, nullptr,
-     "drive the car in this TOML car file (relative to the current folder)"},
-    {"--windowed", nullptr, nullptr, &game_opts.windowed,
-     "a 1024x768 window instead of the full-screen mode"},
-    {"--record", "FILE", &game_opts.record, nullptr,
-     "write every tick's keys to FILE, a script caravelt-sim replays"},
-    {"--trace", "FILE", &game_opts.trace, nullptr,
-     "write one CSV row per tick to FILE, as caravelt-sim --trace does"},
-    {"--replay", "FILE", &game_opts.replay, nullptr,
-     "drive with the keys recorded in FILE (no title screen); pauses at its end"},
-};
+static const char USAGE[] =
+    "usage: caravelt [OPTION]...\n"
+    "A car-handling sandbox seen from above.  Every FILE is taken from the\n"
+    "folder the game is started in.\n";
 
-/* The keys of the driving view that the title screen does not list. */
-static const char KEYS_HELP[] =
+/* The pictures, and the keys of the driving view the title screen does not list. */
+static const char AFTER[] =
+    "Pictures: from --data DIR; without it, from the folder the game is started\n"
+    "in when it holds both, else from the data folder beside the game's binary.\n"
+    "\n"
     "Keys beyond the title screen's, each once per press:\n"
     "  G          show or hide the chart of the last ten seconds\n"
     "  P          pause or resume the simulation\n"
     "  . (period) while paused, run exactly one tick\n"
-    "  F5         read the --car file again (a bad file keeps the car)\n";
+    "  F5         read the --car file again (a bad file keeps the car;\n"
+    "             off while recording or replaying)\n"
+    "While a --replay plays (until P hands the car over at its end):\n"
+    "  [ ]        slower, faster: 1/4, 1/2, 1, 2, 4, 8 or 16 times speed\n"
+    "  Page Up    back 10 s          Page Down  on 10 s\n"
+    "  Home       back to the start\n";
 
-void print_usage(FILE *out)
-{
-    fputs("usage: caravelt [OPTION]...\n"
-          "A car-handling sandbox seen from above; run it from the folder that\n"
-          "holds tarmac.bmp and car/kvtcar.bmp (make run does).\n\nOptions:\n", out);
-    for (const option_row &r : rows) {
-        char left[64];
-        snprintf(left, sizeof left, "%s%s%s", r.name, r.value ? " " : "", r.value ? r.value : "");
-        fprintf(out, "  %-20s %s\n", left, r.help);
-    }
-    fputs("\n", out);
-    fputs(KEYS_HELP, out);
-}
+static const cli_program program = {"caravelt", USAGE, AFTER, rows, std::size(rows), nullptr};
 
 int complain(int status, const char *fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    fputs("caravelt: ", stderr);
-    vfprintf(stderr, fmt, ap);
-    fputc('\n', stderr);
+    cli_vcomplain("caravelt", status, fmt, ap);
     va_end(ap);
     return status;
 }
 
 /* ----------------------------------------------------------------------
- * parse_game_options: fills game_opts from argv.  0, or 2 after one line
- * on stderr naming what is wrong.
+ * parse_game_options: fills game_opts from argv.  CLI_RUN, 0 after the
+ * help or the version, or 2 after one line on stderr.
  * ---------------------------------------------------------------------- */
 int parse_game_options(int argc, char **argv)
 {
-    for (int i = 1; i < argc; i++) {
-        const option_row *row = nullptr;
-        for (const option_row &r : rows)
-            if (strcmp(argv[i], r.name) == 0)
-                row = &r;
-        if (!row)
-            return complain(2, "unknown option \"%s\" (try --help)", argv[i]);
-        if (!row->value) {
-            *row->flag = true;
-            continue;
-        }
-        if (i + 1 >= argc || argv[i + 1][0] == '\0')
-            return complain(2, "option %s needs a value (%s)", row->name, row->value);
-        *row->text = argv[++i];
-    }
-    return 0;
+    int st = cli_parse(&program, argc, argv);
+    if (st == CLI_RUN && game_opts.force && !game_opts.replay)
+        return complain(2, "--force is for --replay: it plays a recording with another car");
+    return st;
 }

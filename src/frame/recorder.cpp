@@ -28,7 +28,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "drive/datadir.h"
 #include "drive/files.h"
+#include "drive/header.h"
 #include "drive/record.h"
 #include "drive/script.h"
 #include "drive/trace.h"
@@ -127,7 +129,7 @@ void drive_hooks(void)
     record_spill = spill;
     sim_title_screen = game_title;
     if (recording && record_text.empty())
-        record_header(&record_text, game_opts.record, game_opts.car, time(nullptr));
+        record_header(&record_text, game_opts.record, game_car_path(), time(nullptr));
 }
 
 /* ----------------------------------------------------------------------
@@ -170,12 +172,14 @@ bool tick_may_run(void)
 static int check_files(void)
 {
     std::vector<run_file> files;
-    if (game_opts.car)
-        files.push_back({"the car file", game_opts.car, id_of_path(game_opts.car), false});
+    if (const char *car_file = game_car_path())
+        files.push_back({"the car file", car_file, id_of_path(car_file), false});
     if (game_opts.replay)
         files.push_back({"the replay", game_opts.replay, replay.id, false});
-    for (const char *pic : {"car/kvtcar.bmp", "tarmac.bmp"})
-        files.push_back({"the picture", pic, id_of_path(pic), false});
+    for (const char *pic : PICTURE_FILES) {
+        std::string path = data_path(pictures_dir, pic);
+        files.push_back({"the picture", path, id_of_path(path.c_str()), false});
+    }
     for (const output &o : outputs)
         if (o.path)
             files.push_back({std::string("the ") + o.what, o.path, id_of_path(o.path), true});
@@ -208,13 +212,16 @@ int open_drive_files(void)
     outputs[0].path = game_opts.record;
     outputs[1].path = game_opts.trace;
     char err[512];
-    if (game_opts.replay && script_open(&replay, game_opts.replay, err, sizeof err) != 0)
-        return complain(2, "%s", err);
-    if (int st = check_files())
-        return st;
-    if (game_opts.replay)
+    if (game_opts.replay) {
+        if (script_open(&replay, game_opts.replay, err, sizeof err) != 0)
+            return complain(2, "%s", err);
         if (int st = script_check(&replay, SCRIPT_SPOOL_MAX, err, sizeof err))
             return complain(st, "%s", err);
+        if (int st = replay_game_car(replay.header, replay.name))
+            return st;
+    }
+    if (int st = check_files())
+        return st;
     return open_outputs();
 }
 

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "drive/datadir.h"
 #include "frame.h"
 #include "present/present.h"
 #include "sim/sim.h"
@@ -46,20 +47,27 @@ static void fail(const char *what, const char *why)
     exit(complain(1, "%s: %s", what, why && *why ? why : "unknown error"));
 }
 
+std::string pictures_dir;
+
+int find_pictures(void)
+{
+    char err[4400];
+    if (find_data_dir(game_opts.data, &pictures_dir, err, sizeof err) != 0)
+        return complain(1, "%s", err);
+    return 0;
+}
+
 /* A picture the game cannot do without: the file and the folder it was
  * looked for in are named when it fails. */
-static BITMAP *need_picture(const char *path)
+static BITMAP *need_picture(const char *name)
 {
     char why[256];
-    BITMAP *b = load_picture(path, why, sizeof why);
+    BITMAP *b = load_picture(data_path(pictures_dir, name).c_str(), why, sizeof why);
     if (b)
         return b;
-
-    char cwd[4096];
-    if (!getcwd(cwd, sizeof cwd))
-        snprintf(cwd, sizeof cwd, "the working directory");
     char what[4400];
-    snprintf(what, sizeof what, "cannot load \"%s\" (looked in %s)", path, cwd);
+    snprintf(what, sizeof what, "cannot load \"%s\" (looked in %s)", name,
+             folder_shown(pictures_dir).c_str());
     fail(what, why);
     return nullptr;
 }
@@ -130,8 +138,8 @@ void init(void)
     graphics_on = 1;
     set_close_button_callback(close_button);
 
-    kvtcar = need_picture("car/kvtcar.bmp");
-    Track = need_picture("tarmac.bmp");
+    kvtcar = need_picture(PICTURE_FILES[0]);
+    Track = need_picture(PICTURE_FILES[1]);
 
     buffer = create_bitmap(1024, 768);
     if (!buffer)

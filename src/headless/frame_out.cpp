@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "drive/datadir.h"
 #include "drive/files.h"
 #include "present/present.h"
 
@@ -28,11 +29,8 @@ int frame_begin(const char *data_dir, char *err, size_t errsize)
 {
     if (start_headless(err, errsize) != 0)
         return -1;
-    std::string dir = data_dir;
-    if (!dir.empty() && dir.back() != '/')
-        dir += '/';
-    if (!(kvtcar = open_picture(dir + "car/kvtcar.bmp", err, errsize))
-        || !(Track = open_picture(dir + "tarmac.bmp", err, errsize))) {
+    if (!(kvtcar = open_picture(data_path(data_dir, PICTURE_FILES[0]), err, errsize))
+        || !(Track = open_picture(data_path(data_dir, PICTURE_FILES[1]), err, errsize))) {
         frame_end();
         return -1;
     }

@@ -10,8 +10,9 @@
 
 #include <cstddef>
 
-/* Loads DIR/tarmac.bmp into Track and DIR/car/kvtcar.bmp into kvtcar and
- * makes the 1024x768 buffer.  0, or -1 with the file and reason in err. */
+/* Loads DIR/tarmac.bmp into Track and DIR/car/kvtcar.bmp into kvtcar (DIR
+ * "" is the current folder) and makes the 1024x768 buffer.  0, or -1 with
+ * the file and reason in err. */
 int frame_begin(const char *data_dir, char *err, size_t errsize);
 
 /* draw_frame(buffer) for the current state, saved as a BMP (24 bits,

@@ -23,13 +23,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <strings.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "drive/cli.h"
+#include "drive/datadir.h"
 #include "drive/files.h"
+#include "drive/header.h"
 #include "frame_out.h"
 #include "sheet.h"
 #include "sim/carfile.h"
@@ -44,31 +48,37 @@ static int fail(int status, const char *fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    fputs("caravelt-sim: ", stderr);
-    vfprintf(stderr, fmt, ap);
-    fputc('\n', stderr);
+    cli_vcomplain("caravelt-sim", status, fmt, ap);
     va_end(ap);
     return status;
 }
 
 struct options {
-    const char *trace = "-";     /* "-": standard output */
-    const char *frame = nullptr; /* no frame unless asked */
-    const char *data = "data";
-    const char *script = "-";    /* "-": standard input */
-    std::vector<const char *> cars;  /* car files; one unless --sheet */
-    bool sheet = false;          /* the handling sheet instead of a script */
-    const char *shift = nullptr; /* the sheet's shift speed, rev/min */
-    const char *runs = nullptr;  /* the sheet's runs, tick by tick, as CSV */
+    const char *trace = nullptr;   /* null or "-": standard output */
+    const char *frame = nullptr;   /* no frame unless asked */
+    const char *data = nullptr;    /* null: the folder found by the pictures' rule */
+    const char *script = "-";      /* "-": standard input */
+    std::vector<const char *> cars;      /* car files; one unless --sheet */
+    std::vector<const char *> operands;  /* the script, when given */
+    bool sheet = false;            /* the handling sheet instead of a script */
+    const char *shift = nullptr;   /* the sheet's shift speed, rev/min */
+    const char *runs = nullptr;    /* the sheet's runs, tick by tick, as CSV */
+    bool force = false;            /* a recording run with a car not its own */
 };
 
 static const char USAGE[] =
-    "usage: caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
+    "usage: caravelt-sim [OPTION]... [SCRIPT]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
+    "Runs the game's own tick for each stretch of SCRIPT (standard input when\n"
+    "absent or -), headless.  Every FILE is taken from the current folder.\n";
+
+static const char AFTER[] =
     "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments;\n"
-    "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns\n"
-    "--sheet prints a Markdown table of each car's figures (the preset's without --car);\n"
-    "--runs also writes the speed of its acceleration and braking runs, tick by tick\n";
+    "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns.\n"
+    "A recording of the game names its car in its header: without --car that car\n"
+    "file is driven when it still hashes the same, and a car that does not is refused.\n"
+    "Pictures: from --data DIR; without it, from the current folder when it holds\n"
+    "tarmac.bmp and car/kvtcar.bmp, else from the data folder beside the binary.\n";
 
 static bool ends_with_bmp(const char *path)
 {
@@ -76,58 +86,46 @@ static bool ends_with_bmp(const char *path)
     return n > 4 && strcasecmp(path + n - 4, ".bmp") == 0;
 }
 
-/* Fills o from argv; 0, -1 for --help, or 2 after saying what is wrong. */
+/* Fills o from argv against the table; CLI_RUN, 0 after the help or the
+ * version, or 2 after saying what is wrong. */
 static int parse_options(int argc, char **argv, options *o)
 {
-    bool script_seen = false, only_names = false, trace_seen = false;
-    const char *car = nullptr;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        const char **slot = nullptr;
-        if (!only_names && strcmp(a, "--trace") == 0)
-            slot = &o->trace, trace_seen = true;
-        else if (!only_names && strcmp(a, "--frame") == 0)
-            slot = &o->frame;
-        else if (!only_names && strcmp(a, "--data") == 0)
-            slot = &o->data;
-        else if (!only_names && strcmp(a, "--car") == 0)
-            slot = &car;
-        else if (!only_names && strcmp(a, "--shift") == 0)
-            slot = &o->shift;
-        else if (!only_names && strcmp(a, "--runs") == 0)
-            slot = &o->runs;
-        else if (!only_names && strcmp(a, "--sheet") == 0) {
-            o->sheet = true;
-            continue;
-        } else if (!only_names && (strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0))
-            return -1;
-        else if (!only_names && strcmp(a, "--") == 0) {
-            only_names = true;
-            continue;
-        } else if (!only_names && a[0] == '-' && a[1] != '\0')
-            return fail(2, "unknown option \"%s\" (try --help)", a);
-        else if (script_seen)
-            return fail(2, "more than one script: \"%s\"", a);
-        else {
-            o->script = a;
-            script_seen = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return fail(2, "option %s needs a value", a);
-        *slot = argv[++i];
-        if (**slot == '\0')
-            return fail(2, "option %s needs a non-empty value", a);
-        if (slot == &car)
-            o->cars.push_back(car);
-    }
+    const cli_option rows[] = {
+        {"--car", "FILE", "drive the car in this TOML car file (with --sheet: one column each)",
+         nullptr, nullptr, &o->cars},
+        {"--trace", "FILE", "one CSV row per tick into FILE (default standard output)", nullptr,
+         &o->trace, nullptr},
+        {"--frame", "FILE.bmp", "the driving view after the last tick, as a BMP picture", nullptr,
+         &o->frame, nullptr},
+        {"--data", "DIR", "the folder of the pictures --frame draws with (see below)", nullptr,
+         &o->data, nullptr},
+        {"--force", nullptr, "run a recording even with a car other than its own", &o->force,
+         nullptr, nullptr},
+        {"--sheet", nullptr, "print a Markdown table of each car's handling figures", &o->sheet,
+         nullptr, nullptr},
+        {"--shift", "RPM", "the sheet's shift speed (default 6000 rev/min)", nullptr, &o->shift,
+         nullptr},
+        {"--runs", "FILE.csv", "the sheet's acceleration and braking runs, tick by tick", nullptr,
+         &o->runs, nullptr},
+    };
+    const cli_program program = {"caravelt-sim", USAGE, AFTER, rows, std::size(rows), &o->operands};
+    int st = cli_parse(&program, argc, argv);
+    if (st != CLI_RUN)
+        return st;
+    if (o->operands.size() > 1)
+        return fail(2, "more than one script: \"%s\"", o->operands[1]);
+    if (!o->operands.empty())
+        o->script = o->operands[0];
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
-        const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : script_seen ? "script" : nullptr;
+        const char *clash = o->trace ? "--trace" : o->frame ? "--frame" : !o->operands.empty() ? "script"
+                                                                                         : nullptr;
         if (clash)
             return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
-        return 0;
+        return CLI_RUN;
     }
+    if (!o->trace)
+        o->trace = "-";
     if (o->cars.size() > 1)
         return fail(2, "--car given %zu times: a run drives one car (several only with --sheet)",
                     o->cars.size());
@@ -136,7 +134,7 @@ static int parse_options(int argc, char **argv, options *o)
     if (o->frame && !ends_with_bmp(o->frame))
         return fail(2, "the frame \"%s\" must be named FILE.bmp: it is written as a BMP picture",
                     o->frame);
-    return 0;
+    return CLI_RUN;
 }
 
 /* The folder a new file at path would go in must be there and writable;
@@ -169,6 +167,9 @@ struct session {
     options o;
     script_in in;                 /* the script, or its spool */
     car drive = KVT;              /* the car the run drives */
+    std::string car_file;         /* its file, "" for the preset */
+    std::string data_dir;         /* the pictures' folder, for --frame (datadir.h) */
+    std::string data_missing;     /* why it was not found, told before the frame */
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
@@ -179,24 +180,17 @@ static const char *trace_name(const session *s)
     return strcmp(s->o.trace, "-") == 0 ? "standard output" : s->o.trace;
 }
 
-/* The pictures --frame draws with, under --data DIR. */
-static std::string data_file(const options &o, const char *name)
-{
-    std::string dir = o.data;
-    return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + name;
-}
-
 /* No output is a file the run reads or the other output; 0 or 2 after
  * saying so. */
 static int check_files(session *s)
 {
     std::vector<run_file> files;
-    for (const char *c : s->o.cars)
-        files.push_back({"the car file", c, id_of_path(c), false});
+    if (!s->car_file.empty())
+        files.push_back({"the car file", s->car_file, id_of_path(s->car_file.c_str()), false});
     files.push_back({"the script", s->in.f == stdin ? "standard input" : s->o.script, s->in.id, false});
-    if (s->o.frame)
-        for (const char *pic : {"car/kvtcar.bmp", "tarmac.bmp"}) {
-            std::string path = data_file(s->o, pic);
+    if (s->o.frame && s->data_missing.empty())
+        for (const char *pic : PICTURE_FILES) {
+            std::string path = data_path(s->data_dir, pic);
             files.push_back({"the picture", path, id_of_path(path.c_str()), false});
         }
     bool to_stdout = strcmp(s->o.trace, "-") == 0;
@@ -208,19 +202,26 @@ static int check_files(session *s)
     return check_run_files(files, err, sizeof err) ? fail(2, "%s", err) : 0;
 }
 
-/* Check: the car file and the whole script read, every line valid, no
- * output on an input; nothing written. */
+/* Check: the car file and the whole script read, every line valid, the
+ * car the script was recorded with (header.h), no output on an input;
+ * nothing written. */
 static int check(session *s)
 {
-    char err[512];
-    if (!s->o.cars.empty() && read_car_file(s->o.cars[0], &s->drive, err, sizeof err) != 0)
+    char err[1024];
+    const char *given = s->o.cars.empty() ? nullptr : s->o.cars[0];
+    car given_car;
+    if (given && read_car_file(given, &given_car, err, sizeof err) != 0)
         return fail(2, "%s", err);
     if (script_open(&s->in, s->o.script, err, sizeof err) != 0)
         return fail(2, "%s", err);
-    if (int st = check_files(s))
-        return st;
-    int st = script_check(&s->in, SCRIPT_SPOOL_MAX, err, sizeof err);
-    return st ? fail(st, "%s", err) : 0;
+    if (s->o.frame && find_data_dir(s->o.data, &s->data_dir, err, sizeof err) != 0)
+        s->data_missing = err;
+    if (int st = script_check(&s->in, SCRIPT_SPOOL_MAX, err, sizeof err))
+        return fail(st, "%s", err);
+    if (replay_car(s->in.header, s->in.name, given, &given_car, s->o.force, &s->drive,
+                   &s->car_file, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    return check_files(s);
 }
 
 /* Prepare: the frame's pictures and folder, then the trace file, before
@@ -229,7 +230,9 @@ static int prepare(session *s)
 {
     char err[512], why[256];
     if (s->o.frame) {
-        if (frame_begin(s->o.data, err, sizeof err) != 0)
+        if (!s->data_missing.empty())
+            return fail(1, "%s", s->data_missing.c_str());
+        if (frame_begin(s->data_dir.c_str(), err, sizeof err) != 0)
             return fail(1, "%s", err);
         s->frame_ready = true;
         if (!can_write(s->o.frame, why, sizeof why))
@@ -366,14 +369,11 @@ int sim_tool_main(int argc, char **argv)
     signal(SIGPIPE, SIG_IGN);
     session s;
     int st = parse_options(argc, argv, &s.o);
-    if (st == -1) {
-        fputs(USAGE, stdout);
-        return 0;
-    }
-    if (st == 0 && s.o.sheet)
+    if (st != CLI_RUN)
+        return st;
+    if (s.o.sheet)
         return sheet(&s.o);
-    if (st == 0)
-        st = check(&s);
+    st = check(&s);
     if (st == 0)
         st = prepare(&s);
     if (st == 0)

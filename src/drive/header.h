@@ -1,0 +1,78 @@
+/*
+ * drive/header.h -- the recording's header: comment lines at its start
+ * that say when it was made, with which car, and how to replay it; and
+ * the check a replay makes of its car against them.
+ *
+ *   # caravelt recording, begun 2025-01-31 18:00:00 UTC
+ *   # car: /home/me/caravelt/data/cars/drift.toml, parameters hash 0123456789abcdef
+ *   # replay headless: /home/me/caravelt/build/caravelt-sim --trace trace.csv /home/me/r.rec
+ *   # replay in the game: /home/me/caravelt/build/caravelt --replay /home/me/r.rec
+ *
+ * Paths are absolute, each one shell word (shell_word), so the commands
+ * work from any folder and the car line reads back whatever the names.
+ * The car line is read back by header_car; a line for another input
+ * follows its pattern: "# WHAT: FILE, ... hash HEX", read by header_file.
+ */
+#ifndef CARAVELT_DRIVE_HEADER_H
+#define CARAVELT_DRIVE_HEADER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "sim/state.h"
+
+/* FNV-1a over the bytes of every parameter of a car, in field order:
+ * tells apart recordings made with different cars.  car_hash: the
+ * parameter variables, car_hash_of: a car value (the same hash once it is
+ * loaded). */
+uint64_t car_hash(void);
+uint64_t car_hash_of(const car *c);
+
+/* path as one shell word on one line, whatever bytes it holds. */
+std::string shell_word(const char *path);
+
+/* The path a shell word stands for, as shell_word writes them (plain,
+ * '...' with '\'' for a quote, $'...' with \xHH, \\ and \'); false when
+ * word is not one such word whole. */
+bool shell_word_read(const std::string &word, std::string *path);
+
+/* Appends the recording's header to out: when it began, which car
+ * (car_file, or the preset when null, and the parameter variables' hash)
+ * and the two commands that replay `path`.  The car file and the
+ * recording are named by their absolute paths; the programs too, when
+ * they are beside the running binary. */
+void record_header(std::string *out, const char *path, const char *car_file, time_t when);
+
+/* ----------------------------------------------------------------------
+ * header_file: the line "# WHAT: FILE, HASH_NAME HEX" of header (a
+ * script's leading comment lines, script_in::header).  1 with *file (""
+ * when the line says `preset` instead of a file) and *hash; 0 when there
+ * is no such line well formed.
+ * ---------------------------------------------------------------------- */
+int header_file(const std::string &header, const char *what, const char *hash_name,
+                std::string *file, uint64_t *hash);
+
+/* The car line: header_file(header, "car", "parameters hash", ...). */
+int header_car(const std::string &header, std::string *file, uint64_t *hash);
+
+/* ----------------------------------------------------------------------
+ * replay_car: the car a replay drives, by its header (`name`, as messages
+ * give the recording) and what was asked.  given: --car's file and its
+ * car, or null.  Without a car line, the given car or the preset, as any
+ * script.  With one:
+ *   - a given car drives when it hashes as recorded;
+ *   - with none given, the car file named drives when it still reads and
+ *     hashes as recorded; or the preset, when that hashes so;
+ *   - else the replay is refused: 2, with one line in err naming both
+ *     cars and their hashes (and why the named file was not taken);
+ *   - force: the given car, or the named file when it reads, or the
+ *     preset, whatever their hashes.
+ * 0 with *out and *file_used (the car file driven, "" for the preset).
+ * ---------------------------------------------------------------------- */
+int replay_car(const std::string &header, const char *name, const char *given,
+               const car *given_car, bool force, car *out, std::string *file_used,
+               char *err, size_t errsize);
+
+#endif
