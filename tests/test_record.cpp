@@ -1,8 +1,11 @@
 /* A drive recorded through the key seam replays exactly in caravelt-sim; its header reads
  * back whatever the names; the text waiting to be written stays bounded. */
+#include <cinttypes>
+#include <map>
 #include "files.h"
 #include "header.h"
 #include "record.h"
+#include "sim/carfile.h"
 #include "support.h"
 #include "trace.h"
 
@@ -81,4 +84,74 @@ TEST_F(Sim, TextWaitingStaysBoundedHoweverManyTicksRunAtOnce)
     recording = tracing = false, record_spill = nullptr;
     EXPECT_GE(spills, 2u);
     EXPECT_LT(most, (size_t)RECORD_SPILL_AT);
+}
+
+/* Catches a replay driven silently with a car other than its own, in either program: a car
+ * given or found that hashes as recorded drives; a wrong, changed or lost one is refused with
+ * one line naming both cars and hashes; --force drives anyway; a recording without a car line
+ * drives as any script.  Which car drove is told by caravelt-sim's trace. */
+TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
+{
+    temp_dir d;
+    const std::string keys = "1 A\n150 Up Right\n";
+    write_file(d / "keys.txt", keys);
+    std::map<std::string, uint64_t> hash = {{"preset", car_hash_of(&KVT)}};
+    auto take = [&](const std::string &name, const std::string &text) {   /* its hash and its trace */
+        car c;
+        char err[512];
+        write_file(d / name, text);
+        ASSERT_EQ(read_car_file((d / name).c_str(), &c, err, sizeof err), 0) << err;
+        hash[name] = car_hash_of(&c);
+        ASSERT_EQ(run_tool(d, "--car " + name + " --trace '" + name + ".csv' keys.txt").status, 0);
+        load_car(&c);
+        std::string rec;
+        record_header(&rec, (d / name).c_str(), (d / name).c_str(), 0);
+        write_file(d / (name + ".rec"), rec + keys);
+    };
+    for (const char *name : {"drift.toml", "light.toml", "changed.toml", "gone.toml"})
+        take(name, std::string("G = 0.65\nLockMax = 42\n") + "Mass = " + std::to_string(900 + name[0]) + "\n");
+    std::string changed_rec = read_file(d / "changed.toml.rec");
+    take("changed.toml", "Mass = 1001\n");   /* its recording made before the change */
+    write_file(d / "changed.toml.rec", changed_rec);
+    unlink((d / "gone.toml").c_str());
+    ASSERT_EQ(run_tool(d, "--trace preset.csv keys.txt").status, 0);
+
+    auto h = [&](const std::string &name) { char t[32]; snprintf(t, sizeof t, "%016" PRIx64, hash[name]); return std::string(t); };
+    auto refused = [&](const std::string &file, uint64_t was, const std::string &why, const std::string &now) {
+        char t[32];
+        snprintf(t, sizeof t, "%016" PRIx64, was);
+        return file + ".rec: recorded with " + d.path + "/" + file + " (hash " + t + ")" + why + "; this car is "
+               + (now == "preset" ? "the preset" : now) + " (hash " + h(now)
+               + "): pass --car with the car it was recorded with, or --force to replay it anyway";
+    };
+    car old_changed;
+    char err[512];
+    write_file(d / "old.toml", "G = 0.65\nLockMax = 42\nMass = " + std::to_string(900 + 'c') + "\n");
+    ASSERT_EQ(read_car_file((d / "old.toml").c_str(), &old_changed, err, sizeof err), 0) << err;
+    const struct { std::string opts, rec, message, drove; } cases[] = {
+        {"--car drift.toml", "drift.toml.rec", "", "drift.toml"},   /* the right car */
+        {"", "drift.toml.rec", "", "drift.toml"},                   /* none given, found */
+        {"", "changed.toml.rec", refused("changed.toml", car_hash_of(&old_changed), ", which has changed since (hash "
+                                         + h("changed.toml") + ")", "preset"), ""},
+        {"", "gone.toml.rec", refused("gone.toml", hash["gone.toml"], ", which cannot be read (" + d.path
+                                      + "/gone.toml: No such file or directory)", "preset"), ""},
+        {"--car light.toml", "drift.toml.rec", refused("drift.toml", hash["drift.toml"], "", "light.toml"), ""},
+        {"--force --car light.toml", "drift.toml.rec", "", "light.toml"},
+        {"--force", "changed.toml.rec", "", "changed.toml"},        /* the file as it is now */
+        {"--force", "gone.toml.rec", "", "preset"},
+        {"", "keys.txt", "", "preset"},                             /* an old recording: no car line */
+        {"--car light.toml", "keys.txt", "", "light.toml"},
+    };
+    for (const auto &c : cases) {
+        unlink((d / "t.csv").c_str());
+        const std::string args = c.opts + " " + c.rec;
+        tool_run sim = run_tool(d, "--trace t.csv " + args), game = run_tool(d, c.opts + " --replay " + c.rec, CARAVELT_GAME_EXE);
+        const std::string said = c.drove.empty() ? c.message : "";
+        EXPECT_EQ(sim.status, c.drove.empty() ? 2 : 0) << args << ": " << sim.err;
+        EXPECT_EQ(sim.err, said.empty() ? "" : "caravelt-sim: " + said + "\n") << args;
+        EXPECT_EQ(game.err, "caravelt: " + (said.empty() ? "cannot start the Allegro library: no display to open "
+                                                           "(DISPLAY is not set)" : said) + "\n") << args;
+        EXPECT_TRUE(c.drove.empty() || read_file(d / "t.csv") == read_file(d / (c.drove + ".csv")))
+            << args << " did not drive " << c.drove;
+    }
 }

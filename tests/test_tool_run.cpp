@@ -13,15 +13,18 @@ TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
 {
     const std::string range = " out of range 1 to 100000000", slash = "\"/\" only on a line of 1 tick that holds Q";
     const struct { std::string script, args, message; } bad[] = {
-        {"1 A\n300 Up\n3 Upp\n", "drive.txt", "drive.txt:3: unknown key \"Upp\""},
+        {"1 A\n300 Up\n3 Upp\n", "drive.txt", "drive.txt:3: unknown key \"Upp\" (did you mean \"Up\"?)"},
+        {"151 up\n", "drive.txt", "drive.txt:1: unknown key \"up\" (did you mean \"Up\"?)"},
+        {"1 A Rigth\n", "drive.txt", "drive.txt:1: unknown key \"Rigth\" (did you mean \"Right\"?)"},
+        {"1 E\n", "drive.txt", "drive.txt:1: unknown key \"E\""},
         {"\n\nten Up\n", "drive.txt", "drive.txt:3: bad tick count \"ten\""},
         {"# x\n30x Up\n", "drive.txt", "drive.txt:2: bad tick count \"30x\""},
-        {"2 Up\x01\n", "drive.txt", "drive.txt:1: unknown key \"Up\\x01\""},
+        {"2 Up\x01\n", "drive.txt", "drive.txt:1: unknown key \"Up\\x01\" (did you mean \"Up\"?)"},
         {"1 " + std::string(40, 'K'), "drive.txt", "drive.txt:1: unknown key \"" + std::string(32, 'K') + "...\""},
         {"1 A\n0 Up\n", "drive.txt", "drive.txt:2: tick count \"0\"" + range},
         {"100000001", "drive.txt", "drive.txt:1: tick count \"100000001\"" + range},
         {"18446744073709551621 Up", "drive.txt", "drive.txt:1: tick count \"18446744073709551621\"" + range},   /* 2^64 + 5 */
-        {"1 A\n3 Upp", "- < drive.txt", "stdin:2: unknown key \"Upp\""},
+        {"1 A\n3 Upp", "- < drive.txt", "stdin:2: unknown key \"Upp\" (did you mean \"Up\"?)"},
         {"1 Q Up / Up R\n2 Q / R\n", "drive.txt", "drive.txt:2: " + slash},
         {"1 Up / Q\n", "drive.txt", "drive.txt:1: " + slash},
         {"1 Q / Up / R\n", "drive.txt", "drive.txt:1: more than one \"/\""},

@@ -242,22 +242,6 @@ static int take_penalty(toml_reading *r, const toml::node &n, course *c)
     return 0;
 }
 
-/* A parser's fault, in our words where we have them: "not TOML (column
- * C): what", or a key given twice. */
-static int syntax_fault(toml_reading *r, const toml::parse_error &e)
-{
-    const toml::source_position at = e.source().begin;
-    std::string what(e.description());
-    const std::string prefix = "Error while parsing ";
-    size_t colon = what.find(": ");
-    if (what.compare(0, prefix.size(), prefix) == 0 && colon != std::string::npos)
-        what.erase(0, colon + 2);
-    size_t q0 = what.find('\''), q1 = what.rfind('\'');
-    if (what.rfind("cannot redefine existing ", 0) == 0 && q0 != q1)
-        return toml_fault(r, at.line, "\"%s\" is given twice", what.substr(q0 + 1, q1 - q0 - 1).c_str());
-    return toml_fault(r, at.line, "not TOML (column %u): %s", at.column, what.c_str());
-}
-
 /* The file's last part, less its extension: the name of a course without one. */
 static std::string name_from_path(const char *path)
 {
@@ -283,7 +267,7 @@ int read_course_file(const char *path, course *out, char *err, size_t errsize)
     try {
         tbl = toml::parse(std::string_view(r.text), std::string_view(path));
     } catch (const toml::parse_error &e) {
-        return syntax_fault(&r, e);
+        return toml_syntax_fault(&r, e);
     }
     if (known_keys(&r, tbl, "", TOP_KEYS, std::size(TOP_KEYS)) != 0)
         return -1;

@@ -3,6 +3,7 @@
  */
 #include "script.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "sim/nearest.h"
 #include "sim/sim.h"
 
 const script_key script_keys[SCRIPT_KEYS] = {
@@ -78,6 +80,17 @@ static int key_index(const char *s, size_t n)
 
 static_assert((int)SCRIPT_KEYS == (int)SIM_KEYS, "one key list");
 
+/* The key a misspelt one most likely means, as car fields are suggested:
+ * case aside, and at most one edit in two letters ("up", "Upp", "Rigth";
+ * no key for "E", every other letter's neighbour). */
+static const char *nearest_key(const char *s, size_t n)
+{
+    static const char *names[SCRIPT_KEYS];
+    for (int i = 0; i < SCRIPT_KEYS; i++)
+        names[i] = script_keys[i].name;
+    return nearest_name(std::string_view(s, n), names, SCRIPT_KEYS, (int)std::min<size_t>(2, n / 2));
+}
+
 int parse_script_line(const char *line, size_t len, stretch *out, char *err, size_t errsize)
 {
     const char *hash = (const char *)memchr(line, '#', len);
@@ -114,7 +127,10 @@ int parse_script_line(const char *line, size_t len, stretch *out, char *err, siz
         if (k < 0) {
             char q[160];
             quote(tok, n, q, sizeof q);
-            snprintf(err, errsize, "unknown key %s", q);
+            if (const char *near = nearest_key(tok, n))
+                snprintf(err, errsize, "unknown key %s (did you mean \"%s\"?)", q, near);
+            else
+                snprintf(err, errsize, "unknown key %s", q);
             return -1;
         }
         (slash ? s.after : s.keys) |= 1u << k;

@@ -214,9 +214,7 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
     try {
         tbl = toml::parse(std::string_view(r.text), std::string_view(path));
     } catch (const toml::parse_error &e) {
-        const toml::source_position at = e.source().begin;
-        return toml_fault(&r, at.line, "%.*s (column %u)", (int)e.description().size(),
-                          e.description().data(), at.column);
+        return toml_syntax_fault(&r, e);
     }
 
     car c = KVT;

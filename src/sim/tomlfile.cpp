@@ -8,8 +8,8 @@
  */
 #include "tomlfile.h"
 
-#include <algorithm>
-#include <cctype>
+#include "nearest.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -57,6 +57,22 @@ int toml_slurp(toml_reading *r, size_t max, const char *what)
     if (r->text.size() > max)
         return toml_fault(r, 0, "larger than %zu bytes: not %s", max, what);
     return 0;
+}
+
+/* The parser says "Error while parsing WHAT: fault"; the fault is kept,
+ * the rest is said as the files' other faults are. */
+int toml_syntax_fault(toml_reading *r, const toml::parse_error &e)
+{
+    const toml::source_position at = e.source().begin;
+    std::string what(e.description());
+    const std::string prefix = "Error while parsing ";
+    size_t colon = what.find(": ");
+    if (what.compare(0, prefix.size(), prefix) == 0 && colon != std::string::npos)
+        what.erase(0, colon + 2);
+    size_t q0 = what.find('\''), q1 = what.rfind('\'');
+    if (what.rfind("cannot redefine existing ", 0) == 0 && q0 != q1)
+        return toml_fault(r, at.line, "\"%s\" is given twice", what.substr(q0 + 1, q1 - q0 - 1).c_str());
+    return toml_fault(r, at.line, "not TOML (column %u): %s", at.column, what.c_str());
 }
 
 const char *toml_kind(const toml::node &n)
@@ -154,39 +170,7 @@ int toml_float(toml_reading *r, const toml::node &n, const char *name, int exp10
     return 0;
 }
 
-/* Edits (insert, delete, change) from a to b, letters compared without case. */
-static int distance(const char *a, const char *b)
-{
-    size_t m = strlen(b);
-    int row[64];
-    if (m >= 64)
-        return 99;
-    for (size_t j = 0; j <= m; j++)
-        row[j] = (int)j;
-    for (size_t i = 1; a[i - 1]; i++) {
-        int diag = row[0];
-        row[0] = (int)i;
-        for (size_t j = 1; j <= m; j++) {
-            int up = row[j];
-            int same = tolower((unsigned char)a[i - 1]) == tolower((unsigned char)b[j - 1]);
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + !same});
-            diag = up;
-        }
-    }
-    return row[m];
-}
-
 const char *toml_nearest(std::string_view key, const char *const *names, size_t n)
 {
-    std::string k(key.substr(0, 63));
-    const char *best = nullptr;
-    int best_d = 3;   /* more than two edits away is no suggestion */
-    for (size_t i = 0; i < n; i++) {
-        int d = distance(k.c_str(), names[i]);
-        if (d < best_d) {
-            best_d = d;
-            best = names[i];
-        }
-    }
-    return best;
+    return nearest_name(key, names, n, 2);
 }

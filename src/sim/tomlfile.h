@@ -32,6 +32,10 @@ int toml_fault(toml_reading *r, unsigned line, const char *fmt, ...)
  * bytes is "larger than MAX bytes: not WHAT". */
 int toml_slurp(toml_reading *r, size_t max, const char *what);
 
+/* A parser's fault, in our words where we have them, at its line:
+ * "\"Mass\" is given twice", or "not TOML (column C): what".  -1. */
+int toml_syntax_fault(toml_reading *r, const toml::parse_error &e);
+
 /* What a node is, as a user would say it: "text", "a boolean", ... */
 const char *toml_kind(const toml::node &n);
 

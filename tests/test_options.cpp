@@ -1,0 +1,73 @@
+/* The command-line habits the game and caravelt-sim share: help, version, a value given
+ * twice, unknown or missing words; and the README's synopsis of each, held to --help. */
+#include <regex>
+#include "support.h"
+
+static const char *const GAME = CARAVELT_GAME_EXE, *const SIM = CARAVELT_SIM_EXE;
+static const char *name_of(const char *exe) { return exe == GAME ? "caravelt" : "caravelt-sim"; }
+
+/* Catches a habit kept by one program and not the other: -h taken for an unknown option, no
+ * version, the last of two values taken silently, a stray word or a lone --force run. */
+TEST(Options, BothProgramsKeepOneSetOfHabits)
+{
+    const std::string version = " [0-9.]+ \\((commit [0-9a-f]{12}(, with changes not committed)?"
+                                "|built outside a git checkout: commit unknown)\\)\n";
+    const struct { const char *exe; std::string args; int status; std::string out, err; } cases[] = {
+        {GAME, "-h", 0, "usage: caravelt \\[OPTION\\]\\.\\.\\.\n(.|\n)*", ""},
+        {SIM, "-h", 0, "usage: caravelt-sim \\[OPTION\\]\\.\\.\\. \\[SCRIPT\\]\n(.|\n)*", ""},
+        {GAME, "--replay x.rec --help", 0, "usage: caravelt (.|\n)*", ""},
+        {GAME, "--version", 0, "caravelt" + version, ""},
+        {SIM, "--version s.txt", 0, "caravelt-sim" + version, ""},
+        {GAME, "--car a.toml --car b.toml", 2, "", "option --car given twice: it takes one FILE"},
+        {GAME, "--trace a.csv --record r.rec --trace b.csv", 2, "", "option --trace given twice: it takes one FILE"},
+        {SIM, "--trace a.csv --trace b.csv s.txt", 2, "", "option --trace given twice: it takes one FILE"},
+        {SIM, "--frame a.bmp --frame b.bmp s.txt", 2, "", "option --frame given twice: it takes one FILE.bmp"},
+        {GAME, "--speed 2", 2, "", "unknown option \"--speed\" (try --help)"},
+        {SIM, "-x s.txt", 2, "", "unknown option \"-x\" (try --help)"},
+        {GAME, "--windowed --record", 2, "", "option --record needs a value (FILE)"},
+        {SIM, "s.txt --car ''", 2, "", "option --car needs a value (FILE)"},
+        {GAME, "s.txt", 2, "", "unexpected \"s.txt\": caravelt takes options only (try --help)"},
+        {SIM, "s.txt -- --car", 2, "", "more than one script: \"--car\""},
+        {GAME, "--force", 2, "", "--force is for --replay: it plays a recording with another car"},
+        {SIM, "--frame x.png s.txt", 2, "", "the frame \"x.png\" must be named FILE.bmp: it is written as a BMP picture"},
+    };
+    temp_dir d;
+    write_file(d / "s.txt", "10 Up\n");
+    for (const auto &c : cases) {
+        tool_run r = run_tool(d, ">out.txt " + c.args, c.exe);
+        EXPECT_EQ(r.status, c.status) << name_of(c.exe) << " " << c.args;
+        EXPECT_TRUE(std::regex_match(read_file(d / "out.txt"), std::regex(c.out))) << read_file(d / "out.txt");
+        EXPECT_EQ(r.err, c.err.empty() ? "" : name_of(c.exe) + std::string(": ") + c.err + "\n") << c.args;
+    }
+}
+
+/* Catches an option added to a program and left out of its README synopsis, or a --help
+ * line that explains none. */
+TEST(Options, ReadmeSynopsisListsEveryOptionOfHelp)
+{
+    std::ifstream readme(CARAVELT_DOCS_DIR "/../README.md");
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(readme, l);)
+        lines.push_back(l);
+    temp_dir d;
+    for (const char *exe : {GAME, SIM}) {
+        const std::string prog = name_of(exe);
+        std::string synopsis;   /* the README's lines from "    PROG " to the next blank one */
+        for (size_t i = 0; i < lines.size(); i++)
+            if (lines[i].rfind("    " + prog + " ", 0) == 0)
+                for (; i < lines.size() && !lines[i].empty(); i++)
+                    synopsis += lines[i] + "\n";
+        ASSERT_EQ(run_tool(d, ">help.txt --help", exe).status, 0);
+        std::istringstream help(read_file(d / "help.txt"));
+        int options = 0;
+        std::smatch m;
+        for (std::string l; std::getline(help, l);)
+            if (std::regex_match(l, m, std::regex("  (-h, )?(--[a-z]+)( [A-Z.]+)? +(.*)"))) {
+                options++;
+                EXPECT_GT(m[4].length(), 10) << prog << " --help: " << l;
+                EXPECT_NE(synopsis.find("[" + m[2].str()), std::string::npos)
+                    << prog << " " << m[2] << " is not in the README's synopsis:\n" << synopsis;
+            }
+        EXPECT_GE(options, 6) << prog;
+    }
+}
