@@ -1,4 +1,4 @@
-/* The chart and the pause sign over the composed driving view. */
+/* The chart, the pause sign and the replay's mark over the composed driving view. */
 #include "present/chart.h"
 #include "present_support.h"
 
@@ -29,9 +29,10 @@ TEST_F(Frame, PlainViewIsTheFrameItAlwaysWas)
     }
 }
 
-/* Catches a chart or sign drawn outside its area, left when off, or writing state; with
+/* Catches a chart, sign or replay mark (with a share past the end) drawn outside its area
+ * (the mark into the pause sign's), left when off, or writing state; with
  * the car under the panel, an empty ring, a slide, values off the scale or NaN. */
-TEST_F(Frame, ChartAndPauseSignTouchOnlyTheirAreas)
+TEST_F(Frame, ChartSignAndReplayMarkTouchOnlyTheirAreas)
 {
     struct { const char *name; std::function<void()> fill; } rings[] = {
         {"empty", [] {}},
@@ -49,9 +50,11 @@ TEST_F(Frame, ChartAndPauseSignTouchOnlyTheirAreas)
              sim_start();
          }},
     };
-    const struct { bool *flag; box area; } extras[] = {
-        {&chart_shown, {0, CHART_PANEL_TOP, 1024, 768}},
-        {&paused_shown, {PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W, PAUSED_Y + PAUSED_H}},
+    const struct { std::function<void(bool)> show; box area; } extras[] = {
+        {[](bool on) { chart_shown = on; }, {0, CHART_PANEL_TOP, 1024, 768}},
+        {[](bool on) { paused_shown = on; }, {PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W, PAUSED_Y + PAUSED_H}},
+        {[](bool on) { strcpy(replay_progress, on ? "59:59.99 of 1:00:00.00  1/4x" : ""), replay_share = 2; },
+         {REPLAY_X, REPLAY_Y, PAUSED_X, REPLAY_Y + REPLAY_H + REPLAY_BAR_H}},
     };
     for (auto &r : rings) {
         sim_start(), chart_clear(), r.fill();
@@ -62,7 +65,7 @@ TEST_F(Frame, ChartAndPauseSignTouchOnlyTheirAreas)
         draw_frame(buffer);
         const std::vector<int> plain = pixels();
         for (auto &e : extras) {
-            *e.flag = true, draw_frame(buffer), *e.flag = false;
+            e.show(true), draw_frame(buffer), e.show(false);
             std::vector<int> now = pixels();
             int inside = 0, outside = 0;
             for (int i = 0; i < 1024 * 768; i++)

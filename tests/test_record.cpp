@@ -14,7 +14,7 @@
 TEST_F(Sim, KeysChangedAcrossTheTitleScreenReplayExactly)
 {
     record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
-    recording = tracing = true, ticks_recorded = 0;
+    recording = tracing = true, ticks_recorded = ticks_noted = 0;
     record_header(&record_text, "drive.rec", nullptr, 0);
     record_keys_from([](int) { return test_read_keys(); });   /* the keys held now, whichever read */
     const struct { int n; std::vector<int> keys; std::function<void()> title; } drive[] = {
@@ -71,7 +71,7 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
 TEST_F(Sim, TextWaitingStaysBoundedHoweverManyTicksRunAtOnce)
 {
     record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
-    recording = tracing = true, ticks_recorded = 0;
+    recording = tracing = true, ticks_recorded = ticks_noted = 0;
     record_keys_from([](int) { return test_read_keys(); });
     static size_t most, spills;
     most = spills = 0;
@@ -154,4 +154,34 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
         EXPECT_TRUE(c.drove.empty() || read_file(d / "t.csv") == read_file(d / (c.drove + ".csv")))
             << args << " did not drive " << c.drove;
     }
+}
+
+/* Catches a drive run again from its start (a replay's jump back) that writes keys or rows
+ * a second time, or skips the ones past where it had been: the files equal one run's. */
+TEST_F(Sim, ReRunFromTheStartWritesEachTickOnce)
+{
+    auto drive = [](int from, int to) {   /* ticks from..to-1 of a drive with a change every 7 */
+        for (int i = from; i < to; i++) {
+            hold(i % 7 ? std::vector<int>{UP} : std::vector<int>{UP, LEFT});
+            recorded_tick();
+        }
+    };
+    std::string once[2];
+    for (int pass = 0; pass < 2; pass++) {
+        record_text.clear(), trace_text.clear();
+        recording = tracing = true, ticks_recorded = ticks_noted = 0;
+        record_keys_from([](int) { return test_read_keys(); });
+        sim_start(), hold({});
+        ticks(1, {A}, [] { recorded_tick(); });
+        if (pass == 1) {   /* on to 700, back to the start, on to 300, back again, on to the end */
+            drive(1, 700), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
+            drive(1, 300), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
+        }
+        drive(1, 1000);
+        record_flush_line();
+        once[pass] = record_text + trace_text;
+    }
+    recording = tracing = false;
+    EXPECT_EQ(std::count(once[1].begin(), once[1].end(), '\n'), std::count(once[0].begin(), once[0].end(), '\n'));
+    EXPECT_TRUE(once[1] == once[0]) << "a re-run wrote its ticks again";
 }

@@ -13,7 +13,7 @@
 
 std::string record_text, trace_text;
 bool recording, tracing;
-uint64_t ticks_recorded;
+uint64_t ticks_recorded, ticks_noted;
 void (*record_spill)(void);
 
 static unsigned (*key_source)(int read);
@@ -62,15 +62,22 @@ static void record_keys(unsigned keys, unsigned after)
     line.ticks++;
 }
 
+void record_rerun(void)
+{
+    ticks_recorded = 0;
+}
+
 bool recorded_tick(void)
 {
     reads = 0;
     logic();
-    ticks_recorded++;
-    if (recording)
+    bool fresh = ++ticks_recorded > ticks_noted;
+    if (fresh)
+        ticks_noted = ticks_recorded;
+    if (recording && fresh)
         record_keys(seen[0], reads > 1 ? seen[1] : seen[0]);
     bool finite = !state_not_finite();
-    if (tracing && finite) {
+    if (tracing && finite && fresh) {
         char row[ROW_TEXT_MAX];
         trace_text.append(row, put_row(row, ticks_recorded));
     }

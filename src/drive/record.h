@@ -27,6 +27,11 @@ extern bool recording, tracing;
 /* Ticks run through recorded_tick so far: the trace's tick column. */
 extern uint64_t ticks_recorded;
 
+/* The most ticks_recorded has been: the ticks whose keys and rows are
+ * written.  After record_rerun, ticks up to it are run again without
+ * writing them a second time. */
+extern uint64_t ticks_noted;
+
 /* Text waiting past this many bytes is written out after the tick that
  * made it, through record_spill (which must empty it). */
 enum { RECORD_SPILL_AT = 1 << 20 };
@@ -37,9 +42,14 @@ extern void (*record_spill)(void);
  * when a title screen inside the tick has returned. */
 void record_keys_from(unsigned (*source)(int read));
 
+/* The drive starts again from its first tick (a replay run again from
+ * the start): ticks count from 1 again, and the ones already noted are
+ * neither recorded nor traced again, so the files keep each tick once. */
+void record_rerun(void);
+
 /* ----------------------------------------------------------------------
  * recorded_tick: logic(), then the tick's keys added to the recording
- * and its row to the trace (each when on).  Consecutive ticks with the
+ * and its row to the trace (each when on, and for a tick not noted yet).  Consecutive ticks with the
  * same keys make one line, closed when the keys change or by
  * record_flush_line.  A tick that leaves a state that is not finite
  * (state_not_finite) gets no trace row; false then, else true.

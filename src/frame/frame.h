@@ -5,6 +5,7 @@
 #define CARAVELT_FRAME_FRAME_H
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -30,6 +31,10 @@ int parse_game_options(int argc, char **argv);
 /* The game's own keys beyond the driving keys, looked at once per pass of
  * the main loop, between ticks (hotkeys.cpp). */
 void hotkeys(void);
+
+/* True on the first pass that finds key k held; was keeps the key's
+ * state from the pass before. */
+bool key_pressed(int k, bool &was);
 
 /* The car (frame/car.cpp): the preset, the file of --car, or the file
  * a replay's header names.  read_game_car: --car read and checked,
@@ -128,6 +133,37 @@ bool replaying(void);
 
 /* The replay from its first tick again; false when it cannot be read. */
 bool replay_from_start(void);
+
+/* Ticks of the replay run since its start, and in all. */
+uint64_t replay_position(void);
+uint64_t replay_length(void);
+
+/* The replay run on to its tick `target` without drawing: from where it
+ * is, or from the start state and its first tick again when target is
+ * behind.  Every key and row is written once however often it is re-run,
+ * and what is sampled per tick (the chart) follows the re-run. */
+void replay_seek(uint64_t target);
+
+/* ----------------------------------------------------------------------
+ * The replay viewer (viewer.cpp): while a --replay plays, and until the
+ * driver takes the car at its end, "REPLAY" and its progress along the
+ * top, and keys for its speed and to jump in it.
+ * ---------------------------------------------------------------------- */
+
+/* A replay is in view: from its start until the driver runs a tick
+ * after its end (recorder.cpp). */
+bool replay_in_view(void);
+
+/* Looked at once a pass with the other keys (hotkeys): [ and ] the speed,
+ * Page Up and Page Down 10 s back and on, Home the start. */
+void viewer_keys(void);
+
+/* The ticks to run for one tick of the clock: 1 but in a replay, where
+ * 16x runs 16 and 1/4x one in four. */
+int viewer_ticks(void);
+
+/* The progress line for the next frame (or none, once the driver drives). */
+void viewer_show(void);
 
 /* Between frames: writes out what the ticks left, when a second has
  * passed since the last write (or at once when now).  A write that fails,

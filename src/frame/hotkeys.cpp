@@ -14,9 +14,7 @@
 bool paused;
 bool step_asked;
 
-/* True on the first pass that finds key k held; was keeps the key's
- * state from the pass before. */
-static bool pressed(int k, bool &was)
+bool key_pressed(int k, bool &was)
 {
     bool now = key[k] != 0;
     bool edge = now && !was;
@@ -34,7 +32,8 @@ void set_pause(bool on)
 
 /* ----------------------------------------------------------------------
  * hotkeys: G shows or hides the chart; P pauses or resumes; the period
- * key, while paused, asks the main loop for one tick.  Both edges of the
+ * key, while paused, asks the main loop for one tick; then the replay
+ * viewer's keys.  Both edges of the
  * pause drop the ticks owed: on resuming, all the time paused (it is not
  * made up); on pausing, the one or two owed since the last frame, so the
  * pause holds from the frame it was asked in.
@@ -43,14 +42,15 @@ void hotkeys(void)
 {
     static bool g_was, p_was, step_was, f5_was;
 
-    if (pressed(KEY_F5, f5_was))
+    if (key_pressed(KEY_F5, f5_was))
         reload_game_car();
     expire_notice();
 
-    if (pressed(KEY_G, g_was))
+    if (key_pressed(KEY_G, g_was))
         chart_shown = !chart_shown;
-    if (pressed(KEY_P, p_was))
+    if (key_pressed(KEY_P, p_was))
         set_pause(!paused);
-    if (pressed(KEY_STOP, step_was) && paused)
+    if (key_pressed(KEY_STOP, step_was) && paused)
         step_asked = true;
+    viewer_keys();
 }

@@ -50,11 +50,13 @@ int main(int argc, char **argv)
                 tick_drop_owed();
                 break;
             }
-            run_tick();
             tick_done();
+            for (int n = viewer_ticks(); n > 0 && !paused && !close_requested; n--)
+                run_tick();
         }
         if (close_requested)
             break;
+        viewer_show();
         graphic();
         write_drive_files(false);
     }

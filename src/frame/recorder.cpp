@@ -37,6 +37,7 @@
 #include "frame.h"
 #include "present/chart.h"
 #include "sim/sim.h"
+#include "ticks.h"
 
 /* An output file and the text that waits for it. */
 struct output {
@@ -57,15 +58,24 @@ static output outputs[] = {
 static script_in replay;
 static stretch replay_now;
 static uint64_t replay_used;
+static uint64_t replay_played;   /* ticks of the replay run since its start */
 static bool playing;
 static char replay_failed[512];
 
 /* Not empty: the last tick left a state that is not finite; why. */
 static char halted[200];
 
+/* Set by the first tick the driver runs after a replay. */
+static bool driven_after_replay;
+
 bool replaying(void)
 {
     return playing;
+}
+
+bool replay_in_view(void)
+{
+    return game_opts.replay && !driven_after_replay;
 }
 
 /* The next stretch of the replay, or its end: after a tick of it, the
@@ -92,8 +102,43 @@ bool replay_from_start(void)
     if (!replay.f || script_rewind(&replay, err, sizeof err) != 0)
         return false;
     playing = false;
+    replay_played = 0;
     replay_next();
     return playing;
+}
+
+uint64_t replay_position(void)
+{
+    return replay_played;
+}
+
+uint64_t replay_length(void)
+{
+    return replay.ticks;
+}
+
+/* ----------------------------------------------------------------------
+ * replay_seek: the replay on to tick `target` with no frame drawn: on
+ * from where it stands, or, for a target behind, from the start state
+ * and the recording's first tick, so that every state shown is the one
+ * the drive had.  A re-run writes no key and no row a second time
+ * (record_rerun); the chart's ring is filled again by the ticks re-run.
+ * The ticks owed meanwhile are dropped: the replay goes on from there.
+ * ---------------------------------------------------------------------- */
+void replay_seek(uint64_t target)
+{
+    if (target < replay_played) {
+        state_start();
+        halted[0] = '\0';
+        say_on_screen(NOTICE_HALTED, nullptr);
+        chart_clear();
+        record_rerun();
+        if (!replay_from_start())
+            return;
+    }
+    while (replaying() && replay_played < target)
+        run_tick();
+    tick_drop_owed();
 }
 
 /* ----------------------------------------------------------------------
@@ -140,6 +185,7 @@ void drive_hooks(void)
  * ---------------------------------------------------------------------- */
 void run_tick(void)
 {
+    driven_after_replay = driven_after_replay || !replaying();
     if (halted[0]) {
         state_start();
         halted[0] = '\0';
@@ -154,8 +200,11 @@ void run_tick(void)
                  (unsigned long long)ticks_recorded, why);
         say_on_screen(NOTICE_HALTED, halted);
     }
-    if (replaying() && ++replay_used == replay_now.ticks)
-        replay_next();
+    if (replaying()) {
+        replay_played++;
+        if (++replay_used == replay_now.ticks)
+            replay_next();
+    }
 }
 
 bool tick_may_run(void)

@@ -63,6 +63,14 @@ extern bool paused_shown;
 /* Where the pause sign goes: a black box with the white text. */
 enum { PAUSED_X = 476, PAUSED_Y = 16, PAUSED_W = 72, PAUSED_H = 20 };
 
+/* A replay's mark along the top at the left, while the text is not
+ * empty: "REPLAY" and the text (the game's: time played of total, and the
+ * speed) in a black box, and under it a bar of replay_share (0 to 1)
+ * of the box's width.  Empty, the view is as it would be without it. */
+extern char replay_progress[64];
+extern double replay_share;
+enum { REPLAY_X = 16, REPLAY_Y = 16, REPLAY_H = 20, REPLAY_BAR_H = 4 };
+
 /* One frame: compose into buffer, copy to the screen, rest 10 ms. */
 void graphic(void);
 

@@ -44,6 +44,25 @@ void dashboard_text(int i, char *out, size_t size)
     }
 }
 
+char replay_progress[64];
+double replay_share;
+
+/* "REPLAY" and the progress text, white on black; the share played as a
+ * white bar along a grey one under the box. */
+static void draw_replay_mark(BITMAP *dst)
+{
+    char text[96];
+    snprintf(text, sizeof text, "REPLAY  %s", replay_progress);
+    int w = text_length(font, text) + 12, bottom = REPLAY_Y + REPLAY_H - 1;
+    rectfill(dst, REPLAY_X, REPLAY_Y, REPLAY_X + w - 1, bottom + REPLAY_BAR_H, makecol(0, 0, 0));
+    textout_ex(dst, font, text, REPLAY_X + 6, REPLAY_Y + 6, makecol(255, 255, 255), -1);
+    double share = replay_share > 0 ? (replay_share < 1 ? replay_share : 1) : 0;
+    int bar = REPLAY_X + 6 + (int)(share * (w - 12));
+    rectfill(dst, REPLAY_X + 6, bottom, REPLAY_X + w - 7, bottom + REPLAY_BAR_H - 2, makecol(96, 96, 96));
+    if (bar > REPLAY_X + 6)
+        rectfill(dst, REPLAY_X + 6, bottom, bar - 1, bottom + REPLAY_BAR_H - 2, makecol(255, 255, 255));
+}
+
 /* ----------------------------------------------------------------------
  * draw_frame: the whole driving view into dst.  The tarmac copy is the
  * only erase; a tarmac smaller than the frame leaves the rest as it was.
@@ -74,6 +93,8 @@ void draw_frame(BITMAP *dst)
 
     if (chart_shown)
         draw_chart(dst);
+    if (replay_progress[0])
+        draw_replay_mark(dst);
     if (paused_shown) {
         rectfill(dst, PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W - 1, PAUSED_Y + PAUSED_H - 1, black);
         textout_centre_ex(dst, font, "PAUSED", PAUSED_X + PAUSED_W / 2, PAUSED_Y + 6,
