@@ -5,8 +5,6 @@
 # past a float's range halts with the reason on screen until R, and replays the same.
 . "$(dirname "$0")/lib.sh"
 
-# The notice strip along the foot: white where the tarmac is grey.
-notice_shown() { brighter "$1" 100 5 0 748 0.95; }
 rows() { echo $(($(wc -l <"$1") - 1)); }
 rec_ticks() { awk '!/^#/ { n += $1 } END { print n + 0 }' "$1"; }
 # first_rows_of SHORT LONG: SHORT's rows are LONG's first ones.

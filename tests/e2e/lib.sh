@@ -2,9 +2,12 @@
 # keys held with xdotool, screenshots read with ImageMagick.  Needs GAME,
 # DATA (its data folder), WORK (scratch); DEPTH sets the screen depth.
 set -u
-XVFB_PID="" GAME_PID=""   # both killed on exit, the game outright: a failing test never hangs
+XVFB_PID="" GAME_PID="" ELSEWHERE=""   # killed or removed on exit: a failing test never hangs
 fail() { echo "FAIL: $*" >&2; exit 1; }
-trap '{ [ -z "$GAME_PID" ] || kill -KILL "$GAME_PID"; [ -z "$XVFB_PID" ] || kill "$XVFB_PID"; wait; } 2>/dev/null' EXIT
+trap '{ [ -z "$GAME_PID" ] || kill -KILL "$GAME_PID"; [ -z "$XVFB_PID" ] || kill "$XVFB_PID"; wait
+        [ -z "$ELSEWHERE" ] || rm -rf "$ELSEWHERE"; } 2>/dev/null' EXIT
+# elsewhere: an empty folder under /tmp, far from the build and the data, in $ELSEWHERE.
+elsewhere() { ELSEWHERE=$(mktemp -d /tmp/caravelt-e2e-XXXXXX) || fail "no folder in /tmp"; }
 
 # Xvfb on a display it picks itself (no race with other test runs).
 start_x() {
@@ -14,8 +17,11 @@ start_x() {
     export DISPLAY=":$(cat "$WORK/display")"
     xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 }
-# start_game [OPTION...]: from its data folder, stderr in $WORK/game.err.
-start_game() { (cd "$DATA" && exec "$GAME" "$@") >"$WORK/game.out" 2>"$WORK/game.err" & GAME_PID=$!; }
+# start_game [OPTION...]: from its data folder, stderr in $WORK/game.err; start_game_in
+# FOLDER [OPTION...] from another; run_in FOLDER COMMAND: a command line (a recording's) there.
+start_game_in() { dir=$1; shift; (cd "$dir" && exec "$GAME" "$@") >"$WORK/game.out" 2>"$WORK/game.err" & GAME_PID=$!; }
+start_game() { start_game_in "$DATA" "$@"; }
+run_in() { (cd "$1" && eval "exec $2") >"$WORK/game.out" 2>"$WORK/game.err" & GAME_PID=$!; }
 # press KEY [SECONDS]: held long enough for the library's 10 ms polling.
 press() { xdotool keydown "$1"; sleep "${2:-0.2}"; xdotool keyup "$1"; }
 shot() { import -window root "$WORK/$1.png" || fail "no screenshot"; }
@@ -30,6 +36,8 @@ brighter() {
 # driving view: light tarmac in the bottom-right corner.
 is_title() { ! brighter "$1" 1024 768 0 0 0.05 && brighter "$1" 320 8 300 50 0.1; }
 is_driving() { brighter "$1" 60 60 960 700 0.4; }
+# The notice strip along the foot: white where the tarmac is grey.
+notice_shown() { brighter "$1" 100 5 0 748 0.95; }
 # car_at IMAGE: "x y", the centre of the car's red pixels in the band x 362 to 661, or nothing.
 car_at() {
     convert "$WORK/$1.png" -crop 300x768+362+0 -depth 8 rgb:- | od -An -v -tu1 -w3 | awk '

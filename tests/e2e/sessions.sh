@@ -1,7 +1,8 @@
 #!/bin/sh
-# Nine starts and stops on a 16-bit screen, a short Space press leaving the title: Escape
-# and the close button end with 0; SIGINT and SIGTERM within 0.5 s with 130 and 143,
-# silently; the idle title takes under 10% of a core; a bad picture is one line, status 1.
+# Nine starts and stops on a 16-bit screen (from data/, the top folder, /tmp), a short Space
+# press leaving the title: Escape and the close button end with 0; F5 without --car says why
+# it does nothing; SIGINT and SIGTERM within 0.5 s with 130 and 143, silently; the idle title
+# takes under 10% of a core; a bad picture is one line, status 1.
 . "$(dirname "$0")/lib.sh"
 
 window() { xdotool search --name '^caravelt$' 2>/dev/null | head -n 1; }
@@ -20,14 +21,22 @@ signal_ends() {
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$GAME_PID/stat"; }   # user + system, clock ticks
 
 DEPTH=16 start_x
+elsewhere; top=$(cd "$DATA/.." && pwd)
 for run in 1 2 3 4 5 6 7 8 9; do
-    start_game $([ $run = 3 ] && echo --windowed)
+    case $run in   # the pictures beside the binary, started from the top folder or /tmp
+        1) start_game_in "$top" ;;
+        5) start_game_in "$ELSEWHERE" ;;
+        *) start_game $([ $run = 3 ] && echo --windowed) ;;
+    esac
     case $run in
         1|2|5|8|9) title_then_drive "$run" 0.1 ;;
         *) wait_for is_title "t$run" || fail "run $run: no title screen" ;;
     esac
     case $run in
-        1) at_centre 1-drive || fail "car at $(car_at 1-drive), not at the centre"; press Escape ;;
+        1) at_centre 1-drive || fail "car at $(car_at 1-drive), not at the centre"
+           press F5; snap f5
+           notice_shown f5 || fail "F5 without --car said nothing"
+           press Escape ;;
         2) press p; close_window ;;   # while paused
         3) xdotool getwindowgeometry "$(window)" | grep -q 'Geometry: 1024x768' || fail "--windowed: not 1024x768"
            close_window ;;            # on the title screen
@@ -44,9 +53,9 @@ for run in 1 2 3 4 5 6 7 8 9; do
     ends_with 0 "run $run"
 done
 
-# failing NAME MESSAGE: status 1 and this one line on stderr.
+# failing NAME MESSAGE: status 1 and this one line on stderr, the pictures from $DATA.
 failing() {
-    start_game; wait_exit 10
+    start_game --data "$DATA"; wait_exit 10
     [ $? -eq 1 ] || fail "$1: status not 1"
     [ "$(cat "$WORK/game.err")" = "caravelt: $2" ] || fail "$1: said: $(cat "$WORK/game.err")"
 }
