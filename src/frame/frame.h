@@ -158,8 +158,8 @@ bool replay_in_view(void);
  * Page Up and Page Down 10 s back and on, Home the start. */
 void viewer_keys(void);
 
-/* The ticks to run for one tick of the clock: 1 but in a replay, where
- * 16x runs 16 and 1/4x one in four. */
+/* The ticks to run for one tick of the clock: 1 but while a replay
+ * plays, where 16x runs 16 and 1/4x one in four. */
 int viewer_ticks(void);
 
 /* The progress line for the next frame (or none, once the driver drives). */

@@ -46,7 +46,7 @@ void viewer_keys(void)
 
 int viewer_ticks(void)
 {
-    if (!replay_in_view())
+    if (!replaying())   /* the driver's ticks, after the end too: real time */
         return 1;
     credit += QUARTERS[speed];
     int n = credit / 4;
