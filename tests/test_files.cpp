@@ -1,9 +1,12 @@
 /* What the game and caravelt-sim read and write: no output on an input, every failed write
  * said, a pipe's spool capped. */
+#include <cinttypes>
 #include <filesystem>
 #include <map>
 #include <thread>
+#include "header.h"
 #include "script.h"
+#include "sim/carfile.h"
 #include "support.h"
 
 /* Every file under d by path, with its bytes. */
@@ -16,9 +19,9 @@ static std::map<std::string, std::string> contents(const temp_dir &d)
     return m;
 }
 
-/* Catches an output that destroys a file the run reads (car file, script, replay, picture,
- * by name, by another name or a hard link) or another output, in either program and any
- * writing option: refused with status 2 and one line, every file as it was, none made. */
+/* Catches an output that destroys a file the run reads (car file, the one a replay names,
+ * script, replay, picture, by name, by another name or a hard link) or another output, in
+ * either program and any writing option: refused with status 2 and one line, every file as it was, none made. */
 TEST(Files, NoOutputIsAFileTheRunReads)
 {
     const char *GAME = CARAVELT_GAME_EXE, *SIM = CARAVELT_SIM_EXE;
@@ -31,6 +34,8 @@ TEST(Files, NoOutputIsAFileTheRunReads)
         {GAME, "--trace tarmac.bmp", "the trace \"tarmac.bmp\" would overwrite the picture \"tarmac.bmp\""},
         {GAME, "--record car/../car/kvtcar.bmp", "the recording \"car/../car/kvtcar.bmp\" would overwrite the picture \"car/kvtcar.bmp\""},
         {GAME, "--record new.rec --trace ./new.rec", "the trace \"./new.rec\" and the recording \"new.rec\" are the same file"},
+        {GAME, "--replay named.rec --trace alias.toml", "the trace \"alias.toml\" would overwrite the car file \"$PWD/my.toml\""},
+        {SIM, "--trace my.toml named.rec", "the trace \"my.toml\" would overwrite the car file \"$PWD/my.toml\""},
         {SIM, "--car my.toml --trace my.toml drive.txt", "the trace \"my.toml\"" + car},
         {SIM, "--car my.toml --frame alias.bmp drive.txt", "the frame \"alias.bmp\"" + car},
         {SIM, "--trace drive.txt drive.txt", "the trace \"drive.txt\" would overwrite the script \"drive.txt\""},
@@ -51,6 +56,12 @@ TEST(Files, NoOutputIsAFileTheRunReads)
     ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.toml").c_str()), 0);
     ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.bmp").c_str()), 0);
     ASSERT_EQ(symlink("drive.txt", (d / "link.txt").c_str()), 0);
+    struct car mine;   /* a recording that names my.toml, as it is: the replay reads it */
+    char err[512];
+    ASSERT_EQ(read_car_file((d / "my.toml").c_str(), &mine, err, sizeof err), 0) << err;
+    char line[128];
+    snprintf(line, sizeof line, "/my.toml, parameters hash %016" PRIx64 "\n", car_hash_of(&mine));
+    write_file(d / "named.rec", "# car: " + d.path + line + "1 A\n");
     const auto before = contents(d);
     for (const auto &c : cases) {
         tool_run r = run_tool(d, c.args, c.exe);
