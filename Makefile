@@ -6,8 +6,10 @@ DEBUG_BUILD := build-debug
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
 
 RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev libtomlplusplus-dev
-TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick
-BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
+# The Python module, for Debian's /usr/bin/python3.
+PY_PKGS    := pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
+BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
 .PHONY: all build run test exhaustive bench plots sheet clean deps-run deps-test deps-bench deps-plots
