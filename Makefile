@@ -3,6 +3,7 @@
 
 BUILD       := build
 DEBUG_BUILD := build-debug
+PYTHON      := /usr/bin/python3
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
 
 RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev libtomlplusplus-dev
@@ -51,11 +52,13 @@ exhaustive: deps-test
 clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)
 
-# Benchmarks, Release: one tick, one composed frame, an hour headless.
+# Benchmarks, Release: one tick, one composed frame, an hour headless;
+# then the Python module's fleet.
 bench: deps-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bench/caravelt_bench
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/bench_python.py
 
 # The README's pictures, remade with caravelt-sim, ImageMagick and gnuplot.
 plots: deps-plots

@@ -62,15 +62,15 @@ void fleet_step(car_state *cars, size_t n, const uint16_t *keys, bool all_same,
     });
 }
 
-void fleet_rollout(car_state *cars, size_t n, const uint16_t *keys, size_t T,
-                   state_row *out, int threads)
+void fleet_rollout(car_state *cars, size_t n, const uint16_t *keys, size_t T, size_t first,
+                   size_t count, state_row *out, int threads)
 {
-    over_threads(n, threads, cars_per_part(T), [=](size_t first, size_t last) {
-        for (size_t i = first; i < last; i++) {
+    over_threads(n, threads, cars_per_part(count), [=](size_t from, size_t to) {
+        for (size_t i = from; i < to; i++) {
             const uint16_t *k = keys + i * T;
             state_row *r = out + i * T;
             car_in(&cars[i]);
-            for (size_t t = 0; t < T; t++) {
+            for (size_t t = first; t < first + count; t++) {
                 hold_keys(k[t] & KEY_MASK_MAX);
                 logic();
                 take_row(&r[t]);

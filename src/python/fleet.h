@@ -41,11 +41,12 @@ void fleet_step(car_state *cars, size_t n, const uint16_t *keys, bool all_same,
                 uint64_t ticks, int threads);
 
 /* ----------------------------------------------------------------------
- * fleet_rollout: T ticks of each car, car i holding keys[i * T + t] in
- * its tick t; out[i * T + t] is its state after that tick.
+ * fleet_rollout: ticks first .. first + count - 1 of a block of T ticks a
+ * car: car i holds keys[i * T + t] in its tick t, and out[i * T + t] is
+ * its state after that tick.
  * ---------------------------------------------------------------------- */
-void fleet_rollout(car_state *cars, size_t n, const uint16_t *keys, size_t T,
-                   state_row *out, int threads);
+void fleet_rollout(car_state *cars, size_t n, const uint16_t *keys, size_t T, size_t first,
+                   size_t count, state_row *out, int threads);
 
 /* The cars at `which` (k indices below n) back in the state start-up
  * leaves, each keeping its own parameters. */

@@ -8,7 +8,8 @@
  * TypeError for a wrong kind of thing, ValueError for a wrong value or
  * shape, each naming the parameter and what it must be.
  *
- * The ticks run with the interpreter's lock released; a fleet runs on one
+ * The ticks run with the interpreter's lock released, long runs in chunks
+ * with Python's signal handlers run between them; a fleet runs on one
  * thread at a time (another thread that asks gets a RuntimeError, never a
  * wait that could deadlock on the lock).
  */
@@ -21,6 +22,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -251,6 +253,30 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, int thr
     return f;
 }
 
+/* A long run goes in chunks of about this many car-ticks (a fraction of a
+ * second), so that Ctrl-C and other signals are seen between them. */
+static const uint64_t CHUNK_CAR_TICKS = 1 << 22;
+
+/* ----------------------------------------------------------------------
+ * in_chunks: run(first, count) over ticks 0 .. ticks - 1 of n cars in
+ * chunks, the interpreter's lock released during each; Python's signal
+ * handlers run between chunks, and an exception they raise (Ctrl-C's
+ * KeyboardInterrupt) ends the run there, every car at the same tick.
+ * ---------------------------------------------------------------------- */
+static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_t, uint64_t)> &run)
+{
+    uint64_t chunk = CHUNK_CAR_TICKS / n ? CHUNK_CAR_TICKS / n : 1;
+    for (uint64_t first = 0; first < ticks; first += chunk) {
+        uint64_t count = ticks - first < chunk ? ticks - first : chunk;
+        {
+            py::gil_scoped_release nogil;
+            run(first, count);
+        }
+        if (first + count < ticks && PyErr_CheckSignals() != 0)
+            throw py::error_already_set();
+    }
+}
+
 static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
 {
     long long t = whole(ticks, "ticks");
@@ -265,8 +291,9 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
     else
         held = key_array(keys, 1, f.n(), "(n,)"), k = (const uint16_t *)held.data();
     fleet_taken taken(f);
-    py::gil_scoped_release nogil;
-    fleet_step(f.cars->data(), f.n(), k, all_same, (uint64_t)t, f.threads);
+    in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
+        fleet_step(f.cars->data(), f.n(), k, all_same, count, f.threads);
+    });
 }
 
 static py::array fleet_rollout_py(fleet &f, py::handle keys)
@@ -275,11 +302,10 @@ static py::array fleet_rollout_py(fleet &f, py::handle keys)
     size_t T = (size_t)held.shape(1);
     py::array out(columns(false, 0, sizeof(state_row)), {(ssize_t)f.n(), (ssize_t)T});
     fleet_taken taken(f);
-    {
-        py::gil_scoped_release nogil;
-        fleet_rollout(f.cars->data(), f.n(), (const uint16_t *)held.data(), T,
+    in_chunks(T, f.n(), [&](uint64_t first, uint64_t count) {
+        fleet_rollout(f.cars->data(), f.n(), (const uint16_t *)held.data(), T, first, count,
                       (state_row *)out.mutable_data(), f.threads);
-    }
+    });
     return out;
 }
 

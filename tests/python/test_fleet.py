@@ -1,6 +1,9 @@
 """Fleets, runs and frames against caravelt-sim: the same bytes."""
 import os
 import pickle
+import signal
+import threading
+import time
 from pathlib import Path
 
 import numpy as np
@@ -135,3 +138,38 @@ def test_keywords_round_as_a_car_file_and_cars_pickle_exactly(tmp_path):
     for car in (by_keyword, light):
         back = pickle.loads(pickle.dumps(car))
         assert back == car and type(back) is caravelt.Car and back != caravelt.Car()
+
+
+# Catches a long step that cannot be stopped: Ctrl-C must end it between chunks, not hours later.
+def test_ctrl_c_stops_a_long_step():
+    fleet = caravelt.Fleet(caravelt.Car(), n=64, threads=2)
+    timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    start = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        fleet.step(caravelt.UP, ticks=10 ** 12)
+    assert time.monotonic() - start < 10
+    fleet.step(caravelt.A)  # the fleet is free again
+
+
+# Catches two threads running one fleet's cars at once (a data race on every car), or a second
+# caller left waiting on the first while holding the interpreter's lock.
+def test_a_fleet_running_on_one_thread_refuses_another():
+    fleet = caravelt.Fleet(caravelt.Car(), n=64, threads=1)
+
+    def drive():  # until it gets the fleet: the frames below may hold it first
+        while True:
+            try:
+                return fleet.step(caravelt.UP, 100000)
+            except RuntimeError:
+                pass
+    worker = threading.Thread(target=drive)
+    worker.start()
+    refused = None
+    while worker.is_alive() and refused is None:
+        try:
+            caravelt.frame(fleet, 0)
+        except RuntimeError as e:
+            refused = str(e)
+    worker.join()
+    assert refused == "the fleet is running on another thread"
