@@ -24,6 +24,9 @@ extern BITMAP *kvtcar;   /* the car sprite, "car/kvtcar.bmp", pivot (13, 25) */
  * is not a picture the library reads). */
 BITMAP *load_picture(const char *path, char *why, size_t size);
 
+/* load_picture, the failure said whole in err: "cannot load "PATH": why". */
+BITMAP *open_picture(const char *path, char *err, size_t size);
+
 /* Starts the library with no system driver (memory bitmaps only, no
  * window) at 16 bits per pixel, once per process: for tools and tests
  * that compose frames.  0, or -1 with the reason in err. */

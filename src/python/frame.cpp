@@ -13,16 +13,6 @@
 /* The folder the pictures in Track and kvtcar came from. */
 static std::string pictures_from;
 
-/* The picture at path, or NULL with the file and the reason in err. */
-static BITMAP *picture(const std::string &path, char *err, size_t errsize)
-{
-    char why[256];
-    BITMAP *b = load_picture(path.c_str(), why, sizeof why);
-    if (!b)
-        snprintf(err, errsize, "cannot load \"%s\": %s", path.c_str(), why);
-    return b;
-}
-
 int view_pictures(const char *data_dir, char *err, size_t errsize)
 {
     std::string dir = data_dir;
@@ -36,8 +26,8 @@ int view_pictures(const char *data_dir, char *err, size_t errsize)
         snprintf(err, errsize, "cannot create the %dx%d frame: out of memory", VIEW_W, VIEW_H);
         return -1;
     }
-    BITMAP *track = picture(dir + "tarmac.bmp", err, errsize);
-    BITMAP *sprite = track ? picture(dir + "car/kvtcar.bmp", err, errsize) : nullptr;
+    BITMAP *track = open_picture((dir + "tarmac.bmp").c_str(), err, errsize);
+    BITMAP *sprite = track ? open_picture((dir + "car/kvtcar.bmp").c_str(), err, errsize) : nullptr;
     if (!sprite) {
         if (track)
             destroy_bitmap(track);

@@ -123,9 +123,9 @@ class Fleet(_caravelt.Fleet):
     - reset(which=None): cars back to the start state: all, a boolean
       mask of n, or indices (negative ones count from the end).
 
-    threads: how many threads a step or rollout may use, 0 for every core
-    this process may run on.  The cars drive the same to the bit, however
-    many."""
+    threads: how many threads a step or rollout may use (no more than
+    there are cars), 0 for every core this process may run on.  The cars
+    drive the same to the bit, however many."""
 
     __slots__ = ()
 
@@ -147,7 +147,7 @@ class Fleet(_caravelt.Fleet):
             for i, c in enumerate(cars):
                 if not isinstance(c, _caravelt.Car):
                     raise TypeError(f"cars[{i}] must be a Car, not {type(c).__name__}")
-        super().__init__(cars, _threads(threads))
+        super().__init__(cars, min(_threads(threads), len(cars)))
 
     def reset(self, which=None):
         import numpy as np
