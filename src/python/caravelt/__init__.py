@@ -6,8 +6,8 @@
   fields by name (rounded as the same number in a car file would be).
 - UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q: the driving keys' bits, 1 to 256;
   a tick's keys are their sum, 0 to 511.
-- Fleet(cars, threads=0, n=None): many cars, each from the start state;
-  fleet.state, fleet.step(keys, ticks=1), fleet.rollout(keys),
+- Fleet(cars, *, n=None, threads=0): many cars, each from the start
+  state; fleet.state, fleet.step(keys, ticks=1), fleet.rollout(keys),
   fleet.reset(which=None).
 - run(script, car=None): a caravelt-sim script's trace.
 - frame(fleet, i): the game's driving view of car i, (768, 1024, 3) uint8.
@@ -20,6 +20,8 @@ index out of range.
 
 import numbers
 import os
+
+import numpy as np
 
 from . import _caravelt
 from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR
@@ -150,7 +152,6 @@ class Fleet(_caravelt.Fleet):
         super().__init__(cars, min(_threads(threads), len(cars)))
 
     def reset(self, which=None):
-        import numpy as np
         n = len(self)
         if which is None:
             self._reset(np.arange(n, dtype=np.int64))
