@@ -18,6 +18,7 @@ naming the parameter), as is a mask above 511, an unknown car field or an
 index out of range.
 """
 
+import errno
 import numbers
 import os
 
@@ -32,11 +33,11 @@ __all__ = ["Car", "Fleet", "run", "frame", "UP", "DOWN", "LEFT", "RIGHT", "A", "
 
 def _existing_file(path, what):
     """path as a str naming a file there is (FileNotFoundError if none)."""
-    if isinstance(path, bool) or not isinstance(path, (str, bytes, os.PathLike)):
+    if not isinstance(path, (str, bytes, os.PathLike)):
         raise TypeError(f"{what} must be a path (str or os.PathLike), not {type(path).__name__}")
     path = os.fsdecode(os.fspath(path))
     if not os.path.exists(path):
-        raise FileNotFoundError(2, os.strerror(2), path)
+        raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), path)
     return path
 
 
