@@ -3,6 +3,8 @@
  */
 #include "fleet.h"
 
+#include <algorithm>
+#include <atomic>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -21,19 +23,23 @@ void over_threads(size_t n, int threads, size_t grain,
         work(0, n);
         return;
     }
+    /* Blocks taken in turn, several per thread, so a thread slowed by
+     * another program's work takes fewer and none waits long for it. */
+    size_t block = std::max(grain, (n + parts * 8 - 1) / (parts * 8));
+    std::atomic<size_t> next{0};
+    auto take_blocks = [&] {
+        for (size_t first; (first = next.fetch_add(block)) < n;)
+            work(first, std::min(first + block, n));
+    };
     std::vector<std::thread> started;
-    std::vector<size_t> left;   /* parts no thread could take */
     for (size_t p = 1; p < parts; p++) {
-        size_t first = n * p / parts, last = n * (p + 1) / parts;
         try {
-            started.emplace_back(work, first, last);
+            started.emplace_back(take_blocks);
         } catch (const std::system_error &) {
-            left.push_back(p);
+            break;   /* the threads there are, and this one, take every block */
         }
     }
-    work(0, n / parts);
-    for (size_t p : left)
-        work(n * p / parts, n * (p + 1) / parts);
+    take_blocks();
     for (std::thread &t : started)
         t.join();
 }

@@ -24,11 +24,11 @@
 enum { KEY_MASK_MAX = 511 };
 
 /* ----------------------------------------------------------------------
- * over_threads: work(first, last) for contiguous parts of [0, n), one per
- * thread, at most `threads` of them and none smaller than `grain` (so a
- * small job is not paid for in thread starts); the first part runs on the
- * calling thread.  A thread that cannot be started leaves its part to the
- * calling thread.  Returns when every part is done.
+ * over_threads: work(first, last) for blocks that cover [0, n) once, on
+ * up to `threads` threads, the calling thread one of them; no thread
+ * for less than `grain` items (so a small job is not paid for in thread
+ * starts).  A thread that cannot be started leaves its share to the
+ * others.  Returns when every block is done.
  * ---------------------------------------------------------------------- */
 void over_threads(size_t n, int threads, size_t grain,
                   const std::function<void(size_t first, size_t last)> &work);
