@@ -135,11 +135,17 @@ struct travel_memo {
 };
 inline constexpr travel_memo TRAVEL_MEMO_START = {{{0, 0.0, 1.0}, {0, 0.0, 1.0}}};   /* angle +0 */
 
-/* SIM_STATE_KEPT: what else a tick keeps for the next; nobody outside the
- * tick reads it. */
+/* SIM_STATE_KEPT: what else a car keeps from tick to tick that nothing
+ * draws; a course's lap counter reads KeyMask after the tick (R held). */
 #define SIM_STATE_KEPT(X)                                                   \
     X(unsigned, KeyMask, 0)         /* driving keys in force for the tick's tests (bits as SIM_UP ..) */ \
-    X(travel_memo, TravelMemo, TRAVEL_MEMO_START)
+    X(travel_memo, TravelMemo, TRAVEL_MEMO_START)                          \
+    /* Where R puts the car: the screen's centre, heading kept, unless a   \
+     * course's start says otherwise (sim_start_at). */                    \
+    X(float, ResetX, 512)           /* px */                               \
+    X(float, ResetY, 384)           /* px, down */                         \
+    X(float, ResetHeading, 0)       /* deg, AxisAngle and TrueAngle a reset sets ... */ \
+    X(int,   ResetSetsHeading, 0)   /* ... when 1 */
 
 /* Everything a car carries from tick to tick besides its parameters. */
 #define SIM_STATE_ALL(X) SIM_STATE(X) SIM_STATE_KEPT(X)
