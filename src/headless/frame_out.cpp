@@ -15,22 +15,12 @@
 #include "drive/files.h"
 #include "present/present.h"
 
-/* The picture, or NULL with the file and the reason in err. */
-static BITMAP *open_picture(const std::string &path, char *err, size_t errsize)
-{
-    char why[256];
-    BITMAP *b = load_picture(path.c_str(), why, sizeof why);
-    if (!b)
-        snprintf(err, errsize, "cannot load \"%s\": %s", path.c_str(), why);
-    return b;
-}
-
 int frame_begin(const char *data_dir, char *err, size_t errsize)
 {
     if (start_headless(err, errsize) != 0)
         return -1;
-    if (!(kvtcar = open_picture(data_path(data_dir, PICTURE_FILES[0]), err, errsize))
-        || !(Track = open_picture(data_path(data_dir, PICTURE_FILES[1]), err, errsize))) {
+    if (!(kvtcar = open_picture(data_path(data_dir, PICTURE_FILES[0]).c_str(), err, errsize))
+        || !(Track = open_picture(data_path(data_dir, PICTURE_FILES[1]).c_str(), err, errsize))) {
         frame_end();
         return -1;
     }
