@@ -33,10 +33,10 @@ void set_pause(bool on)
 /* ----------------------------------------------------------------------
  * hotkeys: G shows or hides the chart; P pauses or resumes; the period
  * key, while paused, asks the main loop for one tick; then the replay
- * viewer's keys.  Both edges of the
- * pause drop the ticks owed: on resuming, all the time paused (it is not
- * made up); on pausing, the one or two owed since the last frame, so the
- * pause holds from the frame it was asked in.
+ * viewer's keys.  Both edges of the pause drop the ticks owed: on
+ * resuming, all the time paused (it is not made up); on pausing, the one
+ * or two owed since the last frame, so the pause holds from the frame it
+ * was asked in.
  * ---------------------------------------------------------------------- */
 void hotkeys(void)
 {

@@ -8,10 +8,12 @@
  * Escape on the title screen, SIGINT or SIGTERM) stops the run between
  * ticks, with no further tick or frame.  Every way out of a started game
  * goes through shut_down(), which closes the recording and the trace.
- * What the ticks recorded is written out between frames.  While paused (P) no tick runs; the period
- * key then runs one tick per press.  While the car is halted on a state
- * that is not finite, ticks wait for R (the ticks owed meanwhile are
- * dropped, as while paused).
+ * What the ticks recorded is written out between frames.  While paused
+ * (P) no tick runs; the period key then runs one tick per press.  While
+ * the car is halted on a state that is not finite, ticks wait for R (the
+ * ticks owed meanwhile are dropped, as while paused).  While a replay
+ * plays, each tick owed runs as many of its ticks as its speed asks (16
+ * at 16x, one in four at 1/4x).
  */
 #include <allegro.h>
 
