@@ -100,10 +100,11 @@ void gamemenu(void);
  * Ticks, recording and replay (recorder.cpp).
  * ---------------------------------------------------------------------- */
 
-/* Before the window: the replay read and checked, the outputs opened
- * but not yet emptied.  0; 2 for a bad replay or an output that is a
- * file the game reads or the other output; 1 for an output that cannot
- * be opened; one line on stderr for either, and nothing made or changed. */
+/* Before the window: the replay read and checked, its car chosen
+ * (replay_game_car), the outputs opened but not yet emptied.  0; 2 for a
+ * bad replay, a car refused, or an output that is a file the game reads
+ * or the other output; 1 for an output that cannot be opened; one line
+ * on stderr for either, and nothing made or changed. */
 int open_drive_files(void);
 
 /* Once the display is up: the outputs emptied, ready to be written. */

@@ -2,9 +2,10 @@
  * frame/recorder.cpp -- every tick the game runs, and what it writes down
  * or plays back: --record, --trace, --replay.
  *
- * Files are settled before the window opens: a bad replay, or an output
- * that is a file the game reads or the other output, is refused (status
- * 2); an output that cannot be opened is status 1.  Outputs are opened
+ * Files are settled before the window opens: a bad replay, one whose car
+ * is refused (drive/header.h), or an output that is a file the game reads
+ * or the other output, is refused (status 2); an output that cannot be
+ * opened is status 1.  Outputs are opened
  * then but emptied only once the display is up, so a start that fails
  * leaves every file as it was (and removes the ones it made).
  *
@@ -16,6 +17,7 @@
  *
  * The replay is checked whole before the window, then read again a
  * stretch at a time as it plays: memory does not grow with its length.
+ * A jump back in it (the viewer) reads it again from its start.
  */
 #include <allegro.h>
 

@@ -1,14 +1,16 @@
 /*
  * headless/sim_tool.cpp -- options, validation, the run, the frame.
  *
- * Order of work: options, then the whole script checked, then the frame's
- * pictures loaded and its folder checked, and only then is the trace file
- * opened and the first tick run.  So bad input writes nothing.
+ * Order of work: options, then the whole script checked and the car it
+ * was recorded with (drive/header.h), then the frame's pictures loaded
+ * and its folder checked, and only then is the trace file opened and the
+ * first tick run.  So bad input writes nothing.
  *
  * A script file is read twice (check, then run), so memory stays flat
  * however long it is; a pipe is checked into a spool and run from there
  * (script.h).  No output may be a file the run reads (the script, the
- * car file, the frame's pictures) or the other output.
+ * car file, the one a recording names, the frame's pictures) or the
+ * other output.
  *
  * A write that fails, or an output found removed meanwhile, stops the run
  * with one line naming the file and why; so does a state that stops being

@@ -2,8 +2,9 @@
  * headless/sim_tool.h -- caravelt-sim: the game's simulation driven by a
  * script, with no timer, window or title screen.
  *
- *   caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
+ *   caravelt-sim [--car FILE] [--force] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
  *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
+ *   caravelt-sim [-h | --help] [--version]
  *
  * Exit status: 0 done; 1 a trace or frame that cannot be made (missing
  * picture, unwritable output); 2 bad usage or a bad script, refused
