@@ -87,7 +87,8 @@ TEST_F(Sim, TextWaitingStaysBoundedHoweverManyTicksRunAtOnce)
 }
 
 /* Catches a replay driven silently with a car other than its own, in either program: a car
- * given or found that hashes as recorded drives; a wrong, changed or lost one is refused with
+ * given or found that hashes as recorded drives; a wrong, changed or lost one (or a pipe,
+ * which would hang the start) is refused with
  * one line naming both cars and hashes; --force drives anyway; a recording without a car line
  * drives as any script.  Which car drove is told by caravelt-sim's trace. */
 TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
@@ -115,6 +116,8 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
     write_file(d / "changed.toml.rec", changed_rec);
     unlink((d / "gone.toml").c_str());
     ASSERT_EQ(run_tool(d, "--trace preset.csv keys.txt").status, 0);
+    ASSERT_EQ(mkfifo((d / "pipe.toml").c_str(), 0600), 0);   /* a recording may name anything */
+    write_file(d / "pipe.toml.rec", "# car: " + d / "pipe.toml" + ", parameters hash 0123456789abcdef\n" + keys);
 
     auto h = [&](const std::string &name) { char t[32]; snprintf(t, sizeof t, "%016" PRIx64, hash[name]); return std::string(t); };
     auto refused = [&](const std::string &file, uint64_t was, const std::string &why, const std::string &now) {
@@ -135,6 +138,8 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
                                          + h("changed.toml") + ")", "preset"), ""},
         {"", "gone.toml.rec", refused("gone.toml", hash["gone.toml"], ", which cannot be read (" + d.path
                                       + "/gone.toml: No such file or directory)", "preset"), ""},
+        {"", "pipe.toml.rec", refused("pipe.toml", 0x0123456789abcdef, ", which cannot be read (not a regular file)",
+                                      "preset"), ""},
         {"--car light.toml", "drift.toml.rec", refused("drift.toml", hash["drift.toml"], "", "light.toml"), ""},
         {"--force --car light.toml", "drift.toml.rec", "", "light.toml"},
         {"--force", "changed.toml.rec", "", "changed.toml"},        /* the file as it is now */

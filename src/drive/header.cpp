@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "datadir.h"
@@ -221,7 +222,11 @@ int replay_car(const std::string &header, const char *name, const char *given,
     if (!given && !recorded.empty()) {
         char why[512];
         car c;
-        if (read_car_file(recorded.c_str(), &c, why, sizeof why) != 0) {
+        struct stat st;
+        if (stat(recorded.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            /* a name in a file, not one the user typed: no pipe to wait on */
+            file_fault = ", which cannot be read (not a regular file)";
+        } else if (read_car_file(recorded.c_str(), &c, why, sizeof why) != 0) {
             file_fault = std::string(", which cannot be read (") + why + ")";
         } else if (force || car_hash_of(&c) == want) {
             *out = c;
