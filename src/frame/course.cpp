@@ -3,6 +3,8 @@
  * window opens, the car put at its start, every tick counted on it, and
  * the race drawn over the driving view.
  */
+#include <cstring>
+
 #include "course/race.h"
 #include "drive/record.h"
 #include "frame.h"
@@ -16,11 +18,18 @@ int read_game_course(void)
 {
     if (!game_opts.course)
         return game_opts.ghost ? complain(2, "--ghost needs --course: a ghost is a lap of a course") : 0;
+    if (game_opts.ghost && game_opts.replay && !strcmp(game_opts.ghost, "-") && !strcmp(game_opts.replay, "-"))
+        return complain(2, "--ghost and --replay cannot both read standard input");
     char err[512];
     if (read_course_file(game_opts.course, &game_course, err, sizeof err) != 0)
         return complain(1, "%s", err);
     race_start(&race, &game_course);
-    return game_opts.ghost ? read_ghost(game_opts.ghost, &race) : 0;
+    return game_opts.ghost ? open_ghost(game_opts.ghost, &game_course) : 0;
+}
+
+int run_game_ghost(void)
+{
+    return game_opts.ghost ? drive_ghost(game_opts.ghost, &race) : 0;
 }
 
 void start_game_course(void)

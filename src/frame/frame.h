@@ -49,12 +49,14 @@ void reload_game_car(void);
 
 /* The course of --course and the ghost of --ghost (course.cpp, ghost.cpp).
  * read_game_course: before any window, the course file read and the
- * ghost's recording run; 0, or the status after one line on stderr (1 for
+ * ghost's recording checked; run_game_ghost: once the files are settled,
+ * its laps driven.  Each 0, or the status after one line on stderr (1 for
  * a bad course file, as for a car file; 2 for usage or a ghost refused).
  * start_game_course: at start-up, after the car: the car at the course's
  * start and the course drawn.  count_course_tick: after every tick run,
  * from the car's place (x0, y0) before it.  Nothing without --course. */
 int read_game_course(void);
+int run_game_ghost(void);
 void start_game_course(void);
 void count_course_tick(float x0, float y0);
 

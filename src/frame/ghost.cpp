@@ -18,6 +18,11 @@
 /* What was read, for the rule on outputs. */
 static std::vector<run_file> read_files;
 
+/* The recording open and checked, and what its header says, until driven. */
+static script_in in;
+static recorded_header head;
+static car params;
+
 void ghost_run_files(std::vector<run_file> *files)
 {
     files->insert(files->end(), read_files.begin(), read_files.end());
@@ -25,18 +30,18 @@ void ghost_run_files(std::vector<run_file> *files)
 
 /* The recording's car: the preset, or its car file as it was then.
  * 0, or 2 after one line. */
-static int ghost_car(const char *path, const recorded_header &h, car *params)
+static int ghost_car(const char *path, const recorded_header &h, car *out)
 {
     char err[512];
     if (!h.has_car)
         return complain(2, "%s: its header names no car", path);
-    *params = KVT;
-    if (!h.car_preset && read_car_file(h.car.c_str(), params, err, sizeof err) != 0)
+    *out = KVT;
+    if (!h.car_preset && read_car_file(h.car.c_str(), out, err, sizeof err) != 0)
         return complain(2, "%s: its car: %s", path, err);
     if (!h.car_preset)
         read_files.push_back({"the ghost's car file", h.car, id_of_path(h.car.c_str()), false});
     car_state v;
-    car_start(&v, params);
+    car_start(&v, out);
     car_in(&v);
     uint64_t hash = car_hash();
     if (hash != h.car_hash)
@@ -47,18 +52,18 @@ static int ghost_car(const char *path, const recorded_header &h, car *params)
 }
 
 /* Every tick of the recording on ghost, the thread's car started with
- * params at the course's start.  0, or 2 after one line. */
-static int drive_ghost(script_in *in, const car *params, course_race *ghost)
+ * its car at the course's start.  0, or 2 after one line. */
+static int drive(course_race *ghost)
 {
     car_state v;
-    car_start(&v, params);
+    car_start(&v, &params);
     car_in(&v);
     course_start(ghost->c);
     char err[512];
     stretch st;
     int r;
     bool halted = false;
-    while ((r = script_next(in, &st, err, sizeof err)) == 1) {
+    while ((r = script_next(&in, &st, err, sizeof err)) == 1) {
         hold_keys(st.keys, st.after);
         for (uint64_t i = 0; i < st.ticks; i++) {
             if (halted)
@@ -72,29 +77,34 @@ static int drive_ghost(script_in *in, const car *params, course_race *ghost)
     return r == 2 ? complain(2, "%s", err) : 0;
 }
 
-int read_ghost(const char *path, course_race *race)
+
+int open_ghost(const char *path, const course *c)
 {
     char err[512];
-    script_in in;
     if (script_open(&in, path, err, sizeof err) != 0)
         return complain(2, "%s", err);
     read_files.push_back({"the ghost", in.name, in.id, false});
-    int st = script_check(&in, SCRIPT_SPOOL_MAX, err, sizeof err);
-    recorded_header h = read_recorded_header(in.head);
-    if (st)
-        complain(st, "%s", err);
-    else if (!h.has_course)
-        st = complain(2, "%s: not a recording made on a course: a ghost is a lap recorded with --course", path);
-    else if ((st = check_recorded_course(&in, game_opts.course, course_hash(race->c), err, sizeof err)))
-        complain(st, "%s", err);
-
+    if (int st = script_check(&in, SCRIPT_SPOOL_MAX, err, sizeof err))
+        return complain(st, "%s", err);
+    head = read_recorded_header(in.head);
+    if (!head.has_course)
+        return complain(2, "%s: not a recording made on a course: a ghost is a lap recorded with --course", path);
+    if (int st = check_recorded_course(&in, game_opts.course, course_hash(c), err, sizeof err))
+        return complain(st, "%s", err);
     car_state kept;
     car_out(&kept);
-    car params;
+    int st = ghost_car(path, head, &params);
+    car_in(&kept);
+    return st;
+}
+
+int drive_ghost(const char *path, course_race *race)
+{
+    car_state kept;
+    car_out(&kept);
     course_race ghost;
     race_start(&ghost, race->c);
-    if (!st && !(st = ghost_car(path, h, &params)))
-        st = drive_ghost(&in, &params, &ghost);
+    int st = drive(&ghost);
     car_in(&kept);
     script_close(&in);
     if (st)

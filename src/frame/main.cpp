@@ -35,6 +35,10 @@ int main(int argc, char **argv)
 
     if (int st = open_drive_files())
         return st;
+    if (int st = run_game_ghost()) {
+        abandon_drive_files();
+        return st;
+    }
 
     init();
     if (!replaying())

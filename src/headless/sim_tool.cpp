@@ -272,8 +272,9 @@ static void lap_row(session *s, const course_lap *l)
     fputs(row.c_str(), s->lf);
 }
 
-/* Prepare: the frame's pictures and folder, then the trace file, before
- * any tick; the state start-up leaves. */
+/* Prepare: the frame's pictures and folder and the laps' folder, then the
+ * trace and laps files, before any tick; the state start-up leaves (at
+ * the course's start with one). */
 static int prepare(session *s)
 {
     char err[512], why[256];
@@ -284,6 +285,8 @@ static int prepare(session *s)
         if (!can_write(s->o.frame, why, sizeof why))
             return fail(1, "cannot write the frame \"%s\": %s", s->o.frame, why);
     }
+    if (s->o.laps && !can_write(s->o.laps, why, sizeof why))
+        return fail(1, "cannot write the laps \"%s\": %s", s->o.laps, why);
     bool to_stdout = strcmp(s->o.trace, "-") == 0;
     s->tf = to_stdout ? stdout : fopen(s->o.trace, "w");
     if (!s->tf)
