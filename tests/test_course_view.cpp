@@ -73,8 +73,9 @@ TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
 }
 
 /* Catches a course drawn without a course asked for, or leaving a trace once it is gone; a
- * cone that does not fall, a next gate not marked, a ghost drawn solid, elsewhere than its
- * pose or at the wrong tick of the lap to beat, a split's difference in the wrong colour. */
+ * cone that does not fall or stand again, a next gate not marked, a ghost drawn solid,
+ * elsewhere than its pose or at the wrong tick of the lap to beat, a split's difference in
+ * the wrong colour, the course kept drawn as it was before it changed. */
 TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
 {
     x = 512, y = 600, AxisAngle = 0;
@@ -125,6 +126,14 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
         }
     EXPECT_GT(solid_car, 500);
     EXPECT_EQ(ghosted, solid_car);
+
+    c.cones[0] = {320, 220}, r.p.knocked = {0, 0};   /* the course is drawn once and kept: not stale */
+    view_race = &r;
+    draw_frame(buffer);
+    view_race = nullptr;
+    EXPECT_TRUE(at(303, 200) != rgb(makecol(255, 120, 0)) && at(323, 220) == rgb(makecol(255, 120, 0)))
+        << "a cone moved, drawn where it was";
+    EXPECT_EQ(at(603, 200), rgb(makecol(255, 120, 0))) << "a cone stood again, drawn fallen";
 
     draw_frame(buffer);
     for (int py = 0; py < 768; py++)

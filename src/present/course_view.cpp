@@ -2,10 +2,13 @@
  * present/course_view.cpp -- a course over the driving view: cones and
  * gates on the tarmac, the ghost of the lap to beat, the timing box.
  */
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "course/race.h"
 #include "present.h"
@@ -104,25 +107,79 @@ static void draw_gate(BITMAP *dst, const course_gate &g, bool start, bool next)
     }
 }
 
-void draw_course(BITMAP *dst, const course_race *r)
+/* The tarmac with the course drawn once, so that a frame costs one copy
+ * however many cones: `full` with every gate and cone standing, `bare`
+ * with the gates alone, what a fallen cone lies on.  Made again when the
+ * tarmac or the course's places change. */
+static struct {
+    BITMAP *full, *bare;
+    const BITMAP *track;
+    std::vector<course_gate> gates;
+    std::vector<course_point> cones;
+} ground;
+
+void forget_course_ground(void)
+{
+    for (BITMAP *b : {ground.full, ground.bare})
+        if (b)
+            destroy_bitmap(b);
+    ground.full = ground.bare = nullptr;
+    ground.track = nullptr;
+}
+
+/* ground made for c over the tarmac, or false when there is no memory
+ * for it (the course is then drawn whole each frame). */
+static bool ground_for(const course *c)
+{
+    auto same = [](const auto &a, const auto &b) {
+        return a.size() == b.size() && (a.empty() || memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+    };
+    if (ground.full && ground.track == Track && same(ground.gates, c->gates) && same(ground.cones, c->cones))
+        return true;
+    forget_course_ground();
+    ground.full = create_bitmap(1024, 768), ground.bare = create_bitmap(1024, 768);
+    if (!ground.full || !ground.bare) {
+        forget_course_ground();
+        return false;
+    }
+    clear_to_color(ground.bare, makecol(0, 0, 0));
+    blit(Track, ground.bare, 0, 0, 0, 0, 1024, 768);
+    for (size_t g = 0; g < c->gates.size(); g++)
+        draw_gate(ground.bare, c->gates[g], g == 0, false);
+    blit(ground.bare, ground.full, 0, 0, 0, 0, 1024, 768);
+    for (const course_point &k : c->cones)
+        draw_cone(ground.full, (int)k.x, (int)k.y, false);
+    ground.track = Track, ground.gates = c->gates, ground.cones = c->cones;
+    return true;
+}
+
+void draw_ground(BITMAP *dst, const course_race *r)
 {
     const course *c = r->c;
     const course_progress *p = &r->p;
-    int next = course_finished(c, p) ? -1 : p->next_gate;
-    for (size_t g = 0; g < c->gates.size(); g++)
-        draw_gate(dst, c->gates[g], g == 0, (int)g == next);
-    for (size_t k = 0; k < c->cones.size(); k++)
-        draw_cone(dst, (int)c->cones[k].x, (int)c->cones[k].y, p->knocked[k] != 0);
+    bool made = ground_for(c);
+    blit(made ? ground.full : Track, dst, 0, 0, 0, 0, 1024, 768);
+    for (size_t g = 0; !made && g < c->gates.size(); g++)
+        draw_gate(dst, c->gates[g], g == 0, false);
+    for (size_t k = 0; k < c->cones.size(); k++) {
+        int cx = (int)c->cones[k].x, cy = (int)c->cones[k].y;
+        if (made && p->knocked[k])   /* the standing cone taken away */
+            blit(ground.bare, dst, cx - 6, cy - 6, cx - 6, cy - 6, 13, 13);
+        if (!made || p->knocked[k])
+            draw_cone(dst, cx, cy, p->knocked[k] != 0);
+    }
+    if (!course_finished(c, p))
+        draw_gate(dst, c->gates[p->next_gate], p->next_gate == 0, true);
 }
 
 /* ----------------------------------------------------------------------
  * The ghost: the car's sprite turned into a scratch bitmap, then laid
- * over the view translucent.
+ * over the view at half strength.
  * ---------------------------------------------------------------------- */
 
 /* Room for the sprite turned any way about its pivot (13, 25): its
  * farthest corner is 29 px from it. */
-enum { GHOST_SIZE = 64, GHOST_ALPHA = 110 };
+enum { GHOST_SIZE = 64 };
 
 void draw_ghost(BITMAP *dst, const course_race *r)
 {
@@ -138,28 +195,81 @@ void draw_ghost(BITMAP *dst, const course_race *r)
     }
     clear_to_color(scratch, bitmap_mask_color(scratch));
     pivot_sprite(scratch, kvtcar, GHOST_SIZE / 2, GHOST_SIZE / 2, 13, 25, car_turn(g->angle));
-    set_trans_blender(0, 0, 0, GHOST_ALPHA);
-    draw_trans_sprite(dst, scratch, (int)g->x - GHOST_SIZE / 2, (int)g->y - GHOST_SIZE / 2);
+    int gx = (int)g->x - GHOST_SIZE / 2, gy = (int)g->y - GHOST_SIZE / 2;
+    if (bitmap_color_depth(dst) != 16 || !is_memory_bitmap(dst)) {
+        set_trans_blender(0, 0, 0, 128);
+        draw_trans_sprite(dst, scratch, gx, gy);
+        return;
+    }
+    /* Half the car and half what is under it, channel by channel: the low
+     * bit of each 5-6-5 channel dropped, the halves added.  The library's
+     * blender does the same through a call per pixel, three times slower. */
+    const uint16_t mask = (uint16_t)bitmap_mask_color(scratch);
+    for (int sy = std::max(0, dst->ct - gy); sy < GHOST_SIZE && gy + sy < dst->cb; sy++) {
+        const uint16_t *from = (const uint16_t *)scratch->line[sy];
+        uint16_t *to = (uint16_t *)dst->line[gy + sy] + gx;
+        for (int sx = std::max(0, dst->cl - gx); sx < GHOST_SIZE && gx + sx < dst->cr; sx++)
+            if (from[sx] != mask)
+                to[sx] = (uint16_t)(((from[sx] & 0xf7de) >> 1) + ((to[sx] & 0xf7de) >> 1));
+    }
 }
 
 /* ----------------------------------------------------------------------
  * The timing box at the top: white on black, the split's difference
- * green when ahead of the lap to beat, red when behind.
+ * green when ahead of the lap to beat, red when behind.  Text is slow to
+ * draw: the box is kept, and a line drawn again only when it changes
+ * (mostly the running time).
  * ---------------------------------------------------------------------- */
+static struct {
+    BITMAP *box;
+    char lines[TIMING_LINES][TIMING_CHARS + 1];
+    char delta[16];
+    int sign;
+    bool stale;   /* the box is new: every line to draw */
+} shown;
+
+/* Line i of the box as text (and the difference after the last), in b
+ * at its place, on black. */
+static void box_line(BITMAP *b, int bx, int by, int i, const char *text, const char *delta, int sign)
+{
+    int white = makecol(255, 255, 255), ty = by + 6 + 12 * i;
+    rectfill(b, bx, ty - 2, bx + TIMING_W - 1, ty + 9, makecol(0, 0, 0));
+    textout_ex(b, font, text, bx + 8, ty, white, -1);
+    if (delta) {
+        int col = sign < 0 ? makecol(60, 220, 60) : sign > 0 ? makecol(255, 70, 70) : white;
+        textout_ex(b, font, delta, bx + 8 + text_length(font, text) + 16, ty, col, -1);
+    }
+}
+
 void draw_timing(BITMAP *dst, const course_race *r)
 {
-    int white = makecol(255, 255, 255);
-    rectfill(dst, TIMING_X, TIMING_Y, TIMING_X + TIMING_W - 1, TIMING_Y + TIMING_H - 1, makecol(0, 0, 0));
-    char text[96];
+    if (!shown.box || bitmap_color_depth(shown.box) != bitmap_color_depth(dst)) {
+        if (shown.box)
+            destroy_bitmap(shown.box);
+        shown.box = create_bitmap_ex(bitmap_color_depth(dst), TIMING_W, TIMING_H);
+        if (shown.box)
+            clear_to_color(shown.box, makecol(0, 0, 0));
+        shown.stale = true;
+    }
+    BITMAP *b = shown.box ? shown.box : dst;
+    int bx = shown.box ? 0 : TIMING_X, by = shown.box ? 0 : TIMING_Y;
+    if (!shown.box)
+        rectfill(dst, TIMING_X, TIMING_Y, TIMING_X + TIMING_W - 1, TIMING_Y + TIMING_H - 1, makecol(0, 0, 0));
+    char text[TIMING_CHARS + 1], delta[sizeof shown.delta];
     for (int i = 0; i < TIMING_LINES; i++) {
         timing_text(r, i, text, sizeof text);
-        int tx = TIMING_X + 8, ty = TIMING_Y + 6 + 12 * i;
-        textprintf_ex(dst, font, tx, ty, white, -1, "%.*s", TIMING_CHARS, text);
-        if (i == TIMING_LINES - 1) {
-            tx += text_length(font, text) + 16;
-            int sign = timing_delta_text(r, text, sizeof text);
-            int col = sign < 0 ? makecol(60, 220, 60) : sign > 0 ? makecol(255, 70, 70) : white;
-            textprintf_ex(dst, font, tx, ty, col, -1, "%s", text);
-        }
+        bool last = i == TIMING_LINES - 1;
+        int sign = last ? timing_delta_text(r, delta, sizeof delta) : 0;
+        if (shown.box && !shown.stale && !strcmp(text, shown.lines[i])
+            && (!last || (!strcmp(delta, shown.delta) && sign == shown.sign)))
+            continue;
+        box_line(b, bx, by, i, text, last ? delta : nullptr, sign);
+        if (shown.box)
+            memcpy(shown.lines[i], text, sizeof text);
+        if (shown.box && last)
+            memcpy(shown.delta, delta, sizeof delta), shown.sign = sign;
     }
+    if (shown.box)
+        blit(shown.box, dst, 0, 0, TIMING_X, TIMING_Y, TIMING_W, TIMING_H);
+    shown.stale = false;
 }

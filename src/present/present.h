@@ -82,8 +82,12 @@ fixed car_turn(float heading);
 struct course_race;
 extern const course_race *view_race;
 
-/* Cones (fallen ones lying) and gates (the next one marked). */
-void draw_course(BITMAP *dst, const course_race *r);
+/* The tarmac with the course on it, in place of the plain tarmac: cones
+ * (fallen ones lying) and gates (the next one marked).  The tarmac and
+ * the course are drawn together once and kept; forget_course_ground
+ * frees that (the tarmac is about to go). */
+void draw_ground(BITMAP *dst, const course_race *r);
+void forget_course_ground(void);
 
 /* The car of the lap to beat, translucent, where race_ghost has it. */
 void draw_ghost(BITMAP *dst, const course_race *r);

@@ -67,15 +67,16 @@ void dashboard_text(int i, char *out, size_t size)
 
 /* ----------------------------------------------------------------------
  * draw_frame: the whole driving view into dst.  The tarmac copy is the
- * only erase; a tarmac smaller than the frame leaves the rest as it was.
+ * only erase; a tarmac smaller than the frame leaves the rest as it was
+ * (with a course, black).
  * ---------------------------------------------------------------------- */
 void draw_frame(BITMAP *dst)
 {
-    blit(Track, dst, 0, 0, 0, 0, 1024, 768);
-
     if (view_race) {
-        draw_course(dst, view_race);
+        draw_ground(dst, view_race);
         draw_ghost(dst, view_race);
+    } else {
+        blit(Track, dst, 0, 0, 0, 0, 1024, 768);
     }
 
     /* Sprite pixel (13, 25) lands on the car's position, truncated toward
