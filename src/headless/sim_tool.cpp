@@ -8,7 +8,9 @@
  * A script file is read twice (check, then run), so memory stays flat
  * however long it is; a pipe is checked into a spool and run from there
  * (script.h).  No output may be a file the run reads (the script, the
- * car file, the frame's pictures) or the other output.
+ * car file, the course file, the frame's pictures) or another output.
+ * With a course, every tick is counted on it as the game counts it
+ * (course/race.h), and each completed lap is a row of --laps.
  *
  * A write that fails, or an output found removed meanwhile, stops the run
  * with one line naming the file and why; so does a state that stops being
