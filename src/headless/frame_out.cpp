@@ -14,16 +14,6 @@
 #include "drive/files.h"
 #include "present/present.h"
 
-/* The picture, or NULL with the file and the reason in err. */
-static BITMAP *open_picture(const std::string &path, char *err, size_t errsize)
-{
-    char why[256];
-    BITMAP *b = load_picture(path.c_str(), why, sizeof why);
-    if (!b)
-        snprintf(err, errsize, "cannot load \"%s\": %s", path.c_str(), why);
-    return b;
-}
-
 int frame_begin(const char *data_dir, char *err, size_t errsize)
 {
     if (start_headless(err, errsize) != 0)
@@ -31,8 +21,8 @@ int frame_begin(const char *data_dir, char *err, size_t errsize)
     std::string dir = data_dir;
     if (!dir.empty() && dir.back() != '/')
         dir += '/';
-    if (!(kvtcar = open_picture(dir + "car/kvtcar.bmp", err, errsize))
-        || !(Track = open_picture(dir + "tarmac.bmp", err, errsize))) {
+    if (!(kvtcar = open_picture((dir + "car/kvtcar.bmp").c_str(), err, errsize))
+        || !(Track = open_picture((dir + "tarmac.bmp").c_str(), err, errsize))) {
         frame_end();
         return -1;
     }

@@ -349,6 +349,15 @@ BITMAP *load_picture(const char *path, char *why, size_t size)
     return b;
 }
 
+BITMAP *open_picture(const char *path, char *err, size_t size)
+{
+    char why[256];
+    BITMAP *b = load_picture(path, why, sizeof why);
+    if (!b)
+        snprintf(err, size, "cannot load \"%s\": %s", path, why);
+    return b;
+}
+
 int start_headless(char *err, size_t size)
 {
     static int started;

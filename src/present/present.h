@@ -31,6 +31,9 @@ BITMAP *load_picture(const char *path, char *why, size_t size);
  * the reason in why. */
 bool picture_bytes(const char *path, std::vector<unsigned char> *out, char *why, size_t size);
 
+/* load_picture, the failure said whole in err: "cannot load "PATH": why". */
+BITMAP *open_picture(const char *path, char *err, size_t size);
+
 /* Starts the library with no system driver (memory bitmaps only, no
  * window) at 16 bits per pixel, once per process: for tools and tests
  * that compose frames.  0, or -1 with the reason in err. */
