@@ -23,7 +23,8 @@ static course_lap lap_of(int number, uint64_t ticks, int cones = 0)
 
 /* Catches a line that misreads the race: the lap and running time, the cones of the lap, no
  * limit, the course done; last and best as totals (penalties in), the lap given named as the
- * ghost's; a split's difference with the wrong sign, colour or rounding; a long name not cut. */
+ * ghost's; a split's difference with the wrong sign, colour or rounding; a long name not cut,
+ * or cut inside a character (the library then reads past its end). */
 TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
 {
     course c = test_course();
@@ -63,13 +64,16 @@ TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
         EXPECT_EQ(timing_delta_text(&r, text, sizeof text), k.sign) << k.what;
         EXPECT_STREQ(text, k.delta) << k.what;
     }
-    course_race r;
-    course named = c;
-    named.name = std::string(80, 'n');
-    race_start(&r, &named);
-    char text[128];
-    timing_text(&r, 0, text, sizeof text);
-    EXPECT_EQ(std::string(text), std::string(TIMING_CHARS, 'n')) << "a name as wide as the box at most";
+    for (std::string name : {std::string(80, 'n'), std::string(TIMING_CHARS - 1, 'n') + "\u00e9t\u00e9"}) {
+        course_race r;
+        course named = c;
+        named.name = name;
+        race_start(&r, &named);
+        char text[128];
+        timing_text(&r, 0, text, sizeof text);
+        EXPECT_EQ(std::string(text), std::string(TIMING_CHARS - (name.size() < 80), 'n'))
+            << "a name as wide as the box at most, cut between characters";
+    }
 }
 
 /* Catches a course drawn without a course asked for, or leaving a trace once it is gone; a

@@ -37,6 +37,16 @@ static std::string plural(int n, const char *what)
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
 
+/* The name in at most TIMING_CHARS bytes, cut between characters: the
+ * library reads a character's bytes as its first byte announces them. */
+static std::string cut_name(const std::string &name)
+{
+    size_t n = std::min(name.size(), (size_t)TIMING_CHARS);
+    while (n < name.size() && n > 0 && ((unsigned char)name[n] & 0xc0) == 0x80)
+        n--;
+    return name.substr(0, n);
+}
+
 void timing_text(const course_race *r, int i, char *out, size_t size)
 {
     const course *c = r->c;
@@ -44,7 +54,7 @@ void timing_text(const course_race *r, int i, char *out, size_t size)
     const course_lap *best = race_best(r);
     std::string t;
     if (i == 0)
-        t = c->name.substr(0, TIMING_CHARS);
+        t = cut_name(c->name);
     else if (i == 1 && course_finished(c, p))
         t = "Finished, " + plural(c->laps, "lap") + ": R to go again";
     else if (i == 1 && !p->in_lap)
