@@ -46,7 +46,7 @@ static const char KEYS_HELP[] =
     "  P          pause or resume the simulation\n"
     "  . (period) while paused, run exactly one tick\n"
     "  F5         read the --car file again (a bad file keeps the car)\n"
-    "With --course, R puts the car at the course's start and drops the lap\n"
+    "\nWith --course, R puts the car at the course's start and drops the lap\n"
     "being timed; after the last lap, the laps begin again.\n";
 
 void print_usage(FILE *out)
