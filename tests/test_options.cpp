@@ -28,7 +28,7 @@ TEST(Options, BothProgramsKeepOneSetOfHabits)
         {SIM, "s.txt --car ''", 2, "", "option --car needs a value (FILE)"},
         {GAME, "s.txt", 2, "", "unexpected \"s.txt\": caravelt takes options only (try --help)"},
         {SIM, "s.txt -- --car", 2, "", "more than one script: \"--car\""},
-        {GAME, "--force", 2, "", "--force is for --replay: it plays a recording with another car"},
+        {GAME, "--force", 2, "", "--force is for --replay: it plays a recording with another car or course"},
         {SIM, "--frame x.png s.txt", 2, "", "the frame \"x.png\" must be named FILE.bmp: it is written as a BMP picture"},
     };
     temp_dir d;

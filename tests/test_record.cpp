@@ -5,6 +5,7 @@
 #include "files.h"
 #include "header.h"
 #include "record.h"
+#include "script.h"
 #include "sim/carfile.h"
 #include "support.h"
 #include "trace.h"
@@ -63,7 +64,73 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
         write_file(d / "word.sh", "printf %s " + shell_word(p));
         EXPECT_EQ(system(("bash '" + d / "word.sh" + "' >'" + d / "back" + "'").c_str()), 0);
         EXPECT_EQ(read_file(d / "back"), p) << shell_word(p);
+        header.clear();
+        record_header(&header, p, p, 0, p, 0x0123456789abcdefull);
+        file.clear();
+        EXPECT_TRUE(header_is_recording(header));
+        EXPECT_EQ(header_course(header, &file, &hash), 1) << header;
+        EXPECT_EQ(file, absolute_path(p));
+        EXPECT_EQ(hash, 0x0123456789abcdefull);
+        const std::string word = shell_word(absolute_path(p).c_str());
+        EXPECT_NE(header.find(" --course " + word + " --trace trace.csv " + word + "\n"), std::string::npos) << header;
     }
+    std::string back;
+    for (const char *word : {"'a'b'", "$'\\q'", "$'\\x4'", "a b", "'open"})
+        EXPECT_FALSE(shell_word_read(word, &back)) << word << " is no word shell_word writes";
+}
+
+/* The head of a script as read by its check (a pipe's too): the recording's header. */
+static std::string head_of(const temp_dir &d, const std::string &text, bool pipe)
+{
+    write_file(d / "s.rec", text);
+    script_in in;
+    char err[256];
+    FILE *f = pipe ? popen(("cat '" + d / "s.rec" + "'").c_str(), "r") : nullptr;
+    EXPECT_EQ(script_open(&in, pipe ? "-" : (d / "s.rec").c_str(), err, sizeof err), 0);
+    if (pipe)
+        in.f = f, in.own = false;
+    EXPECT_EQ(script_check(&in, SCRIPT_SPOOL_MAX, err, sizeof err), 0) << err;
+    std::string head = in.header;
+    script_close(&in);
+    if (f)
+        pclose(f);
+    return head;
+}
+
+/* Catches a recording replayed from another course's start (or a course's from the centre),
+ * --force not heeded, a plain script refused for want of a header, the header lost when the
+ * script is a pipe or taken from comments after the first stretch. */
+TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
+{
+    std::string on_a, on_none;
+    record_header(&on_a, "d.rec", nullptr, 0, "/c/a.toml", 0xaa);
+    record_header(&on_none, "d.rec", nullptr, 0);
+    const std::string late = "1 Up\n" + on_a;   /* a header after a stretch is a comment */
+    const std::string or_force = ", or --force to replay it anyway";
+    const struct { std::string text; const char *course; uint64_t hash; bool force; std::string refused; } cases[] = {
+        {on_a, "b.toml", 0xaa, false, ""},
+        {on_a, "b.toml", 0xab, false, "recorded on the course /c/a.toml (hash 00000000000000aa); this course is b.toml "
+                                      "(hash 00000000000000ab): pass --course with the course it was recorded on" + or_force},
+        {on_a, nullptr, 0, false, "recorded on the course /c/a.toml (hash 00000000000000aa); no course is given: "
+                                  "pass --course with the course it was recorded on" + or_force},
+        {on_none, "b.toml", 0xaa, false, "recorded without a course; this course is b.toml (hash 00000000000000aa): "
+                                         "replay it without --course" + or_force},
+        {on_none, nullptr, 0, false, ""},
+        {on_a, "b.toml", 0xab, true, ""},
+        {on_a, nullptr, 0, true, ""},
+        {on_none, "b.toml", 0xaa, true, ""},
+        {"# my own script\n", "b.toml", 0xab, false, ""},
+        {late, nullptr, 0, false, ""},
+    };
+    temp_dir d;
+    for (const auto &k : cases)
+        for (bool pipe : {false, true}) {
+            const std::string header = head_of(d, k.text + "10 Up\n", pipe);
+            char err[512] = "";
+            int st = replay_course(header, "d.rec", k.course, k.hash, k.force, err, sizeof err);
+            EXPECT_EQ(st, k.refused.empty() ? 0 : 2) << k.text << (pipe ? " (pipe)" : "");
+            EXPECT_EQ(std::string(err), k.refused.empty() ? "" : "d.rec: " + k.refused) << (pipe ? " (pipe)" : "");
+        }
 }
 
 /* Catches ticks run back to back (after a long title screen or a stopped process) holding

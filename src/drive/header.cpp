@@ -132,7 +132,16 @@ static std::string program_word(const char *name)
     return shell_word(access(beside.c_str(), X_OK) == 0 ? beside.c_str() : name);
 }
 
-void record_header(std::string *out, const char *path, const char *car_file, time_t when)
+/* The header's first words: what tells a recording from any script. */
+static const char RECORDING_MARK[] = "# caravelt recording";
+
+bool header_is_recording(const std::string &header)
+{
+    return header.compare(0, sizeof RECORDING_MARK - 1, RECORDING_MARK) == 0;
+}
+
+void record_header(std::string *out, const char *path, const char *car_file, time_t when,
+                   const char *course_file, uint64_t course_hash)
 {
     char stamp[64] = "";
     struct tm tm;
@@ -141,15 +150,22 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
     char hash[32];
     snprintf(hash, sizeof hash, "%016" PRIx64, car_hash());
     std::string file = shell_word(absolute_path(path).c_str());
+    std::string course = course_file ? shell_word(absolute_path(course_file).c_str()) : "";
+    std::string on = course_file ? " --course " + course : "";
 
-    *out += "# caravelt recording, begun ";
+    *out += RECORDING_MARK;
+    *out += ", begun ";
     *out += stamp;
     *out += "\n# car: ";
     *out += car_file ? shell_word(absolute_path(car_file).c_str()) : "preset";
     *out += ", parameters hash ";
     *out += hash;
-    *out += "\n# replay headless: " + program_word("caravelt-sim") + " --trace trace.csv " + file;
-    *out += "\n# replay in the game: " + program_word("caravelt") + " --replay " + file;
+    if (course_file) {
+        snprintf(hash, sizeof hash, "%016" PRIx64, course_hash);
+        *out += "\n# course: " + course + ", hash " + hash;
+    }
+    *out += "\n# replay headless: " + program_word("caravelt-sim") + on + " --trace trace.csv " + file;
+    *out += "\n# replay in the game: " + program_word("caravelt") + on + " --replay " + file;
     *out += "\n# one line per stretch of ticks: TICKS KEY...; after \"/\", the keys held"
             "\n# when a title screen inside that tick returned\n";
 }
@@ -163,6 +179,8 @@ int header_file(const std::string &header, const char *what, const char *hash_na
         if (end == std::string::npos)
             end = header.size();
         std::string line = header.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')   /* a recording saved with CRLF */
+            line.pop_back();
         if (line.compare(0, head.size(), head) != 0 || line.size() < head.size() + tail.size() + 16)
             continue;
         size_t hex = line.size() - 16, cut = hex - tail.size();
@@ -189,6 +207,11 @@ int header_car(const std::string &header, std::string *file, uint64_t *hash)
     return header_file(header, "car", "parameters hash", file, hash);
 }
 
+int header_course(const std::string &header, std::string *file, uint64_t *hash)
+{
+    return header_file(header, "course", "hash", file, hash);
+}
+
 /* ----------------------------------------------------------------------
  * The replay's car (see header.h).
  * ---------------------------------------------------------------------- */
@@ -199,11 +222,48 @@ static std::string car_named(const std::string &file)
     return file.empty() ? "the preset" : shell_word(file.c_str());
 }
 
+/* The car the header names (file recorded, "" for the preset; hash
+ * want), when no car is given: its file when it still reads and hashes
+ * as recorded, else the preset when that hashes so; with force, the file
+ * when it reads, else the preset.  True with *out and *file_used; false
+ * with *fault saying why the named file was not taken ("" when it was
+ * not tried). */
+static bool own_car(const std::string &recorded, uint64_t want, bool force, car *out,
+                    std::string *file_used, std::string *fault)
+{
+    fault->clear();
+    if (!recorded.empty()) {
+        char why[512];
+        car c;
+        struct stat st;
+        if (stat(recorded.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            /* a name in a file, not one the user typed: no pipe to wait on */
+            *fault = ", which cannot be read (not a regular file)";
+        } else if (read_car_file(recorded.c_str(), &c, why, sizeof why) != 0) {
+            *fault = std::string(", which cannot be read (") + why + ")";
+        } else if (force || car_hash_of(&c) == want) {
+            *out = c;
+            *file_used = recorded;
+            return true;
+        } else {
+            char h[64];
+            snprintf(h, sizeof h, ", which has changed since (hash %016" PRIx64 ")", car_hash_of(&c));
+            *fault = h;
+        }
+    }
+    if (force || car_hash_of(&KVT) == want) {
+        *out = KVT;
+        file_used->clear();
+        return true;
+    }
+    return false;
+}
+
 int replay_car(const std::string &header, const char *name, const char *given,
                const car *given_car, bool force, car *out, std::string *file_used,
                char *err, size_t errsize)
 {
-    std::string recorded;
+    std::string recorded, file_fault;
     uint64_t want;
     bool has_line = header_car(header, &recorded, &want) == 1;
     if (given && (!has_line || force || car_hash_of(given_car) == want)) {
@@ -216,33 +276,8 @@ int replay_car(const std::string &header, const char *name, const char *given,
         file_used->clear();
         return 0;
     }
-
-    /* What the refusal says of the named file, when it was not taken. */
-    std::string file_fault;
-    if (!given && !recorded.empty()) {
-        char why[512];
-        car c;
-        struct stat st;
-        if (stat(recorded.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            /* a name in a file, not one the user typed: no pipe to wait on */
-            file_fault = ", which cannot be read (not a regular file)";
-        } else if (read_car_file(recorded.c_str(), &c, why, sizeof why) != 0) {
-            file_fault = std::string(", which cannot be read (") + why + ")";
-        } else if (force || car_hash_of(&c) == want) {
-            *out = c;
-            *file_used = recorded;
-            return 0;
-        } else {
-            char h[64];
-            snprintf(h, sizeof h, ", which has changed since (hash %016" PRIx64 ")", car_hash_of(&c));
-            file_fault = h;
-        }
-    }
-    if (!given && (force || car_hash_of(&KVT) == want)) {
-        *out = KVT;
-        file_used->clear();
+    if (!given && own_car(recorded, want, force, out, file_used, &file_fault))
         return 0;
-    }
 
     const car *now = given ? given_car : &KVT;
     std::string this_car = given ? car_named(given) : "the preset";
@@ -250,5 +285,47 @@ int replay_car(const std::string &header, const char *name, const char *given,
              "%s: recorded with %s (hash %016" PRIx64 ")%s; this car is %s (hash %016" PRIx64
              "): pass --car with the car it was recorded with, or --force to replay it anyway",
              name, car_named(recorded).c_str(), want, file_fault.c_str(), this_car.c_str(), car_hash_of(now));
+    return 2;
+}
+
+int recorded_car(const std::string &header, const char *name, car *out, std::string *file_used,
+                 char *err, size_t errsize)
+{
+    std::string recorded, file_fault;
+    uint64_t want;
+    if (header_car(header, &recorded, &want) != 1) {
+        snprintf(err, errsize, "%s: its header names no car", name);
+        return 2;
+    }
+    if (own_car(recorded, want, false, out, file_used, &file_fault))
+        return 0;
+    snprintf(err, errsize, "%s: recorded with %s (hash %016" PRIx64 ")%s%s: it is driven only with the car it was recorded with",
+             name, car_named(recorded).c_str(), want, file_fault.c_str(),
+             recorded.empty() ? ", which has changed since" : "");
+    return 2;
+}
+
+/* ----------------------------------------------------------------------
+ * The replay's course (see header.h).
+ * ---------------------------------------------------------------------- */
+
+int replay_course(const std::string &header, const char *name, const char *course_file,
+                  uint64_t hash, bool force, char *err, size_t errsize)
+{
+    std::string recorded;
+    uint64_t want = 0;
+    bool on_course = header_course(header, &recorded, &want) == 1;
+    if (force || !header_is_recording(header) || (on_course && course_file && hash == want)
+        || (!on_course && !course_file))
+        return 0;
+
+    char was[64] = "", now[64] = "";
+    snprintf(was, sizeof was, " (hash %016" PRIx64 ")", want);
+    snprintf(now, sizeof now, " (hash %016" PRIx64 ")", hash);
+    std::string recorded_on = on_course ? "on the course " + shell_word(recorded.c_str()) + was : "without a course";
+    std::string this_one = course_file ? "this course is " + shell_word(course_file) + now : "no course is given";
+    snprintf(err, errsize, "%s: recorded %s; %s: %s, or --force to replay it anyway", name,
+             recorded_on.c_str(), this_one.c_str(),
+             on_course ? "pass --course with the course it was recorded on" : "replay it without --course");
     return 2;
 }

@@ -1,17 +1,19 @@
 /*
  * drive/header.h -- the recording's header: comment lines at its start
- * that say when it was made, with which car, and how to replay it; and
- * the check a replay makes of its car against them.
+ * that say when it was made, with which car, on which course, and how to
+ * replay it; and the checks a replay makes of its car and course against
+ * them.
  *
  *   # caravelt recording, begun 2025-01-31 18:00:00 UTC
  *   # car: /home/me/caravelt/data/cars/drift.toml, parameters hash 0123456789abcdef
- *   # replay headless: /home/me/caravelt/build/caravelt-sim --trace trace.csv /home/me/r.rec
- *   # replay in the game: /home/me/caravelt/build/caravelt --replay /home/me/r.rec
+ *   # course: /home/me/caravelt/data/courses/slalom.toml, hash 0011223344556677
+ *   # replay headless: /home/me/caravelt/build/caravelt-sim --course /home/me/caravelt/data/courses/slalom.toml --trace trace.csv /home/me/r.rec
+ *   # replay in the game: /home/me/caravelt/build/caravelt --course /home/me/caravelt/data/courses/slalom.toml --replay /home/me/r.rec
  *
- * Paths are absolute, each one shell word (shell_word), so the commands
- * work from any folder and the car line reads back whatever the names.
- * The car line is read back by header_car; a line for another input
- * follows its pattern: "# WHAT: FILE, ... hash HEX", read by header_file.
+ * The course line only for a drive on a course.  Paths are absolute, each
+ * one shell word (shell_word), so the commands work from any folder and
+ * the lines read back whatever the names.  The car and course lines have
+ * one pattern, "# WHAT: FILE, ... hash HEX", read by header_file.
  */
 #ifndef CARAVELT_DRIVE_HEADER_H
 #define CARAVELT_DRIVE_HEADER_H
@@ -39,11 +41,17 @@ std::string shell_word(const char *path);
 bool shell_word_read(const std::string &word, std::string *path);
 
 /* Appends the recording's header to out: when it began, which car
- * (car_file, or the preset when null, and the parameter variables' hash)
- * and the two commands that replay `path`.  The car file and the
- * recording are named by their absolute paths; the programs too, when
- * they are beside the running binary. */
-void record_header(std::string *out, const char *path, const char *car_file, time_t when);
+ * (car_file, or the preset when null, and the parameter variables' hash),
+ * the course driven on when course_file is not null (course_hash: its
+ * course_hash()) and the two commands that replay `path`.  The files are
+ * named by their absolute paths; the programs too, when they are beside
+ * the running binary. */
+void record_header(std::string *out, const char *path, const char *car_file, time_t when,
+                   const char *course_file = nullptr, uint64_t course_hash = 0);
+
+/* Whether header (a script's leading comment lines) is a recording's: it
+ * begins as record_header's does.  Any other script is no recording. */
+bool header_is_recording(const std::string &header);
 
 /* ----------------------------------------------------------------------
  * header_file: the line "# WHAT: FILE, HASH_NAME HEX" of header (a
@@ -54,8 +62,10 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
 int header_file(const std::string &header, const char *what, const char *hash_name,
                 std::string *file, uint64_t *hash);
 
-/* The car line: header_file(header, "car", "parameters hash", ...). */
+/* The car line: header_file(header, "car", "parameters hash", ...); the
+ * course line: header_file(header, "course", "hash", ...). */
 int header_car(const std::string &header, std::string *file, uint64_t *hash);
+int header_course(const std::string &header, std::string *file, uint64_t *hash);
 
 /* ----------------------------------------------------------------------
  * replay_car: the car a replay drives, by its header (`name`, as messages
@@ -74,5 +84,23 @@ int header_car(const std::string &header, std::string *file, uint64_t *hash);
 int replay_car(const std::string &header, const char *name, const char *given,
                const car *given_car, bool force, car *out, std::string *file_used,
                char *err, size_t errsize);
+
+/* The car a recording drives on its own (a ghost's): as replay_car with
+ * no car given and no force, but a header without a car line is refused
+ * too.  0 with *out and *file_used, or 2 with one line in err. */
+int recorded_car(const std::string &header, const char *name, car *out, std::string *file_used,
+                 char *err, size_t errsize);
+
+/* ----------------------------------------------------------------------
+ * replay_course: whether a replay (its header; `name` as messages give
+ * it) may run on the course asked for (course_file, whose course_hash is
+ * hash; null for none).  A recording runs on the course it was driven on
+ * (any file with its hash), or on none when it had none: the course's
+ * start is where its drive began.  A script that is no recording runs
+ * anywhere.  Else 2, with one line in err naming both courses and their
+ * hashes, as a car refused; force: 0 whatever the courses.
+ * ---------------------------------------------------------------------- */
+int replay_course(const std::string &header, const char *name, const char *course_file,
+                  uint64_t hash, bool force, char *err, size_t errsize);
 
 #endif

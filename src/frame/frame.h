@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "drive/files.h"
+#include "drive/script.h"
 
 /* What the command line asked for; all off by default. */
 struct game_options {
@@ -17,7 +21,9 @@ struct game_options {
     const char *record;   /* --record FILE: every tick's keys, as a script */
     const char *trace;    /* --trace FILE: one CSV row per tick */
     const char *replay;   /* --replay FILE: keys from a recording, then the driver's */
-    bool force;           /* --force: a replay with a car other than its own */
+    bool force;           /* --force: a replay with a car or course other than its own */
+    const char *course;   /* --course FILE: cones, gates and timed laps */
+    const char *ghost;    /* --ghost FILE: the best lap of a recording on the course, to race */
 };
 extern game_options game_opts;
 
@@ -49,6 +55,34 @@ int replay_game_car(const std::string &header, const char *name);
 const char *game_car_path(void);
 void load_game_car(void);
 void reload_game_car(void);
+
+/* The course of --course and the ghost of --ghost (course.cpp, ghost.cpp).
+ * read_game_course: before any window, the course file read and the
+ * ghost's recording checked; run_game_ghost: once the files are settled,
+ * its laps driven.  Each 0, or the status after one line on stderr (1 for
+ * a bad course file, as for a car file; 2 for usage or a ghost refused).
+ * start_game_course: at start-up, after the car: the car at the course's
+ * start and the course drawn.  restart_game_course: the laps counted
+ * afresh from the drive's first tick, the ghost of --ghost kept (a replay
+ * re-run from its start).  count_course_tick: after every tick run, from
+ * the car's place (x0, y0) before it.  Nothing without --course. */
+int read_game_course(void);
+int run_game_ghost(void);
+void start_game_course(void);
+void restart_game_course(void);
+void count_course_tick(float x0, float y0);
+
+/* The files the course options read, for the rule that no output is one:
+ * the course file, the ghost's recording and the car file it names. */
+void course_run_files(std::vector<run_file> *files);
+
+/* The course for a recording's header: its file (null without --course)
+ * and its hash. */
+uint64_t game_course_hash(void);
+
+/* 0 when the replay was recorded on the course given (or with none on
+ * none, or is no recording), else 2 after one line on stderr. */
+int check_replay_course(const script_in *replay);
 
 /* The line along the foot of the driving view (notice.cpp), by what
  * says it, the first up shown: a passing word (F5) for three seconds, a

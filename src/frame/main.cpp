@@ -30,11 +30,17 @@ int main(int argc, char **argv)
         return st;
     if (game_opts.car && read_game_car() != 0)
         return 1;
+    if ((st = read_game_course()))
+        return st;
     if (find_pictures() != 0)
         return 1;
 
     if ((st = open_drive_files()))
         return st;
+    if ((st = run_game_ghost())) {
+        abandon_drive_files();
+        return st;
+    }
 
     init();
     if (!replaying())

@@ -27,8 +27,12 @@ static const cli_option rows[] = {
      &game_opts.trace, nullptr},
     {"--replay", "FILE", "play the keys recorded in FILE, with its car (no title screen)", nullptr,
      &game_opts.replay, nullptr},
-    {"--force", nullptr, "replay even with a car other than the recording's", &game_opts.force,
-     nullptr, nullptr},
+    {"--force", nullptr, "replay even with a car or course other than the recording's",
+     &game_opts.force, nullptr, nullptr},
+    {"--course", "FILE", "drive on the course in this TOML course file: cones, gates, timed laps",
+     nullptr, &game_opts.course, nullptr},
+    {"--ghost", "FILE", "with --course: race the best lap of a recording made on that course",
+     nullptr, &game_opts.ghost, nullptr},
 };
 
 static const char USAGE[] =
@@ -50,7 +54,9 @@ static const char AFTER[] =
     "While a --replay plays (until P hands the car over at its end):\n"
     "  [ ]        slower, faster: 1/4, 1/2, 1, 2, 4, 8 or 16 times speed\n"
     "  Page Up    back 10 s          Page Down  on 10 s\n"
-    "  Home       back to the start\n";
+    "  Home       back to the start\n"
+    "\nWith --course, R puts the car at the course's start and drops the lap\n"
+    "being timed; after the last lap, the laps begin again.\n";
 
 static const cli_program program = {"caravelt", USAGE, AFTER, rows, std::size(rows), nullptr};
 
@@ -71,6 +77,6 @@ int parse_game_options(int argc, char **argv)
 {
     int st = cli_parse(&program, argc, argv);
     if (st == CLI_RUN && game_opts.force && !game_opts.replay)
-        return complain(2, "--force is for --replay: it plays a recording with another car");
+        return complain(2, "--force is for --replay: it plays a recording with another car or course");
     return st;
 }

@@ -3,10 +3,9 @@
  * or plays back: --record, --trace, --replay.
  *
  * Files are settled before the window opens: a bad replay, one whose car
- * is refused (drive/header.h), or an output that is a file the game reads
- * or the other output, is refused (status 2); an output that cannot be
- * opened is status 1.  Outputs are opened
- * then but emptied only once the display is up, so a start that fails
+ * or course is refused (drive/header.h), or an output that is a file the
+ * game reads or the other output, is refused (status 2); an output that
+ * cannot be opened is status 1.  Outputs are opened then but emptied only once the display is up, so a start that fails
  * leaves every file as it was (and removes the ones it made).
  *
  * During the run, ticks only append text in memory; the main loop writes
@@ -124,7 +123,8 @@ uint64_t replay_length(void)
  * from where it stands, or, for a target behind, from the start state
  * and the recording's first tick, so that every state shown is the one
  * the drive had.  A re-run writes no key and no row a second time
- * (record_rerun); the chart's ring is filled again by the ticks re-run.
+ * (record_rerun); the chart's ring and the course's laps (the lap to
+ * beat, the ghost, the splits) are made again by the ticks re-run.
  * The ticks owed meanwhile are dropped: the replay goes on from there.
  * ---------------------------------------------------------------------- */
 void replay_seek(uint64_t target)
@@ -134,6 +134,7 @@ void replay_seek(uint64_t target)
         halted[0] = '\0';
         say_on_screen(NOTICE_HALTED, nullptr);
         chart_clear();
+        restart_game_course();
         record_rerun();
         if (!replay_from_start())
             return;
@@ -176,7 +177,8 @@ void drive_hooks(void)
     record_spill = spill;
     sim_title_screen = game_title;
     if (recording && record_text.empty())
-        record_header(&record_text, game_opts.record, game_car_path(), time(nullptr));
+        record_header(&record_text, game_opts.record, game_car_path(), time(nullptr), game_opts.course,
+                      game_course_hash());
 }
 
 /* ----------------------------------------------------------------------
@@ -193,6 +195,7 @@ void run_tick(void)
         halted[0] = '\0';
         say_on_screen(NOTICE_HALTED, nullptr);
     }
+    float x0 = x, y0 = y;
     if (recorded_tick()) {
         chart_record();
     } else {
@@ -202,6 +205,7 @@ void run_tick(void)
                  (unsigned long long)ticks_recorded, why);
         say_on_screen(NOTICE_HALTED, halted);
     }
+    count_course_tick(x0, y0);
     if (replaying()) {
         replay_played++;
         if (++replay_used == replay_now.ticks)
@@ -219,7 +223,7 @@ bool tick_may_run(void)
  * ---------------------------------------------------------------------- */
 
 /* No output is a file the game reads (the car file, the replay, the two
- * pictures) or the other output; 0, or 2 after saying so. */
+ * pictures, the course's files) or the other output; 0, or 2 after saying so. */
 static int check_files(void)
 {
     std::vector<run_file> files;
@@ -231,6 +235,7 @@ static int check_files(void)
         std::string path = data_path(pictures_dir, pic);
         files.push_back({"the picture", path, id_of_path(path.c_str()), false});
     }
+    course_run_files(&files);
     for (const output &o : outputs)
         if (o.path)
             files.push_back({std::string("the ") + o.what, o.path, id_of_path(o.path), true});
@@ -269,6 +274,8 @@ int open_drive_files(void)
         if (int st = script_check(&replay, SCRIPT_SPOOL_MAX, err, sizeof err))
             return complain(st, "%s", err);
         if (int st = replay_game_car(replay.header, replay.name))
+            return st;
+        if (int st = check_replay_course(&replay))
             return st;
     }
     if (int st = check_files())

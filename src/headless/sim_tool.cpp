@@ -1,16 +1,18 @@
 /*
  * headless/sim_tool.cpp -- options, validation, the run, the frame.
  *
- * Order of work: options, then the whole script checked and the car it
- * was recorded with (drive/header.h), then the frame's pictures loaded
+ * Order of work: options, then the whole script checked and the car and
+ * course it was recorded with (drive/header.h), then the frame's pictures loaded
  * and its folder checked, and only then is the trace file opened and the
  * first tick run.  So bad input writes nothing.
  *
  * A script file is read twice (check, then run), so memory stays flat
  * however long it is; a pipe is checked into a spool and run from there
  * (script.h).  No output may be a file the run reads (the script, the
- * car file, the one a recording names, the frame's pictures) or the
- * other output.
+ * car file, the one a recording names, the course file, the frame's
+ * pictures) or another output.  With a course, every tick is counted on
+ * it as the game counts it (course/race.h), and each completed lap is a
+ * row of --laps.
  *
  * A write that fails, or an output found removed meanwhile, stops the run
  * with one line naming the file and why; so does a state that stops being
@@ -32,11 +34,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "course/race.h"
 #include "drive/cli.h"
 #include "drive/datadir.h"
 #include "drive/files.h"
 #include "drive/header.h"
 #include "frame_out.h"
+#include "present/present.h"
 #include "sheet.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
@@ -65,7 +69,9 @@ struct options {
     bool sheet = false;            /* the handling sheet instead of a script */
     const char *shift = nullptr;   /* the sheet's shift speed, rev/min */
     const char *runs = nullptr;    /* the sheet's runs, tick by tick, as CSV */
-    bool force = false;            /* a recording run with a car not its own */
+    bool force = false;            /* a recording run with a car or course not its own */
+    const char *course = nullptr;  /* a course file: the car starts there, laps are counted */
+    const char *laps = nullptr;    /* the course's completed laps as CSV */
 };
 
 static const char USAGE[] =
@@ -79,6 +85,8 @@ static const char AFTER[] =
     "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns.\n"
     "A recording of the game names its car in its header: without --car that car\n"
     "file is driven when it still hashes the same, and a car that does not is refused.\n"
+    "It names its course too: it runs only on a course with that hash (--course),\n"
+    "or on none when it was made on none.  --sheet ignores --course.\n"
     "Pictures: from --data DIR; without it, from the current folder when it holds\n"
     "tarmac.bmp and car/kvtcar.bmp, else from the data folder beside the binary.\n";
 
@@ -95,14 +103,18 @@ static int parse_options(int argc, char **argv, options *o)
     const cli_option rows[] = {
         {"--car", "FILE", "drive the car in this TOML car file (with --sheet: one column each)",
          nullptr, nullptr, &o->cars},
+        {"--course", "FILE", "start on the course in this TOML course file and count its laps",
+         nullptr, &o->course, nullptr},
+        {"--laps", "FILE.csv", "with --course: one CSV row per lap completed", nullptr, &o->laps,
+         nullptr},
         {"--trace", "FILE", "one CSV row per tick into FILE (default standard output)", nullptr,
          &o->trace, nullptr},
         {"--frame", "FILE.bmp", "the driving view after the last tick, as a BMP picture", nullptr,
          &o->frame, nullptr},
         {"--data", "DIR", "the folder of the pictures --frame draws with (see below)", nullptr,
          &o->data, nullptr},
-        {"--force", nullptr, "run a recording even with a car other than its own", &o->force,
-         nullptr, nullptr},
+        {"--force", nullptr, "run a recording even with a car or course other than its own",
+         &o->force, nullptr, nullptr},
         {"--sheet", nullptr, "print a Markdown table of each car's handling figures", &o->sheet,
          nullptr, nullptr},
         {"--shift", "RPM", "the sheet's shift speed (default 6000 rev/min)", nullptr, &o->shift,
@@ -120,8 +132,8 @@ static int parse_options(int argc, char **argv, options *o)
         o->script = o->operands[0];
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
-        const char *clash = o->trace ? "--trace" : o->frame ? "--frame" : !o->operands.empty() ? "script"
-                                                                                         : nullptr;
+        const char *clash = o->trace ? "--trace" : o->frame ? "--frame" : o->laps ? "--laps"
+                            : !o->operands.empty() ? "script" : nullptr;
         if (clash)
             return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
         return CLI_RUN;
@@ -133,6 +145,8 @@ static int parse_options(int argc, char **argv, options *o)
                     o->cars.size());
     if (o->shift || o->runs)
         return fail(2, "%s is for the handling sheet: only with --sheet", o->shift ? "--shift" : "--runs");
+    if (o->laps && !o->course)
+        return fail(2, "--laps needs --course: laps are counted on a course");
     if (o->frame && !ends_with_bmp(o->frame))
         return fail(2, "the frame \"%s\" must be named FILE.bmp: it is written as a BMP picture",
                     o->frame);
@@ -162,6 +176,18 @@ static bool can_write(const char *path, char *why, size_t size)
     return true;
 }
 
+/* Flushes and closes an output written with stdio: 0, or its first
+ * failure (an errno, or FILE_REMOVED) for failure_text. */
+static int close_output(FILE *f)
+{
+    int e = fflush(f) != 0 || ferror(f) ? (errno ? errno : EIO) : 0;
+    if (!e && file_removed(fileno(f)))
+        e = FILE_REMOVED;
+    if (fclose(f) != 0 && !e)
+        e = errno ? errno : EIO;
+    return e;
+}
+
 /* ----------------------------------------------------------------------
  * One invocation: what was opened, so that one way out closes it all.
  * ---------------------------------------------------------------------- */
@@ -175,6 +201,9 @@ struct session {
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
+    course track;                 /* --course's */
+    course_race race;
+    FILE *lf = nullptr;           /* --laps */
 };
 
 static const char *trace_name(const session *s)
@@ -189,6 +218,8 @@ static int check_files(session *s)
     std::vector<run_file> files;
     if (!s->car_file.empty())
         files.push_back({"the car file", s->car_file, id_of_path(s->car_file.c_str()), false});
+    if (s->o.course)
+        files.push_back({"the course file", s->o.course, id_of_path(s->o.course), false});
     files.push_back({"the script", s->in.f == stdin ? "standard input" : s->o.script, s->in.id, false});
     if (s->o.frame && s->data_missing.empty())
         for (const char *pic : PICTURE_FILES) {
@@ -200,19 +231,23 @@ static int check_files(session *s)
                      to_stdout ? id_of_fd(STDOUT_FILENO) : id_of_path(s->o.trace), true});
     if (s->o.frame)
         files.push_back({"the frame", s->o.frame, id_of_path(s->o.frame), true});
+    if (s->o.laps)
+        files.push_back({"the laps", s->o.laps, id_of_path(s->o.laps), true});
     char err[512];
     return check_run_files(files, err, sizeof err) ? fail(2, "%s", err) : 0;
 }
 
-/* Check: the car file and the whole script read, every line valid, the
- * car the script was recorded with (header.h), no output on an input;
- * nothing written. */
+/* Check: the car and course files and the whole script read, every line
+ * valid, the car and course the script was recorded with (header.h), no
+ * output on an input; nothing written. */
 static int check(session *s)
 {
     char err[1024];
     const char *given = s->o.cars.empty() ? nullptr : s->o.cars[0];
     car given_car;
     if (given && read_car_file(given, &given_car, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    if (s->o.course && read_course_file(s->o.course, &s->track, err, sizeof err) != 0)
         return fail(2, "%s", err);
     if (script_open(&s->in, s->o.script, err, sizeof err) != 0)
         return fail(2, "%s", err);
@@ -223,11 +258,26 @@ static int check(session *s)
     if (replay_car(s->in.header, s->in.name, given, &given_car, s->o.force, &s->drive,
                    &s->car_file, err, sizeof err) != 0)
         return fail(2, "%s", err);
+    uint64_t hash = s->o.course ? course_hash(&s->track) : 0;
+    if (replay_course(s->in.header, s->in.name, s->o.course, hash, s->o.force, err, sizeof err) != 0)
+        return fail(2, "%s", err);
     return check_files(s);
 }
 
-/* Prepare: the frame's pictures and folder, then the trace file, before
- * any tick; the state start-up leaves. */
+/* A completed lap's row to --laps, or its header for null; nothing
+ * without --laps.  A failed write is told when the file is closed. */
+static void lap_row(session *s, const course_lap *l)
+{
+    if (!s->lf)
+        return;
+    std::string row;
+    l ? course_lap_row(&row, &s->track, l) : course_laps_header(&row, &s->track);
+    fputs(row.c_str(), s->lf);
+}
+
+/* Prepare: the frame's pictures and folder and the laps' folder, then the
+ * trace and laps files, before any tick; the state start-up leaves (at
+ * the course's start with one). */
 static int prepare(session *s)
 {
     char err[512], why[256];
@@ -240,15 +290,25 @@ static int prepare(session *s)
         if (!can_write(s->o.frame, why, sizeof why))
             return fail(1, "cannot write the frame \"%s\": %s", s->o.frame, why);
     }
+    if (s->o.laps && !can_write(s->o.laps, why, sizeof why))
+        return fail(1, "cannot write the laps \"%s\": %s", s->o.laps, why);
     bool to_stdout = strcmp(s->o.trace, "-") == 0;
     s->tf = to_stdout ? stdout : fopen(s->o.trace, "w");
     if (!s->tf)
         return fail(1, "cannot write the trace \"%s\": %s", s->o.trace, strerror(errno));
     trace_open(&s->out, s->tf, TRACE_BUFFER);
     trace_header(&s->out);
+    if (s->o.laps && !(s->lf = fopen(s->o.laps, "w")))
+        return fail(1, "cannot write the laps \"%s\": %s", s->o.laps, strerror(errno));
     sim_start();
     load_car(&s->drive);
     hold_keys(0);
+    if (s->o.course) {
+        course_start(&s->track);
+        race_start(&s->race, &s->track, s->o.frame != nullptr);   /* the frame's ghost */
+        view_race = &s->race;
+        lap_row(s, nullptr);
+    }
     return 0;
 }
 
@@ -266,6 +326,7 @@ static int run(session *s)
     while ((r = script_next(&s->in, &st, err, sizeof err)) == 1) {
         hold_keys(st.keys, st.after);
         for (uint64_t i = 0; i < st.ticks; i++) {
+            float x0 = x, y0 = y;
             logic();
             char why[128];
             if (state_not_finite(why, sizeof why))
@@ -275,6 +336,8 @@ static int run(session *s)
             trace_row(&s->out, ++tick);
             if (s->out.failed)
                 return 1;
+            if (s->o.course && (race_after_tick(&s->race, x0, y0) & COURSE_LAP_DONE))
+                lap_row(s, &s->race.p.last);
         }
     }
     return r == 2 ? fail(2, "%s", err) : 0;
@@ -293,6 +356,10 @@ static int finish(session *s, int st)
         if (werr)
             st = fail(1, "cannot write the trace \"%s\": %s", trace_name(s), failure_text(werr));
     }
+    if (s->lf) {
+        if (int e = close_output(s->lf))
+            st = fail(1, "cannot write the laps \"%s\": %s", s->o.laps, failure_text(e));
+    }
     if (st == 0 && s->frame_ready) {
         char err[512];
         if (frame_save(s->o.frame, err, sizeof err) != 0)
@@ -300,6 +367,7 @@ static int finish(session *s, int st)
     }
     if (s->frame_ready)
         frame_end();
+    view_race = nullptr;
     script_close(&s->in);
     return st;
 }
@@ -350,15 +418,9 @@ static int sheet(const options *o)
         cols[i] = names[i].c_str();
     }
     int st = 0;
-    if (runs) {
-        int e = fflush(runs) != 0 || ferror(runs) ? (errno ? errno : EIO) : 0;
-        if (!e && file_removed(fileno(runs)))
-            e = FILE_REMOVED;
-        if (fclose(runs) != 0 && !e)
-            e = errno ? errno : EIO;
-        if (e)
+    if (runs)
+        if (int e = close_output(runs))
             st = fail(1, "cannot write the runs \"%s\": %s", o->runs, failure_text(e));
-    }
     sheet_print(stdout, cols.data(), figs.data(), (int)n);
     if (fflush(stdout) != 0 || ferror(stdout))
         st = fail(1, "cannot write the sheet to standard output: %s", strerror(errno ? errno : EIO));
