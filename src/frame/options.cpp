@@ -21,6 +21,10 @@ static const cli_option rows[] = {
      nullptr, nullptr},
     {"--data", "DIR", "the folder of tarmac.bmp and car/kvtcar.bmp (see below)", nullptr,
      &game_opts.data, nullptr},
+    {"--course", "FILE", "drive on the course in this TOML course file: cones, gates, timed laps",
+     nullptr, &game_opts.course, nullptr},
+    {"--ghost", "FILE", "with --course: race the best lap of a recording made on that course",
+     nullptr, &game_opts.ghost, nullptr},
     {"--record", "FILE", "write every tick's keys to FILE, a script caravelt-sim replays", nullptr,
      &game_opts.record, nullptr},
     {"--trace", "FILE", "write one CSV row per tick to FILE, as caravelt-sim --trace does", nullptr,
@@ -29,10 +33,6 @@ static const cli_option rows[] = {
      &game_opts.replay, nullptr},
     {"--force", nullptr, "replay even with a car or course other than the recording's",
      &game_opts.force, nullptr, nullptr},
-    {"--course", "FILE", "drive on the course in this TOML course file: cones, gates, timed laps",
-     nullptr, &game_opts.course, nullptr},
-    {"--ghost", "FILE", "with --course: race the best lap of a recording made on that course",
-     nullptr, &game_opts.ghost, nullptr},
 };
 
 static const char USAGE[] =
