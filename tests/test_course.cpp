@@ -553,6 +553,55 @@ TEST_F(Sim, RaceSplitsAreAgainstTheLapToBeat)
     }
 }
 
+/* One line of what a race shows after a tick: its events, the count, the lap, the split, the
+ * lap to beat and where its ghost stands. */
+static std::string race_seen(const course_race &r, unsigned ev)
+{
+    const course_progress &p = r.p;
+    const course_lap *best = race_best(&r);
+    const course_pose *g = race_ghost(&r);
+    char line[256];
+    snprintf(line, sizeof line, "%u tick %llu done %d lap %d cones %d next %d split %d %d %.2f %+.2f best %.2f ghost %g %g",
+             ev, (unsigned long long)p.tick, p.laps_done, p.in_lap ? p.now.lap : 0, p.now.cones, p.next_gate,
+             (int)r.split.kind, r.split.number, r.split.time, r.split.delta, best ? course_lap_total(r.c, best) : -1.0,
+             g ? g->x : -1.0, g ? g->y : -1.0);
+    return line;
+}
+
+/* Catches a drive counted again from its first tick (a replay's jump back) that keeps the first
+ * count's laps, best lap, knocked cones, split or ticks, or loses the lap given to race (--ghost):
+ * counted again after 350 ticks, every tick shows what one count alone shows.  Three laps round
+ * gates at x = 100, 400, 700, a cone on the line, the speed changing every 120 ticks. */
+TEST_F(Sim, RaceAgainCountsTheDriveAfreshKeepingTheLapGiven)
+{
+    const course c = make_course({vertical(100), vertical(400), vertical(700)}, {{250, 390}}, 3);
+    auto drive = [](racer &t, int ticks) {
+        static const float speed[] = {10, 20, 5, 10, 7};
+        std::vector<std::string> seen;
+        x = 95, y = 384, AxisAngle = 90;
+        for (int i = 0; i < ticks; i++) {
+            unsigned ev = t.tick(speed[i / 120]);
+            seen.push_back(race_seen(t.r, ev));
+        }
+        return seen;
+    };
+    auto given = [](racer &t) {
+        t.r.has_given = true;
+        t.r.given.ticks = 110, t.r.given.splits[0] = 20, t.r.given.splits[1] = 70;
+        t.r.given_poses.assign(111, {1, 2, 3});
+    };
+    racer once(c), again(c);
+    given(once), given(again);
+    const std::vector<std::string> want = drive(once, 600);
+    drive(again, 350);
+    race_again(&again.r);
+    const std::vector<std::string> got = drive(again, 600);
+    for (size_t i = 0; i < want.size(); i++)
+        ASSERT_EQ(got[i], want[i]) << "tick " << i + 1 << " counted again";
+    EXPECT_EQ(once.r.p.laps_done, 3) << "the drive is to do every lap";
+    EXPECT_TRUE(again.r.has_given && again.r.given_poses.size() == 111) << "the lap given is lost";
+}
+
 /* Catches R after the last lap doing nothing (or anything before it), a new run that forgets
  * the best lap, restarts the tick count or does not wait for the start gate.  One lap. */
 TEST_F(Sim, RaceRAfterTheLastLapBeginsTheLapsAgain)
