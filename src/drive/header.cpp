@@ -1,6 +1,6 @@
 /*
  * drive/header.cpp -- the recording's header written and read back; the
- * replay's car checked against it.
+ * replay's car and course checked against it.
  */
 #include "header.h"
 
