@@ -27,7 +27,7 @@
 #include "present/present.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
-#include "sheet.h"
+#include "sheet/sheet.h"
 #include "sim_tool.h"
 
 /* The scenario, bench/drive.txt, as one key mask per tick, read with the

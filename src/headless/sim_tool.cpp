@@ -26,7 +26,7 @@
 
 #include "drive/files.h"
 #include "frame_out.h"
-#include "sheet.h"
+#include "sheet/sheet.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 #include "trace.h"

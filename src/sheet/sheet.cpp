@@ -1,5 +1,5 @@
 /*
- * headless/sheet.cpp -- the handling sheet's runs and table (see sheet.h).
+ * sheet/sheet.cpp -- the handling sheet's runs and table (see sheet.h).
  *
  * Each run drives the game's logic() from the start state, the keys held
  * through hold_keys, exactly as a caravelt-sim script would; so

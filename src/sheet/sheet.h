@@ -1,5 +1,5 @@
 /*
- * headless/sheet.h -- the handling sheet: a car's figures from three
+ * sheet/sheet.h -- the handling sheet: a car's figures from three
  * fixed manoeuvres, driven by the game's own tick.
  *
  * Every run starts from the start state with the car's parameters, one
@@ -15,8 +15,8 @@
  * - Steering: the acceleration run to its first tick at 50 km/h or more,
  *   then 100 ticks of Up and Right.
  */
-#ifndef CARAVELT_HEADLESS_SHEET_H
-#define CARAVELT_HEADLESS_SHEET_H
+#ifndef CARAVELT_SHEET_SHEET_H
+#define CARAVELT_SHEET_SHEET_H
 
 #include <cstdio>
 
