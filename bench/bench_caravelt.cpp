@@ -287,8 +287,9 @@ BENCHMARK(BM_ReadCarFile)->Unit(benchmark::kMicrosecond);
 static void BM_SheetOneCar(benchmark::State &state)
 {
     sheet_figures f;
+    sheet_how how;
     for (auto _ : state)
-        sheet_measure(&KVT, SHEET_SHIFT_DEFAULT, &f);
+        sheet_measure(&KVT, &how, &f);
     benchmark::DoNotOptimize(f);
 }
 BENCHMARK(BM_SheetOneCar)->Unit(benchmark::kMillisecond);

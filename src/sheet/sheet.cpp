@@ -7,100 +7,179 @@
  */
 #include "sheet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "sim/sim.h"
 
 static const unsigned UP = 1u << SIM_UP, DOWN = 1u << SIM_DOWN, RIGHT = 1u << SIM_RIGHT,
                       SHIFT = 1u << SIM_A;
 
-/* The start state with c's parameters, no key held. */
-static void start(const car *c)
+static void report(const sheet_how *how, sheet_run run, long tick, float true_velocity)
 {
-    sim_start();
-    load_car(c);
-    hold_keys(0);
+    if (how->tick)
+        how->tick(how->ctx, run, tick, true_velocity);
 }
 
-static double ground_kmh(void) { return (double)TrueVelocity * 3.6; }
+/* ----------------------------------------------------------------------
+ * Loops.  A run marks its state every LOOP_MAX ticks and compares each
+ * later state, with the keys of the tick to come, against the mark: a
+ * match after k ticks is a loop of k ticks that the run repeats to its
+ * end (car_same_state), since its keys follow from the state alone.
+ * The settled preset takes turns between two states.
+ * ---------------------------------------------------------------------- */
+enum { LOOP_MAX = 16 };   /* longest loop looked for, ticks */
 
-/* Tick n of the acceleration run: Up, and A on tick 1 or when the tick
- * before left a forward gear below the top, the latch free and the
- * engine at the shift speed. */
-static void accel_tick(long n, double shift_rpm)
+struct loop_watch {
+    car_state mark;       /* the state after tick `at` */
+    unsigned keys;        /* held on the tick after it */
+    long at;
+    long period;          /* ticks of the loop; 0 until found */
+    float tv[LOOP_MAX];   /* TrueVelocity after ticks at + 1, at + 2, ... */
+};
+
+static void watch_from(loop_watch *w, long n, unsigned next_keys)
+{
+    car_out(&w->mark);
+    w->keys = next_keys;
+    w->at = n;
+    w->period = 0;
+}
+
+/* After tick n, with the keys of tick n + 1: true once the run loops. */
+static bool watch_tick(loop_watch *w, long n, unsigned next_keys)
+{
+    long k = n - w->at;
+    w->tv[k - 1] = TrueVelocity;
+    if (next_keys == w->keys && car_same_state(&w->mark)) {
+        w->period = k;
+        return true;
+    }
+    if (k == LOOP_MAX)
+        watch_from(w, n, next_keys);
+    return false;
+}
+
+/* TrueVelocity after tick t of a run that loops, t past the loop's start. */
+static float looped_tv(const loop_watch *w, long t)
+{
+    return w->tv[(t - w->at - 1) % w->period];
+}
+
+/* ----------------------------------------------------------------------
+ * The runs.
+ * ---------------------------------------------------------------------- */
+
+/* The keys of tick n of the acceleration run, from the state after the
+ * tick before: Up, and A on tick 1 or when that tick left a forward
+ * gear below the top, the latch free and the engine at the shift speed. */
+static unsigned accel_keys(long n, double shift_rpm)
 {
     bool shift = n == 1 || (Gear >= 1 && Gear < GearMax && KeyHeld == 0 && EngineRev >= shift_rpm);
-    hold_keys(shift ? UP | SHIFT : UP);
-    logic();
+    return shift ? UP | SHIFT : UP;
 }
 
-static void run_row(FILE *runs, const char *name, const char *run, long tick)
+/* The 400 m mark, once the distance after tick n is covered. */
+static void distance(sheet_figures *f, long n, float tv, double *covered)
 {
-    if (runs)
-        fprintf(runs, "%s,%s,%.2f,%.3f\n", name, run, tick / 100.0, ground_kmh());
+    *covered += std::fabs((double)tv) / 100;
+    if (!f->t400 && *covered >= 400) {
+        f->t400 = n;
+        f->v400 = (double)tv * 3.6;
+    }
 }
 
-/* Acceleration run: times to 50 and 100 km/h, the 400 m, top speed. */
-static void acceleration_run(const car *c, double shift_rpm, sheet_figures *f, FILE *runs,
-                             const char *name)
+/* Acceleration run: times to 50 and 100 km/h, the 400 m, top speed;
+ * the car at 50 and at 100 km/h into at50 and at100, and, for the
+ * braking run's report, every TrueVelocity up to 100 km/h into upto100. */
+static void acceleration_run(const car *c, const sheet_how *how, sheet_figures *f,
+                             car_state *at50, car_state *at100, std::vector<float> *upto100)
 {
-    start(c);
+    car_start(at50, c);   /* car_out below takes the state, these keep c */
+    car_start(at100, c);
+    car_in(at50);
+    unsigned keys = accel_keys(1, how->shift_rpm);
+    loop_watch w;
+    watch_from(&w, 0, keys);
     double covered = 0;
-    for (long n = 1; n <= SHEET_RUN_TICKS; n++) {
-        accel_tick(n, shift_rpm);
-        double v = ground_kmh();
-        covered += std::fabs((double)TrueVelocity) / 100;
-        if (!f->t50 && v >= 50)
+    long n = 1;
+    for (; n <= SHEET_RUN_TICKS; n++) {
+        hold_keys(keys);
+        logic();
+        double v = (double)TrueVelocity * 3.6;
+        distance(f, n, TrueVelocity, &covered);
+        if (!f->t50 && v >= 50) {
             f->t50 = n;
-        if (!f->t100 && v >= 100)
+            car_out(at50);
+        }
+        if (how->tick && !f->t100)
+            upto100->push_back(TrueVelocity);
+        if (!f->t100 && v >= 100) {
             f->t100 = n;
-        if (!f->t400 && covered >= 400) {
-            f->t400 = n;
-            f->v400 = v;
+            car_out(at100);
         }
         if (n == 1 || v > f->top) {
             f->top = v;
             f->top_gear = Gear;
         }
-        run_row(runs, name, "accel", n);
+        report(how, SHEET_ACCEL, n, TrueVelocity);
+        keys = accel_keys(n + 1, how->shift_rpm);
+        if (!how->full && watch_tick(&w, n, keys))
+            break;
+    }
+    f->driven += std::min<long>(n, SHEET_RUN_TICKS);
+    /* The loop's speeds were all seen before it: no first or highest
+     * speed is left to find, only the distance and the report. */
+    for (long t = n + 1; t <= SHEET_RUN_TICKS && (how->tick || !f->t400); t++) {
+        float tv = looped_tv(&w, t);
+        distance(f, t, tv, &covered);
+        report(how, SHEET_ACCEL, t, tv);
     }
 }
 
-/* Braking run: from the tick that reached 100 km/h, Down alone to the
- * first tick that ends with TrueVelocity 0 or less. */
-static void braking_run(const car *c, double shift_rpm, sheet_figures *f, FILE *runs,
-                        const char *name)
+/* Braking run: from the car at its first tick at 100 km/h, Down alone
+ * to the first tick that ends with TrueVelocity 0 or less. */
+static void braking_run(const car_state *at100, const std::vector<float> &upto100,
+                        const sheet_how *how, sheet_figures *f)
 {
-    start(c);
-    for (long n = 1; n <= f->t100; n++) {
-        accel_tick(n, shift_rpm);
-        run_row(runs, name, "brake", n);
-    }
+    for (long n = 1; n <= f->t100 && how->tick; n++)
+        report(how, SHEET_BRAKE, n, upto100[n - 1]);
+    car_in(at100);
+    loop_watch w;
+    watch_from(&w, 0, DOWN);
     double covered = 0;
-    for (long b = 1; b <= SHEET_RUN_TICKS; b++) {
+    long b = 1;
+    for (; b <= SHEET_RUN_TICKS; b++) {
         hold_keys(DOWN);
         logic();
         covered += std::fabs((double)TrueVelocity) / 100;
-        run_row(runs, name, "brake", f->t100 + b);
+        report(how, SHEET_BRAKE, f->t100 + b, TrueVelocity);
         if (TrueVelocity <= 0) {
             f->brake_ticks = b;
             f->brake_m = covered;
+            f->driven += b;
             return;
         }
+        if (!how->full && watch_tick(&w, b, DOWN))
+            break;
     }
+    f->driven += std::min<long>(b, SHEET_RUN_TICKS);
+    /* Looping above 0: it never stops. */
+    for (long t = b + 1; t <= SHEET_RUN_TICKS && how->tick; t++)
+        report(how, SHEET_BRAKE, f->t100 + t, looped_tv(&w, t));
 }
 
-/* Steering run: from the tick that reached 50 km/h, one second of Up
- * and Right.  A heading change beyond half a turn is the wrap, not the
- * car: each is taken within -180..180. */
-static void steering_run(const car *c, double shift_rpm, sheet_figures *f)
+/* Steering run: from the car at its first tick at 50 km/h, one second of
+ * Up and Right.  A heading change beyond half a turn is the wrap, not
+ * the car: each is taken within -180..180. */
+static void steering_run(const car_state *at50, sheet_figures *f)
 {
-    start(c);
-    for (long n = 1; n <= f->t50; n++)
-        accel_tick(n, shift_rpm);
+    car_in(at50);
     f->steered = true;
     double before = AxisAngle;
+    f->driven += SHEET_STEER_TICKS;
     for (int k = 0; k < SHEET_STEER_TICKS; k++) {
         hold_keys(UP | RIGHT);
         logic();
@@ -112,15 +191,61 @@ static void steering_run(const car *c, double shift_rpm, sheet_figures *f)
     }
 }
 
-void sheet_measure(const car *c, double shift_rpm, sheet_figures *f, FILE *runs,
-                   const char *name)
+void sheet_measure(const car *c, const sheet_how *how, sheet_figures *f)
 {
     *f = sheet_figures{};
-    acceleration_run(c, shift_rpm, f, runs, name);
+    car_state at50, at100;
+    std::vector<float> upto100;
+    acceleration_run(c, how, f, &at50, &at100, &upto100);
     if (f->t100)
-        braking_run(c, shift_rpm, f, runs, name);
+        braking_run(&at100, upto100, how, f);
     if (f->t50)
-        steering_run(c, shift_rpm, f);
+        steering_run(&at50, f);
+}
+
+void sheet_runs_row(void *ctx, sheet_run run, long tick, float true_velocity)
+{
+    const sheet_runs_file *r = (const sheet_runs_file *)ctx;
+    fprintf(r->out, "%s,%s,%.2f,%.3f\n", r->name, run == SHEET_ACCEL ? "accel" : "brake",
+            tick / 100.0, (double)true_velocity * 3.6);
+}
+
+/* ----------------------------------------------------------------------
+ * The figures as text.
+ * ---------------------------------------------------------------------- */
+const char *const SHEET_LABELS[SHEET_FIGURES] = {
+    "0-50 km/h (s)", "0-100 km/h (s)", "400 m (s)", "speed at 400 m (km/h)",
+    "top speed (km/h)", "top speed gear", "100-0 km/h (m)", "100-0 km/h (s)",
+    "yaw after 1 s at full lock from 50 km/h (deg)",
+    "peak slip at full lock from 50 km/h (deg)"};
+const char *const SHEET_COLUMNS[SHEET_FIGURES] = {
+    "t50_s", "t100_s", "t400m_s", "v400m_kmh", "top_kmh", "top_gear", "brake_m", "brake_s",
+    "yaw_deg", "slip_deg"};
+
+/* Times in seconds to the hundredth, the rest to the tenth. */
+static bool time_text(long ticks, char *out, size_t size)
+{
+    return ticks ? snprintf(out, size, "%.2f", ticks / 100.0), true : (*out = '\0', false);
+}
+static bool one_text(bool has, double v, char *out, size_t size)
+{
+    return has ? snprintf(out, size, "%.1f", v), true : (*out = '\0', false);
+}
+
+bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size)
+{
+    switch (i) {
+    case 0: return time_text(f->t50, out, size);
+    case 1: return time_text(f->t100, out, size);
+    case 2: return time_text(f->t400, out, size);
+    case 3: return one_text(f->t400, f->v400, out, size);
+    case 4: return one_text(true, f->top, out, size);
+    case 5: return snprintf(out, size, "%d", f->top_gear), true;
+    case 6: return one_text(f->brake_ticks, f->brake_m, out, size);
+    case 7: return time_text(f->brake_ticks, out, size);
+    case 8: return one_text(f->steered, f->yaw, out, size);
+    default: return one_text(f->steered, f->slip, out, size);
+    }
 }
 
 void sheet_column_name(const char *path, char *out, size_t size)
@@ -132,12 +257,6 @@ void sheet_column_name(const char *path, char *out, size_t size)
     snprintf(out, size, "%.*s", (int)n, base);
 }
 
-/* ----------------------------------------------------------------------
- * The table.  Each row prints one figure of every car, or "-".
- * ---------------------------------------------------------------------- */
-static void cell_time(FILE *out, long ticks) { ticks ? fprintf(out, " %.2f |", ticks / 100.0) : fputs(" - |", out); }
-static void cell_one(FILE *out, bool has, double v) { has ? fprintf(out, " %.1f |", v) : fputs(" - |", out); }
-
 void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n)
 {
     fputs("| figure |", out);
@@ -147,30 +266,11 @@ void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, in
     for (int i = 0; i < n; i++)
         fputs("---|", out);
     fputc('\n', out);
-
-    enum { T50, T100, T400, V400, TOP, GEAR, BRAKE_M, BRAKE_S, YAW, SLIP, ROWS };
-    static const char *const labels[ROWS] = {
-        "0-50 km/h (s)", "0-100 km/h (s)", "400 m (s)", "speed at 400 m (km/h)",
-        "top speed (km/h)", "top speed gear", "100-0 km/h (m)", "100-0 km/h (s)",
-        "yaw after 1 s at full lock from 50 km/h (deg)",
-        "peak slip at full lock from 50 km/h (deg)"};
-    for (int row = 0; row < ROWS; row++) {
-        fprintf(out, "| %s |", labels[row]);
-        for (int i = 0; i < n; i++) {
-            const sheet_figures &g = f[i];
-            switch (row) {
-            case T50: cell_time(out, g.t50); break;
-            case T100: cell_time(out, g.t100); break;
-            case T400: cell_time(out, g.t400); break;
-            case V400: cell_one(out, g.t400, g.v400); break;
-            case TOP: cell_one(out, true, g.top); break;
-            case GEAR: fprintf(out, " %d |", g.top_gear); break;
-            case BRAKE_M: cell_one(out, g.brake_ticks, g.brake_m); break;
-            case BRAKE_S: cell_time(out, g.brake_ticks); break;
-            case YAW: cell_one(out, g.steered, g.yaw); break;
-            default: cell_one(out, g.steered, g.slip); break;
-            }
-        }
+    for (int row = 0; row < SHEET_FIGURES; row++) {
+        fprintf(out, "| %s |", SHEET_LABELS[row]);
+        char text[64];
+        for (int i = 0; i < n; i++)
+            fprintf(out, " %s |", sheet_figure_text(&f[i], row, text, sizeof text) ? text : "-");
         fputc('\n', out);
     }
 }

@@ -3,9 +3,9 @@
  * fixed manoeuvres, driven by the game's own tick.
  *
  * Every run starts from the start state with the car's parameters, one
- * logic() a tick, the keys held through the tool's key seam.  Ground
- * speed is TrueVelocity x 3.6 km/h; tick n ends at n / 100 s; distance
- * is the sum of |TrueVelocity| / 100 m after each tick.
+ * logic() a tick, the keys held through hold_keys.  Ground speed is
+ * TrueVelocity x 3.6 km/h; tick n ends at n / 100 s; distance is the sum
+ * of |TrueVelocity| / 100 m after each tick.
  *
  * - Acceleration: Up every tick; A on tick 1, and on any later tick
  *   when the tick before ended in a forward gear below GearMax with
@@ -14,10 +14,14 @@
  *   then Down alone until TrueVelocity is 0 or less (at most 60000).
  * - Steering: the acceleration run to its first tick at 50 km/h or more,
  *   then 100 ticks of Up and Right.
+ *
+ * The car runs as a value on the calling thread's names, so threads
+ * measure cars side by side.
  */
 #ifndef CARAVELT_SHEET_SHEET_H
 #define CARAVELT_SHEET_SHEET_H
 
+#include <cstddef>
 #include <cstdio>
 
 #include "sim/state.h"
@@ -42,16 +46,57 @@ struct sheet_figures {
     bool steered;         /* the steering run ran (50 km/h was reached) */
     double yaw;           /* deg turned in its 100 ticks, each change within -180..180 */
     double slip;          /* deg, largest |AxisAngle - TrueAngle| within 0..180 */
+    long driven;          /* ticks driven, all runs: the rest were taken from loops */
+};
+
+/* The runs that report their ticks. */
+enum sheet_run { SHEET_ACCEL, SHEET_BRAKE };
+
+/* Told of every tick of the acceleration run, then of every tick of the
+ * braking run (its first part, the acceleration run's, included): the
+ * tick's number from the start of the run and TrueVelocity after it. */
+typedef void (*sheet_tick_fn)(void *ctx, sheet_run run, long tick, float true_velocity);
+
+struct sheet_how {
+    double shift_rpm = SHEET_SHIFT_DEFAULT;
+    sheet_tick_fn tick = nullptr;   /* none: figures only */
+    void *ctx = nullptr;
+    /* Every tick driven, no loop taken as repeating: the reference the
+     * shortcut is checked against. */
+    bool full = false;
 };
 
 /* ----------------------------------------------------------------------
- * sheet_measure: the three runs of car c, shifting at shift_rpm.  When
- * runs is not null, the ground speed of every tick of the acceleration
- * and braking runs goes there as CSV rows "NAME,accel|brake,TIME,KMH".
- * Leaves the simulation state as the last run left it.
+ * sheet_measure: the three runs of car c into *f, on this thread's names
+ * (which hold the last run's car afterwards).
+ *
+ * The braking and steering runs start from the acceleration run's car
+ * as it was at their first tick, kept as a value, not driven there
+ * again.  A run whose state (place aside) comes back to one it had a few
+ * ticks before, under the same keys, repeats that loop to its end (see
+ * car_same_state): its remaining ticks are taken from the loop, in order,
+ * so every figure and every reported tick is what driving them gives,
+ * to the bit.  Runs that never settle are driven to the end.
  * ---------------------------------------------------------------------- */
-void sheet_measure(const car *c, double shift_rpm, sheet_figures *f,
-                   FILE *runs = nullptr, const char *name = "");
+void sheet_measure(const car *c, const sheet_how *how, sheet_figures *f);
+
+/* A sheet_tick_fn writing CSV rows "NAME,accel|brake,TIME,KMH" to a
+ * FILE; ctx is a sheet_runs_file. */
+struct sheet_runs_file {
+    FILE *out;
+    const char *name;
+};
+void sheet_runs_row(void *ctx, sheet_run run, long tick, float true_velocity);
+
+/* The figures in the sheet's order, each with the table's label and the
+ * CSV's column name (the unit after the last underscore). */
+enum { SHEET_FIGURES = 10 };
+extern const char *const SHEET_LABELS[SHEET_FIGURES];
+extern const char *const SHEET_COLUMNS[SHEET_FIGURES];
+
+/* Figure i of f as the sheet prints it ("21.79"), or false with out
+ * empty when it was never reached. */
+bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size);
 
 /* The name a column shows: the file's name without folder and
  * extension ("cars/light.toml" is "light"). */
