@@ -1,5 +1,8 @@
-/* The handling sheet against its definitions over caravelt-sim traces; edge cars; refusals. */
-#include <map>
+/* The handling sheet against its definitions over caravelt-sim traces; edge cars; refusals; the
+ * loop shortcut against the full runs. */
+#include "sheet/sheet.h"
+#include "sheet/sweep.h"
+#include "sim/carfile.h"
 #include "support.h"
 
 static const std::string CARS = CARAVELT_DATA_DIR "/cars/";
@@ -30,23 +33,6 @@ static std::string accel_script(const std::vector<long> &shifts, long ticks)
         if (t <= ticks)
             s += (t > at ? std::to_string(t - at) + " Up\n" : "") + "1 Up A\n", at = t + 1;
     return ticks >= at ? s + std::to_string(ticks - at + 1) + " Up\n" : s;
-}
-
-/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label; "figure": the name. */
-static std::map<std::string, std::string> sheet(const temp_dir &d, const std::string &args, int col = 1)
-{
-    tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
-    EXPECT_EQ(r.status, 0) << r.err;
-    std::map<std::string, std::string> m;
-    std::istringstream in(read_file(d / "sheet.md"));
-    for (std::string line, cell; std::getline(in, line);) {
-        std::vector<std::string> cells;
-        for (std::istringstream c(line); std::getline(c, cell, '|');)
-            cells.push_back(cell.size() >= 2 ? cell.substr(1, cell.size() - 2) : cell);
-        if (cells.size() > (size_t)col + 1)
-            m[cells[1]] = cells[col + 1];
-    }
-    return m;
 }
 
 /* Catches any figure off its definition, for the preset and a car file. */
@@ -91,7 +77,7 @@ TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
             slip = std::max(slip, std::fabs(std::remainder(st[t - 1][AXIS] - st[t - 1][TRAVEL], 360)));
         }
         auto fmt = [](const char *f, double v) { char b[64]; snprintf(b, sizeof b, f, v); return std::string(b); };
-        std::map<std::string, std::string> got = sheet(d, car_arg), want = {
+        std::map<std::string, std::string> got = sheet_table(d, car_arg), want = {
             {"0-50 km/h (s)", fmt("%.2f", t50 / 100.0)},
             {"0-100 km/h (s)", fmt("%.2f", t100 / 100.0)},
             {"400 m (s)", fmt("%.2f", t400 / 100.0)},
@@ -124,7 +110,7 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
     temp_dir d;
     for (const auto &k : cases) {
         write_file(d / "odd.toml", k.car);
-        auto got = sheet(d, "--car odd.toml");
+        auto got = sheet_table(d, "--car odd.toml");
         for (const auto &[label, value] : k.want)
             EXPECT_EQ(got[label], value) << k.car << ": " << label;
     }
@@ -134,12 +120,12 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
 TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
 {
     temp_dir d;
-    auto preset = sheet(d, "");
-    EXPECT_EQ(sheet(d, ""), preset);
+    auto preset = sheet_table(d, "");
+    EXPECT_EQ(sheet_table(d, ""), preset);
     EXPECT_EQ(preset["figure"], "preset");
     const std::string light = "--car '" + CARS + "light.toml'", both = light + " --car '" + CARS + "kvt.toml'";
-    auto first = sheet(d, both), second = sheet(d, both, 2);
-    EXPECT_EQ(first, sheet(d, light));
+    auto first = sheet_table(d, both), second = sheet_table(d, both, 2);
+    EXPECT_EQ(first, sheet_table(d, light));
     EXPECT_EQ(second["figure"], "kvt");
     second.erase("figure"), preset.erase("figure");
     EXPECT_EQ(second, preset);
@@ -162,4 +148,65 @@ TEST(Sheet, Refusals)
     write_file(d / "a.toml", "Mass = 900\n"), write_file(d / "bad.toml", "Mas = 900\n"), write_file(d / "s.txt", "10 Up\n");
     for (const auto &k : cases)
         expect_refused(d, k.args, k.message);
+}
+
+/* Every reported tick of a sheet's runs, as bits. */
+struct ticks_seen {
+    std::vector<std::tuple<int, long, uint32_t>> ticks;
+    static void note(void *ctx, sheet_run run, long n, float tv) { ((ticks_seen *)ctx)->ticks.emplace_back(run, n, bits(tv)); }
+};
+static std::string figures_bits(const sheet_figures &f)
+{
+    std::ostringstream s;
+    s << f.t50 << ' ' << f.t100 << ' ' << f.t400 << ' ' << std::bit_cast<uint64_t>(f.v400) << ' ' << std::bit_cast<uint64_t>(f.top) << ' '
+      << f.top_gear << ' ' << f.brake_ticks << ' ' << std::bit_cast<uint64_t>(f.brake_m) << ' ' << f.steered << ' '
+      << std::bit_cast<uint64_t>(f.yaw) << ' ' << std::bit_cast<uint64_t>(f.slip);
+    return s.str();
+}
+
+/* Catches a loop taken too early, on a state that is not the same, or finished out of phase:
+ * with the shortcut every figure and every tick's speed are the full runs' to the bit, for the
+ * shipped cars, a heavy one that never settles, odd ones and a sweep; and it is taken. */
+TEST(Sheet, LoopShortcutGivesTheFullRunsToTheBit)
+{
+    std::vector<std::pair<std::string, car>> cars;
+    for (const char *name : {"kvt", "light", "drift"}) {
+        car c;
+        char err[512];
+        ASSERT_EQ(read_car_file((CARS + name + ".toml").c_str(), &c, err, sizeof err), 0) << err;
+        cars.push_back({name, c});
+    }
+    sweep_grid g;
+    g.base = KVT;
+    char err[512];
+    for (const char *axis : {"Mass=800:1400:600", "G=0.6:1.3:0.35", "BrakeForce=-2400:2400:4800"})
+        ASSERT_EQ(sweep_add_axis(&g, axis, err, sizeof err), 0) << err;
+    for (long i = 0; i < g.setups; i++) {
+        car c;
+        sweep_setup(&g, i, &c);
+        cars.push_back({"setup " + std::to_string(i), c});
+    }
+    for (const char *odd : {"Mass=3000", "GearMax=1", "LockMax=-36", "G=0", "BrakeForce=-400"}) {
+        car c = KVT;
+        std::string field(odd, strchr(odd, '='));
+        ASSERT_EQ(car_field_set(&c, field.c_str(), strchr(odd, '=') + 1, err, sizeof err), 0) << err;
+        cars.push_back({odd, c});
+    }
+    int looped = 0;
+    for (const auto &[name, c] : cars) {
+        ticks_seen full_ticks, short_ticks;
+        sheet_how full, shortcut;
+        full.full = true, full.tick = shortcut.tick = ticks_seen::note;
+        full.ctx = &full_ticks, shortcut.ctx = &short_ticks;
+        sheet_figures a, b;
+        sheet_measure(&c, &full, &a);
+        sheet_measure(&c, &shortcut, &b);
+        EXPECT_EQ(figures_bits(b), figures_bits(a)) << name;
+        EXPECT_TRUE(short_ticks.ticks == full_ticks.ticks) << name;
+        looped += b.driven < a.driven;
+        long least = name == "kvt" ? 1 : name == "BrakeForce=-400" ? SHEET_RUN_TICKS : 0;   /* ticks a loop saves */
+        EXPECT_GE(a.driven - b.driven, least) << name;
+        EXPECT_TRUE(name != "Mass=3000" || a.driven == b.driven) << "never settles: every tick driven";
+    }
+    EXPECT_GE(looped, (int)cars.size() / 2);
 }
