@@ -1,11 +1,11 @@
 /* Sweeps of the sheet: exact grid values, rows that are the sheets of car files, the same
- * bytes whatever the threads and shards, every refusal. */
+ * bytes whatever the threads and shards.  (Their refusals are in the sheet's table.) */
 #include <algorithm>
 #include "sheet/sweep.h"
 #include "sim/carfile.h"
 #include "support.h"
 
-/* Lines of a text, the first (a header) apart when asked. */
+/* The lines of a text; the cells of a CSV line. */
 static std::vector<std::string> lines(const std::string &text)
 {
     std::vector<std::string> v;
@@ -156,56 +156,4 @@ TEST(Sweep, ThreadsShareNothingButTheNextIndex)
     }
     EXPECT_EQ(lines(out[0]).size(), 5u);
     EXPECT_EQ(out[1], out[0]);
-}
-
-/* Catches a sweep that runs, or writes, what it should refuse: each refusal is one line,
- * status 2, nothing on standard output. */
-TEST(Sweep, Refusals)
-{
-    struct { const char *args, *message; } cases[] = {
-        {"--vary Mass=800:900:100", "--vary is for the handling sheet: only with --sheet"},
-        {"--threads 2 s.txt", "--threads is for the handling sheet: only with --sheet"},
-        {"--sheet --threads 2", "--threads is for sweeps: only with --vary"},
-        {"--sheet --shard 0/2", "--shard is for sweeps: only with --vary"},
-        {"--sheet --vary G=1:2:1 --runs new.csv", "--runs is for the sheet of single cars: not with --vary"},
-        {"--sheet --vary G=1:2:1 --car a.toml --car a.toml", "--car given 2 times: a sweep varies one car"},
-        {"--sheet --vary G=1:2:1 --car bad.toml", "bad.toml:1: unknown field \"Mas\" (did you mean \"Mass\"?)"},
-        {"--sheet --vary Mas=800:900:100", "--vary \"Mas=800:900:100\": unknown field \"Mas\" (did you mean \"Mass\"?)"},
-        {"--sheet --vary GearReduction=1:2:1",
-         "--vary \"GearReduction=1:2:1\": GearReduction takes one of its 9 entries by index, as GearReduction[0] to GearReduction[8]"},
-        {"--sheet --vary 'GearReduction[9]=1:2:1'",
-         "--vary \"GearReduction[9]=1:2:1\": GearReduction takes one of its 9 entries by index, as GearReduction[0] to GearReduction[8]"},
-        {"--sheet --vary Mass=800:900", "--vary \"Mass=800:900\": a sweep is NAME=FROM:TO:STEP, e.g. Mass=800:1400:100"},
-        {"--sheet --vary =1:2:1", "--vary \"=1:2:1\": a sweep is NAME=FROM:TO:STEP, e.g. Mass=800:1400:100"},
-        {"--sheet --vary Mass=800:900:100:5", "--vary \"Mass=800:900:100:5\": a sweep is NAME=FROM:TO:STEP, e.g. Mass=800:1400:100"},
-        {"--sheet --vary G=1e0:2:1", "--vary \"G=1e0:2:1\": FROM \"1e0\" is not a decimal such as 800, 0.75 or -2.5"},
-        {"--sheet --vary G=1:.:1", "--vary \"G=1:.:1\": TO \".\" is not a decimal such as 800, 0.75 or -2.5"},
-        {"--sheet --vary G=1:2:", "--vary \"G=1:2:\": STEP \"\" is not a decimal such as 800, 0.75 or -2.5"},
-        {"--sheet --vary G=1:2:0.0000000000000000001", "--vary \"G=1:2:0.0000000000000000001\": STEP \"0.0000000000000000001\" has more than 18 digits"},
-        {"--sheet --vary G=100000000000:1:-0.0000001", "--vary \"G=100000000000:1:-0.0000001\": FROM, TO and STEP together need more than 18 digits"},
-        {"--sheet --vary GearMax=1:5:0.5", "--vary \"GearMax=1:5:0.5\": GearMax takes integers: FROM and STEP must be whole numbers"},
-        {"--sheet --vary DriveTrain=0.5:5:1", "--vary \"DriveTrain=0.5:5:1\": DriveTrain takes integers: FROM and STEP must be whole numbers"},
-        {"--sheet --vary G=1:2:0", "--vary \"G=1:2:0\": STEP is 0: it must move towards TO"},
-        {"--sheet --vary G=1:2:-0.1", "--vary \"G=1:2:-0.1\": STEP -0.1 points away from TO"},
-        {"--sheet --vary G=2:1:0.1", "--vary \"G=2:1:0.1\": STEP 0.1 points away from TO"},
-        {"--sheet --vary Mass=400:-400:-200", "--vary \"Mass=400:-400:-200\": at Mass=0: Mass must be above 0 (the simulation divides by it), not 0"},
-        {"--sheet --vary GearMax=5:9:1", "--vary \"GearMax=5:9:1\": at GearMax=8: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
-        {"--sheet --vary G=1:1e39:1", "--vary \"G=1:1e39:1\": TO \"1e39\" is not a decimal such as 800, 0.75 or -2.5"},
-        {"--sheet --vary RollingResistance=1:900000000000000000:1", "--vary \"RollingResistance=1:900000000000000000:1\": the grid would have more than ten million setups (1 x 900000000000000000)"},
-        {"--sheet --vary Mass=1:1000:1 --vary G=0:1:0.0001",
-         "--vary \"G=0:1:0.0001\": the grid would have more than ten million setups (1000 x 10001)"},
-        {"--sheet --vary G=1:2:1 --vary G=0:1:1", "--vary \"G=0:1:1\": G is varied twice"},
-        {"--sheet --vary 'GearReduction[3]=1:2:1' --vary 'GearReduction[03]=1:2:1'",
-         "--vary \"GearReduction[03]=1:2:1\": GearReduction[03] is GearReduction[3], varied already"},
-        {"--sheet --vary G=1:2:1 --threads 0", "--threads \"0\": a number of threads from 1 to 1024 is wanted"},
-        {"--sheet --vary G=1:2:1 --threads 2x", "--threads \"2x\": a number of threads from 1 to 1024 is wanted"},
-        {"--sheet --vary G=1:2:1 --shard 2/2", "--shard \"2/2\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
-        {"--sheet --vary G=1:2:1 --shard 1", "--shard \"1\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
-        {"--sheet --vary G=1:2:1 --shard -1/2", "--shard \"-1/2\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
-        {"--sheet --vary G=1:2:1 --shard 0/0", "--shard \"0/0\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
-    };
-    temp_dir d;
-    write_file(d / "a.toml", "Mass = 900\n"), write_file(d / "bad.toml", "Mas = 900\n"), write_file(d / "s.txt", "10 Up\n");
-    for (const auto &k : cases)
-        expect_refused(d, k.args, k.message);
 }
