@@ -327,8 +327,7 @@ static void BM_Sweep1000(benchmark::State &state)
     double each = d.count() / (double)state.iterations();
     if (how.threads == 1)
         one_thread_s = each;
-    else if (one_thread_s > 0)
-        state.counters["vs_one_thread"] = one_thread_s / each;
+    state.counters["vs_one_thread"] = one_thread_s > 0 ? one_thread_s / each : 0;
     state.counters["setups_per_s"] = (double)g.setups / each;
 }
 BENCHMARK(BM_Sweep1000)->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->UseRealTime();
