@@ -3,11 +3,14 @@
 
 BUILD       := build
 DEBUG_BUILD := build-debug
+PYTHON      := /usr/bin/python3
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
 
 RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev libtomlplusplus-dev
-TEST_PKGS  := $(RUN_PKGS) libgtest-dev xvfb xdotool imagemagick
-BENCH_PKGS := $(RUN_PKGS) libbenchmark-dev
+# The Python module, for Debian's /usr/bin/python3.
+PY_PKGS    := pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
+BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
 .PHONY: all build run test exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
@@ -49,11 +52,13 @@ exhaustive: deps-test
 clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)
 
-# Benchmarks, Release: one tick, one composed frame, an hour headless.
+# Benchmarks, Release: one tick, one composed frame, an hour headless;
+# then the Python module's fleet.
 bench: deps-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bench/caravelt_bench
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/bench_python.py
 
 # The README's pictures, remade with caravelt-sim, ImageMagick and gnuplot.
 plots: deps-plots

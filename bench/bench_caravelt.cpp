@@ -2,14 +2,15 @@
  * bench/bench_caravelt.cpp -- what one tick, one frame and one hour of
  * headless driving cost.
  *
- * All but the sliding tick drive the one scenario the determinism test
- * drives, bench/drive.txt.
+ * All but the sliding tick and the course's drive the one scenario the
+ * determinism test drives, bench/drive.txt.
  * Targets on the development machine: a tick of the scenario 60 ns or
  * less, a tick while sliding (BM_TickSliding) 70 ns or less; a frame
  * 0.5 ms or less, chart shown or not (reported beside a plain copy of
  * its 1024x768x2 bytes, as a ratio); an hour (360,000 ticks, full trace
  * to /dev/null) in 0.2 s or less as a command; a car file read well under a
- * millisecond; the handling sheet of one car under 20 ms; a sweep of
+ * millisecond; the handling sheet of one car under 20 ms; the tick with the
+ * autocross course counted 1.3 times the tick without or less; a sweep of
  * 1,000 setups in 2 s or less on two cores, two threads 1.8 times one.
  */
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "course/course.h"
 #include "frame_out.h"
 #include "present/chart.h"
 #include "present/present.h"
@@ -32,24 +34,28 @@
 #include "sheet/sweep.h"
 #include "sim_tool.h"
 
-/* The scenario, bench/drive.txt, as one key mask per tick, read with the
- * tool's own parser. */
+/* A script as one key mask per tick, read with the tool's own parser. */
+static std::vector<unsigned> script_masks(const char *path)
+{
+    std::vector<unsigned> masks;
+    FILE *f = fopen(path, "r");
+    char err[256];
+    if (!f || scan_script(f, path, [](const stretch *s, void *v) {
+            for (uint64_t i = 0; i < s->ticks; i++)
+                ((std::vector<unsigned> *)v)->push_back(s->keys);
+            return 0;
+        }, &masks, err, sizeof err) != 0) {
+        fprintf(stderr, "cannot read %s\n", path);
+        exit(1);
+    }
+    fclose(f);
+    return masks;
+}
+
+/* The scenario, bench/drive.txt. */
 static const std::vector<unsigned> &scenario(void)
 {
-    static std::vector<unsigned> masks;
-    if (masks.empty()) {
-        FILE *f = fopen(CARAVELT_SOURCE_DIR "/bench/drive.txt", "r");
-        char err[256];
-        if (!f || scan_script(f, "drive.txt", [](const stretch *s, void *) {
-                for (uint64_t i = 0; i < s->ticks; i++)
-                    masks.push_back(s->keys);
-                return 0;
-            }, nullptr, err, sizeof err) != 0) {
-            fprintf(stderr, "cannot read bench/drive.txt\n");
-            exit(1);
-        }
-        fclose(f);
-    }
+    static const std::vector<unsigned> masks = script_masks(CARAVELT_SOURCE_DIR "/bench/drive.txt");
     return masks;
 }
 
@@ -139,6 +145,86 @@ static void BM_CarInOut(benchmark::State &state)
     benchmark::DoNotOptimize(cars);
 }
 BENCHMARK(BM_CarInOut);
+
+/* ----------------------------------------------------------------------
+ * The tick on the autocross course, its clean drive (docs/courses/
+ * autocross.txt) round and round from the course's start, with the course
+ * counted after each tick or not.  Target: counted, 1.3 times the plain
+ * tick or less (the counted one reports the ratio, over_plain: whole
+ * passes of the drive timed by turns, best of five each).
+ * ---------------------------------------------------------------------- */
+static const course &autocross(void)
+{
+    static course c;
+    static bool read;
+    char err[512];
+    if (!read && read_course_file(CARAVELT_SOURCE_DIR "/data/courses/autocross.toml", &c, err, sizeof err) != 0) {
+        fprintf(stderr, "%s\n", err);
+        exit(1);
+    }
+    read = true;
+    return c;
+}
+
+static const std::vector<unsigned> &autocross_keys(void)
+{
+    static const std::vector<unsigned> keys = script_masks(CARAVELT_SOURCE_DIR "/docs/courses/autocross.txt");
+    return keys;
+}
+
+/* n ticks of the autocross drive from where its last call left off; laps completed. */
+static long autocross_ticks(size_t n, bool counted, course_progress *p, size_t *at)
+{
+    const std::vector<unsigned> &keys = autocross_keys();
+    const course &c = autocross();
+    long laps = 0;
+    for (size_t k = 0; k < n; k++) {
+        if (*at == 0) {
+            sim_start();
+            course_start(&c);
+            course_progress_start(p, &c);
+        }
+        hold_keys(keys[*at]);
+        float x0 = x, y0 = y;
+        logic();
+        if (counted)
+            laps += (course_after_tick(&c, p, x0, y0) & COURSE_LAP_DONE) != 0;
+        *at = *at + 1 == keys.size() ? 0 : *at + 1;
+    }
+    return laps;
+}
+
+static void BM_TickAutocross(benchmark::State &state)
+{
+    course_progress p;
+    size_t at = 0;
+    for (auto _ : state)
+        autocross_ticks(1, false, &p, &at);
+    benchmark::DoNotOptimize(x);
+}
+BENCHMARK(BM_TickAutocross);
+
+static void BM_TickAutocrossCounted(benchmark::State &state)
+{
+    course_progress p;
+    size_t at = 0;
+    const size_t pass = autocross_keys().size();
+    double best[2] = {1e9, 1e9};
+    for (int run = 0; run < 10; run++) {   /* plain and counted by turns */
+        auto t0 = std::chrono::steady_clock::now();
+        autocross_ticks(pass, run & 1, &p, &at);
+        std::chrono::duration<double, std::nano> d = std::chrono::steady_clock::now() - t0;
+        best[run & 1] = std::min(best[run & 1], d.count() / (double)pass);
+    }
+    long laps = 0;
+    for (auto _ : state)
+        laps += autocross_ticks(1, true, &p, &at);
+    benchmark::DoNotOptimize(laps);
+    state.counters["plain_ns"] = best[0];
+    state.counters["counted_ns"] = best[1];
+    state.counters["over_plain"] = best[1] / best[0];
+}
+BENCHMARK(BM_TickAutocrossCounted);
 
 /* Loads the game's pictures once, headless. */
 static bool pictures_loaded(benchmark::State &state)

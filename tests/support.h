@@ -101,12 +101,13 @@ inline void write_file(const std::string &path, const std::string &text) { std::
 inline std::string read_file(const std::string &path) { std::ifstream f(path); return {std::istreambuf_iterator<char>(f), {}}; }
 inline bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
-/* caravelt-sim ARGS (shell words, may redirect) in d, stdin and stdout
- * /dev/null by default; status -1 if it did not exit. */
+/* The program exe (caravelt-sim unless given; the game never finds a display)
+ * with ARGS (shell words, may redirect) in d, stdin and stdout /dev/null by
+ * default; status -1 if it did not exit. */
 struct tool_run { int status; std::string err; long max_rss_kb; };
-inline tool_run run_tool(const temp_dir &d, const std::string &args)
+inline tool_run run_tool(const temp_dir &d, const std::string &args, const char *exe = CARAVELT_SIM_EXE)
 {
-    std::string cmd = "cd '" + d.path + "' && exec '" CARAVELT_SIM_EXE "' </dev/null >/dev/null 2>.stderr " + args;
+    std::string cmd = "unset DISPLAY; cd '" + d.path + "' && exec '" + exe + "' </dev/null >/dev/null 2>.stderr " + args;
     pid_t pid = fork();
     if (pid == 0)
         execl("/bin/sh", "sh", "-c", cmd.c_str(), (char *)nullptr), _exit(127);

@@ -30,7 +30,7 @@ TEST(CarFile, NumbersRoundOnceToTheStoredType)
         {"G = 0.94", 0.94f}, {"G = 9_4e-2", 0.94f}, {"G = +0.94", 0.94f},
         /* just above halfway to the next float; as a double, halfway: down to 1 */
         {"G = 1.00000005960464477539063", std::bit_cast<float>(0x3f800001u)},
-        {"G = 16777217", 16777216.0f}, {"G = 0x10", 16.0f}, {"GearMax = 7\nG = 1e-40", 1e-40f},
+        {"G = 0x8", 8.0f}, {"GearMax = 7\nG = 1e-40", 1e-40f},
     };
     temp_dir d;
     car c;
@@ -44,14 +44,20 @@ TEST(CarFile, NumbersRoundOnceToTheStoredType)
 /* Catches a field read into another's place or not read at all. */
 TEST(CarFile, PartialFileChangesExactlyTheFieldsItNames)
 {
-    struct field_span { const char *name; size_t at, size; };
-#define SPAN_F(type, name) {#name, offsetof(car, name), sizeof(type)},
-#define SPAN_A(type, name, n) {#name, offsetof(car, name), sizeof(type) * n},
+    struct field_span { const char *name; size_t at, size; bool whole; };
+#define SPAN_F(type, name) {#name, offsetof(car, name), sizeof(type), #type[0] == 'i'},
+#define SPAN_A(type, name, n) {#name, offsetof(car, name), sizeof(type) * n, false},
     static const field_span spans[] = {CAR_FIELDS(SPAN_F, SPAN_A)};
+    size_t n;
+    const car_field_range *range = car_field_ranges(&n);
+    ASSERT_EQ(n, std::size(spans));
     temp_dir d;
     for (const field_span &f : spans) {
+        const car_field_range &r = range[&f - spans];   /* a value within range, not the preset's */
+        char value[64];
+        snprintf(value, sizeof value, f.whole ? "%.0f" : "%g", f.whole ? r.lo + 1 : r.lo + (r.hi - r.lo) * 0.3);
         std::string text = f.name + std::string(!strcmp(f.name, "GearReduction") ? " = [-4, 0, 3, 2, 1.5, 1.2, 1, 0.9, 0.8]"
-                                                 : !strcmp(f.name, "GearMax")     ? " = 7" : " = 3");
+                                                                                : std::string(" = ") + value);
         car c;
         ASSERT_EQ(read_car(d / "c.toml", text.c_str(), &c), "");
         for (const field_span &g : spans)
@@ -85,12 +91,6 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
         {"G = -inf\n", "x.toml:1: G is infinite: every number must be finite"},
         {"PeakTorque = 4e38\n", "x.toml:1: PeakTorque = 4e38 is out of float range"},
         {"PeakTorque = -1e-46\n", "x.toml:1: PeakTorque = -1e-46 is out of float range"},
-        {"Mass = 0\n", "x.toml:1: Mass must be above 0 (the simulation divides by it), not 0"},
-        {"WheelRadius = -0.33\n", "x.toml:1: WheelRadius must be above 0 (the simulation divides by it), not -0.33"},
-        {"WheelBase = 0.0\n", "x.toml:1: WheelBase must be above 0 (the simulation divides by it), not 0"},
-        {"EnginePeakRev = -1\n", "x.toml:1: EnginePeakRev must be above 0 (the simulation divides by it), not -1"},
-        {"GearMax = 0\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 0"},
-        {"GearMax = 8\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
     };
     temp_dir d;
     write_file(d / "s.txt", "10 Up\n");
@@ -101,9 +101,50 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
     }
     expect_refused(d, "--car none.toml --trace old.csv s.txt", "none.toml: No such file or directory");
     expect_refused(d, "--car dir.toml --trace old.csv s.txt", "dir.toml: Is a directory");
-    /* Legal but odd values are the tuner's choice. */
-    write_file(d / "odd.toml", "BrakeForce = -2400\nG = 0\nLockMax = -36\nGearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 0]\n");
-    EXPECT_EQ(run_tool(d, "--car odd.toml s.txt").status, 0);
+}
+
+/* Catches a value no car can have accepted (each drove caravelt-sim to inf or NaN, or is a
+ * divisor at 0), its range missing from the message, or a range edge refused. */
+TEST(CarFile, ValuesOutsideTheirRangeAreRefusedWithTheRange)
+{
+    struct { const char *text, *message; } cases[] = {
+        {"Mass = 0.01", "Mass must be 10 to 100000 kg, not 0.01"},
+        {"Mass = 0", "Mass must be 10 to 100000 kg, not 0"},
+        {"WheelRadius = 1e-38", "WheelRadius must be 0.05 to 2 m, not 1e-38"},
+        {"G = 1e15", "G must be 0 to 10, not 1e+15"},
+        {"LockMax = 1e9", "LockMax must be 0 to 90 degrees, not 1e+09"},
+        {"TransmissionFinal = 1e9", "TransmissionFinal must be 0.5 to 20, not 1e+09"},
+        {"DragCoeficient = 1e15", "DragCoeficient must be 0 to 200000, not 1e+15"},
+        {"PeakTorque = 1e15", "PeakTorque must be 0 to 100000 N m, not 1e+15"},
+        {"BrakeForce = -3e38", "BrakeForce must be 0 to 1000000 N, not -3e+38"},
+        {"WheelBase = 0.0", "WheelBase must be 0.5 to 20 m, not 0"},
+        {"EnginePeakRev = -1", "EnginePeakRev must be 100 to 25000 rev/min, not -1"},
+        {"RevResistance = 2", "RevResistance must be 0 to 1, not 2"},   /* never read, still sane */
+        {"DriveTrain = -3", "DriveTrain must be 0 to 3, not -3"},
+        {"GearMax = 0", "GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 0"},
+        {"GearMax = 8", "GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
+        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 25]", "GearReduction[8] must be -20 to 20, not 25"},
+    };
+    temp_dir d;
+    write_file(d / "s.txt", "10 Up\n");
+    for (const auto &k : cases) {
+        write_file(d / "x.toml", k.text + std::string("\n"));
+        expect_refused(d, "--car x.toml --trace old.csv s.txt", std::string("x.toml:1: ") + k.message);
+    }
+    /* Both edges of every range are a car. */
+    size_t n;
+    const car_field_range *r = car_field_ranges(&n);
+    std::string low, high;
+    for (size_t i = 0; i < n; i++) {
+        bool array = !strcmp(r[i].name, "GearReduction");
+        char lo[64], hi[64];
+        snprintf(lo, sizeof lo, array ? "[%.10g, 0, 1, 1, 1, 1, 1, 1, 1]" : "%.10g", r[i].lo);
+        snprintf(hi, sizeof hi, array ? "[%.10g, 0, 1, 1, 1, 1, 1, 1, 1]" : "%.10g", r[i].hi);
+        low += r[i].name + std::string(" = ") + lo + "\n", high += r[i].name + std::string(" = ") + hi + "\n";
+    }
+    car c;
+    EXPECT_EQ(read_car(d / "low.toml", low.c_str(), &c), "");
+    EXPECT_EQ(read_car(d / "high.toml", high.c_str(), &c), "");
 }
 
 /* Catches a field set by name that rounds twice, lands in another field or entry, or takes a
@@ -112,8 +153,8 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
 {
     struct { const char *name, *text, *refusal; } cases[] = {
         {"Mass", "950", nullptr}, {"G", "1.00000005960464477539063", nullptr}, {"GearReduction[3]", "+2.5", nullptr},
-        {"GearMax", "7", nullptr}, {"DriveTrain", "-3", nullptr},
-        {"Mass", "0", "Mass must be above 0 (the simulation divides by it), not 0"},
+        {"GearMax", "7", nullptr}, {"DriveTrain", "2", nullptr},
+        {"Mass", "0", "Mass must be 10 to 100000 kg, not 0"},
         {"Mass", "nan", "Mass takes a finite number, not \"nan\""},
         {"Mass", "9e9e", "Mass takes a finite number, not \"9e9e\""},
         {"Mass", "1e39", "Mass = 1e39 is out of float range"},
@@ -148,4 +189,31 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
         }
         EXPECT_EQ(memcmp(&c, &want, sizeof c), 0) << file;
     }
+}
+
+/* Catches the README's table of ranges drifting from the ones enforced: a field missing,
+ * added or out of order, a bound or a unit changed on one side only. */
+TEST(CarFile, ReadmeRangesAreTheEnforcedOnes)
+{
+    std::string readme = read_file(CARAVELT_DATA_DIR "/../README.md");
+    size_t begin = readme.find("<!-- ranges: begin -->"), end = readme.find("<!-- ranges: end -->");
+    ASSERT_TRUE(begin != std::string::npos && end != std::string::npos);
+    std::istringstream rows(readme.substr(begin, end - begin));
+    size_t n;
+    const car_field_range *r = car_field_ranges(&n);
+    size_t i = 0;
+    for (std::string line; std::getline(rows, line);) {
+        if (line.rfind("| `", 0) != 0)
+            continue;
+        std::vector<std::string> cells;
+        for (size_t at = 1, bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1)
+            cells.push_back(line.substr(at + 1, bar - at - (bar - at > 1 ? 2 : 1)));
+        ASSERT_LT(i, n) << line;
+        EXPECT_EQ(cells[0], "`" + std::string(r[i].name) + "`");
+        EXPECT_EQ(std::stod(cells[1]), r[i].lo) << r[i].name;
+        EXPECT_EQ(std::stod(cells[2]), r[i].hi) << r[i].name;
+        EXPECT_TRUE(cells[3] == r[i].unit || cells[3][0] == '(') << r[i].name << ": " << cells[3];   /* a note */
+        i++;
+    }
+    EXPECT_EQ(i, n) << "rows in the README";
 }

@@ -113,3 +113,21 @@ TEST_F(Sim, ResetStopsTheCarAtTheCentreAndKeepsTheRest)
     for (float f : {Velocity, TrueVelocity, Acceleration, EngineRev, EngineForce, RearAxisForce})
         EXPECT_BITS(f, 0.0f);
 }
+
+/* Catches the state a halted car starts again from losing the run's own start (a course's,
+ * set by sim_start_at) or keeping anything of the drive, parameters aside. */
+TEST_F(Sim, StartStateAgainIsTheRunsOwnStart)
+{
+    const float mass = Mass = 900;
+    for (bool course : {false, true}) {
+        sim_start(), Mass = mass;
+        course ? sim_start_at(100, 200, 90) : void();
+        const state_copy start;
+        ticks(1, {A}), ticks(300, {UP, RIGHT});
+        state_start();
+        EXPECT_EQ(start.changed(), "") << (course ? "course" : "centre");
+        EXPECT_EQ(Mass, mass);
+        ticks(1, {R});   /* and R still puts it there */
+        EXPECT_EQ(x, course ? 100 : 512);
+    }
+}

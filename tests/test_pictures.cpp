@@ -63,7 +63,7 @@ TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
         {bmp{.bpp = 32, .comp = 3, .offset = 70, .tail = le(0xff0000, 4) + le(0xff00, 4) + le(0xff, 4) + std::string(68, 0)},
          "bit-field pixel data at offset 70, not right after the masks"},
         {bmp{.comp = 1}, "RLE8 compression at 24 bits per pixel"},
-        {rle8(std::string("\x05\x01\x00\x01", 4)), "RLE8 run past the end of a row"},
+        {rle8(std::string("\x05\x01\x00\x01", 4)), "RLE8 run past the end of a row and its padding to 4 bytes"},
         {rle8(std::string("\x04\x01\x00\x00", 4)), "RLE8 data ends before its end-of-picture mark"},
         {rle8(std::string("\x00\x02\x01\x09\x00\x01", 6)), "RLE8 move outside the picture"},
         {rle8(std::string("\x00\x03\x01\x02\x09\x00", 6)), "colour 9 beyond the palette's 4 entries"},
@@ -82,4 +82,53 @@ TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
     }
     EXPECT_FALSE(load_picture("/dev/zero", why, sizeof why));
     EXPECT_STREQ(why, "not a regular file");
+}
+
+/* Catches the library handed an 8-bit picture with fewer than 256 palette entries (it reads
+ * the missing ones uninitialised) or an RLE8 stream (its decoder writes wherever a run says):
+ * each goes on uncompressed, the file's entries then black to 256, the pixels as drawn. */
+TEST(Pictures, EightBitPicturesReachTheLibraryPlainWithAFullPalette)
+{
+    const std::string rows = std::string("\x00\x01\x02\x03", 4) + std::string("\x03\x02\x01\x00", 4) + std::string(8, '\x01');
+    const std::string cases[] = {
+        bmp{.bpp = 8, .offset = 70, .tail = palette(4) + rows},
+        /* the same rows as runs, the second row a run into nothing but ... its end */
+        rle8(std::string("\x01\x00\x01\x01\x01\x02\x01\x03\x00\x00" "\x00\x04\x03\x02\x01\x00\x00\x00" "\x04\x01\x00\x00" "\x04\x01\x00\x01", 28)),
+    };
+    temp_dir d;
+    char why[256] = "";
+    for (const std::string &file : cases) {
+        write_file(d / "p.bmp", file);
+        std::vector<unsigned char> b;
+        ASSERT_TRUE(picture_bytes((d / "p.bmp").c_str(), &b, why, sizeof why)) << why;
+        ASSERT_EQ(b.size(), 54u + 1024 + 16);
+        auto le32 = [&](size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; };
+        EXPECT_EQ(le32(10), 54u + 1024) << "pixels after 256 entries";
+        EXPECT_EQ(le32(30), 0u) << "uncompressed";
+        EXPECT_EQ(std::string(b.begin() + 54, b.begin() + 54 + 1024), palette(4) + std::string(1024 - 16, '\0'));
+        EXPECT_EQ(std::string(b.begin() + 54 + 1024, b.end()), rows);
+    }
+}
+
+/* Catches ImageMagick's RLE8 pictures refused (its runs fill each row's padding) or read
+ * other than its uncompressed ones: odd widths, a few colours and many. */
+TEST(Pictures, ImageMagicksRle8LoadsAsItsUncompressedPicture)
+{
+    start_library();
+    temp_dir d;
+    for (const char *size : {"17x3", "6x5"}) {   /* rows padded by 3 and 2 bytes */
+        ASSERT_EQ(system(("cd '" + d.path + "' && convert -seed 3 -size " + size + " plasma:fractal -colors 200 "
+                          "-compress None BMP3:plain.bmp && convert plain.bmp -compress RLE BMP3:rle.bmp").c_str()), 0);
+        ASSERT_EQ(read_file(d / "rle.bmp").substr(30, 1), "\x01") << size << ": not RLE8";
+        char why[256] = "";
+        BITMAP *rle = load_picture((d / "rle.bmp").c_str(), why, sizeof why);
+        ASSERT_TRUE(rle) << size << ": " << why;
+        BITMAP *plain = load_picture((d / "plain.bmp").c_str(), why, sizeof why);
+        ASSERT_TRUE(plain) << why;
+        ASSERT_TRUE(rle->w == plain->w && rle->h == plain->h);
+        for (int y = 0; y < rle->h; y++)
+            for (int x = 0; x < rle->w; x++)
+                ASSERT_EQ(getpixel(rle, x, y), getpixel(plain, x, y)) << size << " at " << x << "," << y;
+        destroy_bitmap(rle), destroy_bitmap(plain);
+    }
 }

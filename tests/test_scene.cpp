@@ -1,6 +1,7 @@
 /* The driving view's texts and the title screen, composed in memory. */
 #include <cstring>
 #include <map>
+#include "present/chart.h"
 #include "present_support.h"
 
 /* Telemetry row n (from 1, as on screen); dashboard line -n for n < 0. */
@@ -83,4 +84,33 @@ TEST_F(Frame, TitleScreenIsWhiteTextOnBlack)
         }
     for (int i = 0; i < TITLE_TEXTS; i++)
         EXPECT_GT(ink[i], 10) << title_texts[i].text;
+}
+
+/* Red pixels of the car sprite in the frame, above the chart's panel. */
+static int car_pixels(void)
+{
+    int n = 0;
+    for (int py = 0; py < CHART_PANEL_TOP; py++)
+        for (int px = 0, c; px < 1024; px++)
+            n += (c = getpixel(buffer, px, py), getr(c) > 150 && getg(c) < 100 && getb(c) < 100);
+    return n;
+}
+
+/* Catches a float converted to int beyond its range, undefined (the sanitized build stops
+ * at it): NaN, infinities and far values as the car's place and heading and in the chart. */
+TEST_F(Frame, ExtremeStatesDrawWithoutConvertingThemToInt)
+{
+    const float wild[] = {NAN, -NAN, INFINITY, -INFINITY, 1e30f, -3e9f, 40000.5f};
+    chart_clear();
+    chart_shown = true;
+    for (float v : wild)
+        for (int what = 0; what < 2; what++) {
+            sim_start();
+            (what ? AxisAngle : x) = v;   /* a wild heading where the car is, or a wild place */
+            Velocity = TrueVelocity = EngineRev = TrueAngle = v;
+            chart_record();
+            draw_frame(buffer);
+            EXPECT_EQ(car_pixels() > 100, what && std::isfinite(v)) << v << (what ? " as heading" : " as x");
+        }
+    chart_shown = false;
 }

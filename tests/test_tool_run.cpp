@@ -1,11 +1,14 @@
-/* Runs of the built caravelt-sim: refusals, its trace and frame, failures, memory, number text. */
+/* Runs of the built caravelt-sim (and the game's replay): refusals, its trace and frame, failures,
+ * memory, number text. */
 #include <cfloat>
 #include <random>
 #include <thread>
 #include "present_support.h"
+#include "sim/carfile.h"
 #include "trace.h"
 
-/* Catches bad input run, refused without file and line, or writing an output or the script. */
+/* Catches bad input run, refused without file and line, or writing an output or the script
+ * (outputs on inputs: test_files). */
 TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
 {
     const std::string range = " out of range 1 to 100000000", slash = "\"/\" only on a line of 1 tick that holds Q";
@@ -28,11 +31,6 @@ TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
         {"1 A\n", "--speed drive.txt", "unknown option \"--speed\" (try --help)"},
         {"1 A\n", "drive.txt --trace", "option --trace needs a value"},
         {"1 A\n", "--frame x.png drive.txt", "the frame \"x.png\" must be named FILE.bmp: it is written as a BMP picture"},
-        {"1 A\n", "--trace drive.txt drive.txt", "the trace \"drive.txt\" and the script \"drive.txt\" are the same file"},
-        {"1 A\n", "--trace ./drive.txt - <drive.txt", "the trace \"./drive.txt\" and the script \"standard input\" are the same file"},
-        {"1 A\n", "--trace - drive.txt >>drive.txt", "the trace \"standard output\" and the script \"drive.txt\" are the same file"},
-        {"1 A\n", "--frame drive.txt.bmp --trace ./drive.txt.bmp drive.txt",
-         "the frame \"drive.txt.bmp\" and the trace \"./drive.txt.bmp\" are the same file"},
         /* lines past 4 KiB, from a file or endless; a read error is no end */
         {"1 A\n1 #" + std::string(4093, 'x') + "\n1 #" + std::string(4094, 'x') + "\n", "drive.txt", "drive.txt:3: line longer than 4096 bytes"},
         {"", "- </dev/zero", "stdin:1: line longer than 4096 bytes"},
@@ -111,7 +109,8 @@ TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
     }
 }
 
-/* Catches memory that grows with the run or the lines, from a file or a pipe. */
+/* Catches memory that grows with the run or the lines, from a file or a pipe: caravelt-sim's
+ * script, the game's replay (checked whole, then the game fails for want of a display). */
 TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
 {
     temp_dir d;
@@ -120,22 +119,24 @@ TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
         many += i % 2 ? "1 Up\n" : "1 Up Left\n";
     write_file(d / "many.txt", many);
     write_file(d / "short.txt", "1 A\n20000 Up Right\n");
-    auto rss = [&](const std::string &file, bool pipe) {
+    auto rss = [&](const std::string &file, bool pipe, bool game) {
         std::thread writer;
         if (pipe) {
             unlink((d / "in.fifo").c_str());
             EXPECT_EQ(mkfifo((d / "in.fifo").c_str(), 0600), 0);
             writer = std::thread([&] { write_file(d / "in.fifo", read_file(d / file)); });
         }
-        tool_run r = run_tool(d, "--trace /dev/null " + (pipe ? "- <in.fifo" : file));
+        tool_run r = run_tool(d, (game ? "--replay " : "--trace /dev/null ") + (pipe ? "- <in.fifo" : file),
+                              game ? CARAVELT_GAME_EXE : CARAVELT_SIM_EXE);
         pipe ? writer.join() : void();
-        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.status, game ? 1 : 0) << r.err;
         return r.max_rss_kb;
     };
-    for (bool pipe : {false, true}) {
-        long s = rss("short.txt", pipe), m = rss("many.txt", pipe);
-        EXPECT_LT(m - s, 256) << (pipe ? "pipe: " : "file: ") << s << " kB, then " << m;
-    }
+    for (bool game : {false, true})
+        for (bool pipe : {false, true}) {
+            long s = rss("short.txt", pipe, game), m = rss("many.txt", pipe, game);
+            EXPECT_LT(m - s, 256) << (game ? "game, " : "") << (pipe ? "pipe: " : "file: ") << s << " kB, then " << m;
+        }
 }
 
 /* Catches number text off printf's "%.9g" outside the sweep: NaN, edges, random bits. */
@@ -152,4 +153,37 @@ TEST(ToolTrace, FloatsPrintAsPrintf)
         snprintf(want, sizeof want, "%.9g", (double)f);
         ASSERT_STREQ(text, want) << "bits 0x" << std::hex << bits(f);
     }
+}
+
+/* Catches a state gone to inf or NaN written out as a result (or run on), or the stop at the
+ * wrong tick: a car within every range, light with a huge engine on full lock, stops
+ * caravelt-sim with status 1 at the first tick whose state is not finite, found here. */
+TEST_F(Sim, StateNoLongerFiniteStopsTheRunAtItsTick)
+{
+    temp_dir d;
+    const char *wild = "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient = 200000\n";
+    write_file(d / "wild.toml", wild), write_file(d / "s.txt", "1 A\n# full lock\n1000 Up Right\n");
+    tool_run r = run_tool(d, "--car wild.toml --trace t.csv --frame f.bmp --data '" CARAVELT_DATA_DIR "' s.txt");
+    car c;
+    char err[256];
+    ASSERT_EQ(read_car_file((d / "wild.toml").c_str(), &c, err, sizeof err), 0) << err;
+    load_car(&c);
+    std::string bad, last;
+    int tick = 1;   /* ticks run: A, then Up and Right until the state is not finite */
+    for (ticks(1, {A}); bad.empty() && tick <= 1000; tick++) {
+        last = row_now(tick);
+        ticks(1, {UP, RIGHT});
+        char v[32];
+#define FIRST_BAD(type, name, start) \
+    if (bad.empty() && !std::isfinite((double)name)) snprintf(v, sizeof v, "%g", (double)name), bad = #name " became " + std::string(v);
+        SIM_STATE(FIRST_BAD)
+    }
+    ASSERT_FALSE(bad.empty()) << "the car stayed finite";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "caravelt-sim: s.txt:3: tick " + std::to_string(tick) + ": " + bad
+                         + " (not a finite number); the trace ends at tick " + std::to_string(tick - 1) + "\n");
+    const std::string trace = read_file(d / "t.csv");
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), tick) << "header and rows";
+    EXPECT_EQ(last_row(trace), last);
+    EXPECT_FALSE(exists(d / "f.bmp"));
 }

@@ -4,6 +4,7 @@
  */
 #include "record.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "script.h"
@@ -13,6 +14,7 @@
 std::string record_text, trace_text;
 bool recording, tracing;
 uint64_t ticks_recorded;
+void (*record_spill)(void);
 
 static unsigned (*key_source)(int read);
 
@@ -60,17 +62,21 @@ static void record_keys(unsigned keys, unsigned after)
     line.ticks++;
 }
 
-void recorded_tick(void)
+bool recorded_tick(void)
 {
     reads = 0;
     logic();
     ticks_recorded++;
     if (recording)
         record_keys(seen[0], reads > 1 ? seen[1] : seen[0]);
-    if (tracing) {
+    bool finite = !state_not_finite();
+    if (tracing && finite) {
         char row[ROW_TEXT_MAX];
         trace_text.append(row, put_row(row, ticks_recorded));
     }
+    if (record_spill && record_text.size() + trace_text.size() >= RECORD_SPILL_AT)
+        record_spill();
+    return finite;
 }
 
 uint64_t car_hash(void)
@@ -88,18 +94,32 @@ uint64_t car_hash(void)
     return h;
 }
 
-/* path as one shell word: as it is when plainly safe, else quoted. */
-static std::string shell_word(const char *path)
+/* path as one shell word on one line: as it is when plainly safe; in
+ * single quotes when it holds no control character; else as $'...' with
+ * each control character as \xHH, which bash, zsh and ksh read back byte
+ * for byte.  So the header's lines stay lines, whatever the names. */
+std::string shell_word(const char *path)
 {
-    bool plain = *path != '\0';
-    for (const char *p = path; *p; p++)
+    bool plain = *path != '\0', control = false;
+    for (const unsigned char *p = (const unsigned char *)path; *p; p++) {
         plain = plain && (strchr("_./-+=:,@%", *p) || (*p >= '0' && *p <= '9')
                           || ((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z'));
+        control = control || *p < 0x20 || *p == 0x7f;
+    }
     if (plain)
         return path;
-    std::string w = "'";
-    for (const char *p = path; *p; p++)
-        w += *p == '\'' ? std::string("'\\''") : std::string(1, *p);
+    std::string w = control ? "$'" : "'";
+    for (const unsigned char *p = (const unsigned char *)path; *p; p++) {
+        char esc[8] = "";
+        if (!control)
+            w += *p == '\'' ? std::string("'\\''") : std::string(1, (char)*p);
+        else if (*p == '\'' || *p == '\\')
+            w += std::string("\\") + (char)*p;
+        else if (*p < 0x20 || *p == 0x7f)
+            snprintf(esc, sizeof esc, "\\x%02x", *p), w += esc;
+        else
+            w += (char)*p;
+    }
     return w + "'";
 }
 
@@ -117,7 +137,7 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
     *out += "# caravelt recording, begun ";
     *out += stamp;
     *out += "\n# car: ";
-    *out += car_file ? car_file : "preset";
+    *out += car_file ? shell_word(car_file) : "preset";
     *out += ", parameters hash ";
     *out += hash;
     *out += "\n# replay headless: caravelt-sim " + car + "--trace trace.csv " + file;

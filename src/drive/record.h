@@ -3,7 +3,10 @@
  * driving script (script.h) and the state as trace rows (trace.h).
  *
  * Both go to text in memory while ticks run; the caller writes the text
- * out between frames and empties it, so a tick never waits on a file.
+ * out between frames and empties it, so a tick rarely waits on a file.
+ * However many ticks run back to back (the ticks owed after a long title
+ * screen, or a stopped process), the text waiting stays bounded: past
+ * RECORD_SPILL_AT bytes, a tick hands it to record_spill at once.
  *
  * What a tick's keys are is what the simulation's key seam handed out in
  * it: the mask read at the start of the controls, and, when a title screen
@@ -25,6 +28,11 @@ extern bool recording, tracing;
 /* Ticks run through recorded_tick so far: the trace's tick column. */
 extern uint64_t ticks_recorded;
 
+/* Text waiting past this many bytes is written out after the tick that
+ * made it, through record_spill (which must empty it). */
+enum { RECORD_SPILL_AT = 1 << 20 };
+extern void (*record_spill)(void);
+
 /* Points the simulation's key seam at source, through a note of what it
  * hands out.  source(0) is asked at the start of the controls, source(1)
  * when a title screen inside the tick has returned. */
@@ -33,17 +41,23 @@ void record_keys_from(unsigned (*source)(int read));
 /* ----------------------------------------------------------------------
  * recorded_tick: logic(), then the tick's keys added to the recording
  * and its row to the trace (each when on).  Consecutive ticks with the
- * same keys make one line, written when the keys change.
+ * same keys make one line, closed when the keys change or by
+ * record_flush_line.  A tick that leaves a state that is not finite
+ * (state_not_finite) gets no trace row; false then, else true.
  * ---------------------------------------------------------------------- */
-void recorded_tick(void);
+bool recorded_tick(void);
 
 /* Appends the line still being counted to record_text: the recording is
- * then complete up to the last tick run.  Ticks after it start a new line. */
+ * then complete up to the last tick run.  Ticks after it start a new line
+ * (two lines with the same keys replay as one). */
 void record_flush_line(void);
 
 /* FNV-1a over the bytes of every car parameter variable, in field order:
  * tells apart recordings made with different cars. */
 uint64_t car_hash(void);
+
+/* path as one shell word on one line, whatever bytes it holds. */
+std::string shell_word(const char *path);
 
 /* Appends the recording's comment header to out: when it began, which
  * car (car_file, or the preset when null) and how to replay `path`. */

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "sim/sim.h"
 
@@ -128,51 +131,165 @@ int parse_script_line(const char *line, size_t len, stretch *out, char *err, siz
     return 1;
 }
 
-int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
-                char *err, size_t errsize)
+int script_next(script_in *s, stretch *out, char *err, size_t errsize)
 {
     char line[SCRIPT_MAX_LINE];
-    unsigned long lineno = 0;
-    int status = 0;
-
     errno = 0;
     for (;;) {
         size_t len = 0;
         int c;
-        while ((c = getc_unlocked(in)) != EOF && c != '\n' && len < SCRIPT_MAX_LINE)
+        while ((c = getc_unlocked(s->f)) != EOF && c != '\n' && len < SCRIPT_MAX_LINE)
             line[len++] = (char)c;
-        if (c == EOF && (len == 0 || ferror(in)))
+        if (c == EOF && (len == 0 || ferror(s->f)))
             break;   /* the end, or a read error told below */
-        lineno++;
+        s->line++;
         if (c != EOF && c != '\n') {   /* one byte past the limit: no more is read */
-            snprintf(err, errsize, "%s:%lu: line longer than %d bytes", name, lineno,
+            snprintf(err, errsize, "%s:%lu: line longer than %d bytes", s->name, s->line,
                      (int)SCRIPT_MAX_LINE);
-            status = 2;
-            break;
+            return 2;
         }
         const char *text = line;
-        if (lineno == 1 && len >= 3 && memcmp(line, "\xef\xbb\xbf", 3) == 0) {
+        if (s->line == 1 && len >= 3 && memcmp(line, "\xef\xbb\xbf", 3) == 0) {
             text += 3;   /* an editor's byte-order mark */
             len -= 3;
         }
-        stretch s;
         char why[256];
-        int r = parse_script_line(text, len, &s, why, sizeof why);
+        int r = parse_script_line(text, len, out, why, sizeof why);
         if (r < 0) {
-            snprintf(err, errsize, "%s:%lu: %s", name, lineno, why);
-            status = 2;
-            break;
+            snprintf(err, errsize, "%s:%lu: %s", s->name, s->line, why);
+            return 2;
         }
-        if (r > 0 && each && (status = each(&s, ctx)) != 0)
-            break;
+        if (r > 0)
+            return 1;
         if (c == EOF)
             break;
     }
-    if (status == 0 && ferror(in)) {
-        snprintf(err, errsize, "%s: cannot read: %s", name, strerror(errno ? errno : EIO));
-        status = 2;
+    if (ferror(s->f)) {
+        snprintf(err, errsize, "%s: cannot read: %s", s->name, strerror(errno ? errno : EIO));
+        return 2;
     }
-    return status;
+    return 0;
+}
+
+int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
+                char *err, size_t errsize)
+{
+    script_in s;
+    s.f = in;
+    s.name = name;
+    stretch st;
+    int r;
+    while ((r = script_next(&s, &st, err, errsize)) == 1)
+        if (each)
+            if (int status = each(&st, ctx))
+                return status;
+    return r;
+}
+
+/* ----------------------------------------------------------------------
+ * A script read more than once: opened, checked whole, read again.
+ * ---------------------------------------------------------------------- */
+int script_open(script_in *s, const char *path, char *err, size_t errsize)
+{
+    *s = script_in{};
+    bool from_stdin = strcmp(path, "-") == 0;
+    s->name = from_stdin ? "stdin" : path;
+    s->f = from_stdin ? stdin : fopen(path, "r");
+    if (!s->f) {
+        snprintf(err, errsize, "%s: %s", s->name, strerror(errno));
+        return 2;
+    }
+    s->own = !from_stdin;
+    s->id = id_of_fd(fileno(s->f));
+    return 0;
+}
+
+/* An unlinked file in $TMPDIR (or /tmp), gone when closed; NULL with
+ * errno set. */
+static FILE *temporary_file(void)
+{
+    const char *dir = getenv("TMPDIR");
+    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/caravelt-script-XXXXXX";
+    int fd = mkstemp(path.data());
+    if (fd < 0)
+        return nullptr;
+    unlink(path.c_str());
+    FILE *f = fdopen(fd, "w+");
+    if (!f)
+        close(fd);
+    return f;
+}
+
+/* A checked stretch of a pipe written to the spool as a script line. */
+struct spooling {
+    FILE *f;
+    uint64_t bytes, max;
+};
+enum { SPOOL_FULL = 3, SPOOL_FAILED = 4 };
+
+static int spool_stretch(const stretch *s, void *ctx)
+{
+    spooling *sp = (spooling *)ctx;
+    char text[STRETCH_TEXT_MAX];
+    size_t n = (size_t)(put_stretch(text, s) - text);
+    if ((sp->bytes += n) > sp->max)
+        return SPOOL_FULL;
+    return fwrite(text, 1, n, sp->f) == n ? 0 : SPOOL_FAILED;
+}
+
+int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize)
+{
+    struct stat st;
+    if (fstat(fileno(s->f), &st) == 0 && S_ISREG(st.st_mode) && (s->start = ftell(s->f)) >= 0) {
+        int r = scan_script(s->f, s->name, nullptr, nullptr, err, errsize);
+        return r ? r : script_rewind(s, err, errsize);
+    }
+    spooling sp = {temporary_file(), 0, spool_max};
+    if (!sp.f) {
+        snprintf(err, errsize, "cannot make a temporary file for %s: %s", s->name, strerror(errno));
+        return 1;
+    }
+    int r = scan_script(s->f, s->name, spool_stretch, &sp, err, errsize);
+    if (r == 0 && fflush(sp.f) != 0)
+        r = SPOOL_FAILED;
+    if (r == SPOOL_FULL) {
+        unsigned long long n = spool_max;
+        const char *unit = n % (1 << 30) == 0 ? "GiB" : n % (1 << 20) == 0 ? "MiB" : "bytes";
+        n >>= unit[0] == 'G' ? 30 : unit[0] == 'M' ? 20 : 0;
+        snprintf(err, errsize, "%s: more than %llu %s of script from a pipe: give it as a file "
+                 "instead", s->name, n, unit);
+    }
+    else if (r == SPOOL_FAILED)
+        snprintf(err, errsize, "cannot keep %s in a temporary file: %s", s->name,
+                 strerror(errno ? errno : EIO));
+    if (r) {
+        fclose(sp.f);
+        return r == SPOOL_FULL ? 2 : r == SPOOL_FAILED ? 1 : r;
+    }
+    script_close(s);
+    s->f = sp.f;   /* read from here on; stdin is left alone */
+    s->own = true;
+    s->start = 0;
+    return script_rewind(s, err, errsize);
+}
+
+int script_rewind(script_in *s, char *err, size_t errsize)
+{
+    s->line = 0;
+    clearerr(s->f);
+    if (fseek(s->f, s->start, SEEK_SET) != 0) {
+        snprintf(err, errsize, "%s: cannot read it again: %s", s->name, strerror(errno));
+        return 2;
+    }
+    return 0;
+}
+
+void script_close(script_in *s)
+{
+    if (s->f && s->own)
+        fclose(s->f);
+    s->f = nullptr;
+    s->own = false;
 }
 
 /* Writing a stretch back as a line: the recording, a spooled pipe. */

@@ -24,6 +24,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "files.h"
+
 /* Ticks of one line: 1 .. SCRIPT_MAX_TICKS (a million seconds of driving). */
 enum { SCRIPT_MAX_TICKS = 100000000 };
 
@@ -75,5 +77,44 @@ typedef int (*stretch_fn)(const stretch *s, void *ctx);
  * ---------------------------------------------------------------------- */
 int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
                 char *err, size_t errsize);
+
+/* ----------------------------------------------------------------------
+ * A script read stretch by stretch, as often as wanted: caravelt-sim's
+ * script, the game's replay.  A file is checked whole, then read again;
+ * a pipe cannot be read twice, so while it is checked its stretches go
+ * to an unlinked temporary file (in $TMPDIR, or /tmp), which is then read
+ * like a file.  Memory stays flat however long the script.
+ * ---------------------------------------------------------------------- */
+struct script_in {
+    FILE *f = nullptr;          /* the file, standard input, or the spool */
+    const char *name = "";      /* as messages name it: the path, or "stdin" */
+    unsigned long line = 0;     /* lines read so far in this pass */
+    bool own = false;           /* f is closed by script_close (never stdin) */
+    long start = 0;             /* where the first line is, for the next pass */
+    file_id id;                 /* the file named, as opened (before any spool) */
+};
+
+/* Most a pipe may put in the spool: past this, a file is the way. */
+inline constexpr uint64_t SCRIPT_SPOOL_MAX = (uint64_t)4 << 30;
+
+/* Opens path, "-" for standard input; nothing read yet.  0, or 2 with
+ * "NAME: reason" in err. */
+int script_open(script_in *s, const char *path, char *err, size_t errsize);
+
+/* Reads the whole script and checks every line (a pipe into the spool,
+ * at most spool_max bytes of it), then stands at its first stretch.  0;
+ * 2 for a bad line, a read error or a pipe past spool_max; 1 when the
+ * spool cannot be made or written; err says which, on one line. */
+int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize);
+
+/* The next stretch: 1 with *out filled, 0 at the end, 2 for a bad line
+ * or a read error (a file changed since it was checked), told in err. */
+int script_next(script_in *s, stretch *out, char *err, size_t errsize);
+
+/* Back to the first stretch, for another pass.  0, or 2 with err. */
+int script_rewind(script_in *s, char *err, size_t errsize);
+
+/* Closes what script_open or script_check opened. */
+void script_close(script_in *s);
 
 #endif

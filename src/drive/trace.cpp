@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "files.h"
 #include "sim/state.h"
 
 /* The columns are the traced state variables, in their listed order. */
@@ -163,11 +164,14 @@ char *put_row(char *p, uint64_t tick)
     return p;
 }
 
-/* Hands the buffered bytes to the stream; keeps the first error. */
+/* Hands the buffered bytes to the stream; keeps the first error, a file
+ * found removed meanwhile included. */
 static void drain(trace_out *t)
 {
     if (t->used && !t->failed && fwrite(t->buf, 1, t->used, t->f) != t->used)
         t->failed = errno ? errno : EIO;
+    if (!t->failed && file_removed(fileno(t->f)))
+        t->failed = FILE_REMOVED;
     t->used = 0;
 }
 
@@ -208,6 +212,8 @@ int trace_close(trace_out *t)
     drain(t);
     if (!t->failed && fflush(t->f) != 0)
         t->failed = errno ? errno : EIO;
+    if (!t->failed && file_removed(fileno(t->f)))
+        t->failed = FILE_REMOVED;
     free(t->buf);
     t->buf = nullptr;
     t->cap = 0;

@@ -34,7 +34,8 @@ char *put_u64(char *p, uint64_t v);
 char *put_row(char *p, uint64_t tick);
 
 /* An output stream with its own buffer; `failed` keeps the first
- * write error's errno. */
+ * write error's errno, or FILE_REMOVED (files.h) once the file is found
+ * gone, at a write-out or at the close. */
 struct trace_out {
     FILE *f;
     char *buf;
@@ -49,8 +50,8 @@ void trace_open(trace_out *t, FILE *f, size_t cap);
 void trace_header(trace_out *t);
 void trace_row(trace_out *t, uint64_t tick);
 
-/* Writes out what is buffered and frees the buffer; 0 or the errno of
- * the first failed write.  Does not close f. */
+/* Writes out what is buffered and frees the buffer; 0 or the first
+ * failure (an errno, or FILE_REMOVED).  Does not close f. */
 int trace_close(trace_out *t);
 
 #endif

@@ -2,20 +2,13 @@
  * frame/car.cpp -- the game's car file: read before any window opens,
  * loaded at start-up, reloaded with F5 between two ticks.
  */
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 
 #include "frame.h"
-#include "present/present.h"
 #include "sim/carfile.h"
 
 /* The car as last read well from game_opts.car. */
 static car game_car;
-
-/* When the notice in the driving view goes away. */
-static std::chrono::steady_clock::time_point notice_until;
-static const std::chrono::milliseconds NOTICE_TIME(3000);
 
 int read_game_car(void)
 {
@@ -31,15 +24,6 @@ void load_game_car(void)
         load_car(&game_car);
 }
 
-static void show_notice(const char *text)
-{
-    /* What fits the screen's width; a longer line is cut. */
-    size_t n = strnlen(text, sizeof view_notice - 1);
-    memcpy(view_notice, text, n);
-    view_notice[n] = '\0';
-    notice_until = std::chrono::steady_clock::now() + NOTICE_TIME;
-}
-
 /* ----------------------------------------------------------------------
  * reload_game_car: the file read again; a good one replaces the
  * parameter variables only (position, speeds, angles, pedals and gear
@@ -53,23 +37,17 @@ void reload_game_car(void)
     if (game_opts.record || game_opts.replay) {
         /* A recording holds keys only: a car changed under it would not
          * replay to the same drive. */
-        show_notice("F5 is off while recording or replaying: the drive would not replay the same");
+        say_on_screen(NOTICE_PASSING, "F5 is off while recording or replaying: the drive would not replay the same");
         return;
     }
     char err[512], text[600];
     car c;
     if (read_car_file(game_opts.car, &c, err, sizeof err) != 0) {
-        show_notice(err);
+        say_on_screen(NOTICE_PASSING, err);
         return;
     }
     game_car = c;
     load_car(&game_car);
     snprintf(text, sizeof text, "%s: reloaded", game_opts.car);
-    show_notice(text);
-}
-
-void expire_notice(void)
-{
-    if (view_notice[0] && std::chrono::steady_clock::now() >= notice_until)
-        view_notice[0] = '\0';
+    say_on_screen(NOTICE_PASSING, text);
 }

@@ -35,11 +35,18 @@ void hotkeys(void);
  * checked, before any window opens; 0, or 1 after one line on stderr.
  * load_game_car: into the parameter variables at start-up (nothing
  * without --car).  reload_game_car: F5, between two ticks; a bad file
- * keeps the car and shows why in the driving view.  expire_notice: once
- * a pass, takes that notice away after about three seconds. */
+ * keeps the car and shows why in the driving view. */
 int read_game_car(void);
 void load_game_car(void);
 void reload_game_car(void);
+
+/* The line along the foot of the driving view (notice.cpp), by what
+ * says it, the first up shown: a passing word (F5) for three seconds, a
+ * halted car's reason until the next tick runs, a file lost for good.
+ * say_on_screen: sets (or, with null, clears) one; expire_notice: once a
+ * pass, takes the passing one away when its time is up. */
+enum notice_kind { NOTICE_PASSING, NOTICE_HALTED, NOTICE_LOST, NOTICE_KINDS };
+void say_on_screen(notice_kind kind, const char *text);
 void expire_notice(void);
 
 /* The pause (P): while set the main loop runs no tick, and the ticks owed
@@ -77,28 +84,48 @@ void gamemenu(void);
  * Ticks, recording and replay (recorder.cpp).
  * ---------------------------------------------------------------------- */
 
-/* Before the window: the replay read and checked, the outputs opened.
- * 0; 2 for a bad replay or one file named twice; 1 for an output that
- * cannot be opened; one line on stderr for either. */
+/* Before the window: the replay read and checked, the outputs opened
+ * but not yet emptied.  0; 2 for a bad replay or an output that is a
+ * file the game reads or the other output; 1 for an output that cannot
+ * be opened; one line on stderr for either, and nothing made or changed. */
 int open_drive_files(void);
+
+/* Once the display is up: the outputs emptied, ready to be written. */
+void begin_drive_files(void);
+
+/* A start that failed: the outputs closed as they were, the ones this
+ * run made removed. */
+void abandon_drive_files(void);
 
 /* Points the simulation's key seam and title screen at the game (or at
  * the replay while one plays); called by init. */
 void drive_hooks(void);
 
 /* Runs one tick: every tick of the game goes through here, so that the
- * recording, the trace and the replay see each one. */
+ * recording, the trace and the replay see each one.  A tick that leaves
+ * a state that is not finite halts the car: the reason shows along the
+ * foot of the screen, and the next tick run starts from the start state
+ * (with the car's parameters), the same live and in a replay. */
 void run_tick(void);
+
+/* Whether a tick may run now: always, but while the car is halted live,
+ * only with R held. */
+bool tick_may_run(void);
 
 /* True while a replay has ticks left. */
 bool replaying(void);
 
+/* The replay from its first tick again; false when it cannot be read. */
+bool replay_from_start(void);
+
 /* Between frames: writes out what the ticks left, when a second has
- * passed since the last write (or at once when now). */
+ * passed since the last write (or at once when now).  A write that fails,
+ * or an output found removed, is said on screen at once. */
 void write_drive_files(bool now);
 
 /* At shut-down: the rest written and the files closed.  0, or 1 after
- * one line on stderr when something could not be written. */
+ * one line on stderr for each file that could not be written (or a
+ * replay that could not be read to its end). */
 int close_drive_files(void);
 
 #endif

@@ -9,7 +9,9 @@
  * ticks, with no further tick or frame.  Every way out of a started game
  * goes through shut_down(), which closes the recording and the trace.
  * What the ticks recorded is written out between frames.  While paused (P) no tick runs; the period
- * key then runs one tick per press.
+ * key then runs one tick per press.  While the car is halted on a state
+ * that is not finite, ticks wait for R (the ticks owed meanwhile are
+ * dropped, as while paused).
  */
 #include <allegro.h>
 
@@ -40,9 +42,14 @@ int main(int argc, char **argv)
         hotkeys();
         if (paused && step_asked) {
             step_asked = false;
-            run_tick();
+            if (tick_may_run())
+                run_tick();
         }
         while (!paused && tick_owed() && !close_requested) {
+            if (!tick_may_run()) {
+                tick_drop_owed();
+                break;
+            }
             run_tick();
             tick_done();
         }

@@ -2,11 +2,20 @@
  * frame/recorder.cpp -- every tick the game runs, and what it writes down
  * or plays back: --record, --trace, --replay.
  *
- * Files are settled before the window opens: a bad replay or two outputs
- * on one file are refused (status 2), an output that cannot be opened is
- * status 1.  During the run, ticks only append text in memory; the main
- * loop writes it out between frames, at least once a second, and all of
- * it at shut-down.
+ * Files are settled before the window opens: a bad replay, or an output
+ * that is a file the game reads or the other output, is refused (status
+ * 2); an output that cannot be opened is status 1.  Outputs are opened
+ * then but emptied only once the display is up, so a start that fails
+ * leaves every file as it was (and removes the ones it made).
+ *
+ * During the run, ticks only append text in memory; the main loop writes
+ * it out between frames, at least once a second, closing the recording's
+ * open line each time so that a kill loses at most the last second.  A
+ * write that fails, or an output that is no longer linked (its folder
+ * deleted), is said on screen at once and at exit (status 1).
+ *
+ * The replay is checked whole before the window, then read again a
+ * stretch at a time as it plays: memory does not grow with its length.
  */
 #include <allegro.h>
 
@@ -32,25 +41,57 @@ struct output {
     const char *what;    /* as messages name it */
     const char *path;    /* null when not asked for */
     std::string *text;
-    FILE *f;
-    int failed;          /* errno of the first failed write; later text is dropped */
+    int fd;              /* -1 when not open */
+    bool made;           /* made by this run: removed again if the start fails */
+    int failed;          /* the first failure (errno, or FILE_REMOVED); later text is dropped */
 };
 static output outputs[] = {
-    {"recording", nullptr, &record_text, nullptr, 0},
-    {"trace", nullptr, &trace_text, nullptr, 0},
+    {"recording", nullptr, &record_text, -1, false, 0},
+    {"trace", nullptr, &trace_text, -1, false, 0},
 };
 
-/* Text beyond this is written at the next pass, whatever the clock says. */
-static const size_t WRITE_AT = 1 << 20;
-
-/* The replay: its stretches, the one in use and the ticks used of it. */
-static std::vector<stretch> replay;
-static size_t replay_at;
+/* The replay: the stretch in use and the ticks used of it; `playing`
+ * while one is in use.  A read that fails ends it, and is kept here. */
+static script_in replay;
+static stretch replay_now;
 static uint64_t replay_used;
+static bool playing;
+static char replay_failed[512];
+
+/* Not empty: the last tick left a state that is not finite; why. */
+static char halted[200];
 
 bool replaying(void)
 {
-    return replay_at < replay.size();
+    return playing;
+}
+
+/* The next stretch of the replay, or its end: after a tick of it, the
+ * pause (the car stands as the last tick left it, so its trace ends where
+ * the recorded drive's did; P hands it to the driver). */
+static void replay_next(void)
+{
+    bool after_a_tick = playing;
+    char err[512];
+    int r = script_next(&replay, &replay_now, err, sizeof err);
+    replay_used = 0;
+    playing = r == 1;
+    if (r == 2) {
+        snprintf(replay_failed, sizeof replay_failed, "%s", err);
+        say_on_screen(NOTICE_LOST, err);
+    }
+    if (!playing && after_a_tick)
+        set_pause(true);
+}
+
+bool replay_from_start(void)
+{
+    char err[512];
+    if (!replay.f || script_rewind(&replay, err, sizeof err) != 0)
+        return false;
+    playing = false;
+    replay_next();
+    return playing;
 }
 
 /* ----------------------------------------------------------------------
@@ -61,10 +102,8 @@ static int allegro_key_held(int k) { return key[k]; }
 /* read 0: the start of the controls; read 1: after a title screen. */
 static unsigned game_keys(int read)
 {
-    if (replaying()) {
-        const stretch &s = replay[replay_at];
-        return read == 0 ? s.keys : s.after;
-    }
+    if (replaying())
+        return read == 0 ? replay_now.keys : replay_now.after;
     return sim_key_mask(allegro_key_held);
 }
 
@@ -78,96 +117,88 @@ static void game_title(void)
     gamemenu();
 }
 
+static void spill(void) { write_drive_files(true); }
+
 /* The header names the car by its parameters: made here, once start-up
  * has loaded them, before the first tick. */
 void drive_hooks(void)
 {
     record_keys_from(game_keys);
+    record_spill = spill;
     sim_title_screen = game_title;
     if (recording && record_text.empty())
         record_header(&record_text, game_opts.record, game_opts.car, time(nullptr));
 }
 
-/* Every tick the game runs, owed or single-stepped, goes through here:
- * the step with its keys recorded and its trace row, then the chart's
- * sample of what it left (read only). */
+/* ----------------------------------------------------------------------
+ * run_tick: every tick the game runs, owed or single-stepped.  A tick
+ * begun on a state that is not finite starts from the start state with
+ * the car's parameters: no reset can clear a NaN heading or pedal, and
+ * the same rule live and in a replay keeps a recording of it exact.
+ * ---------------------------------------------------------------------- */
 void run_tick(void)
 {
-    recorded_tick();
-    chart_record();
-    if (replaying() && ++replay_used == replay[replay_at].ticks) {
-        replay_at++;
-        replay_used = 0;
-        /* The end of the replay: the car stands as the last tick left it,
-         * paused, so its trace ends where the recorded drive's did; P hands
-         * it to the driver. */
-        if (!replaying())
-            set_pause(true);
+    if (halted[0]) {
+        state_start();
+        halted[0] = '\0';
+        say_on_screen(NOTICE_HALTED, nullptr);
     }
+    if (recorded_tick()) {
+        chart_record();
+    } else {
+        char why[128];
+        state_not_finite(why, sizeof why);
+        snprintf(halted, sizeof halted, "tick %llu: %s: hold R to start again",
+                 (unsigned long long)ticks_recorded, why);
+        say_on_screen(NOTICE_HALTED, halted);
+    }
+    if (replaying() && ++replay_used == replay_now.ticks)
+        replay_next();
+}
+
+bool tick_may_run(void)
+{
+    return !halted[0] || replaying() || key[KEY_R];
 }
 
 /* ----------------------------------------------------------------------
  * Before the window: the files checked and opened.
  * ---------------------------------------------------------------------- */
 
-static int keep_stretch(const stretch *s, void *)
+/* No output is a file the game reads (the car file, the replay, the two
+ * pictures) or the other output; 0, or 2 after saying so. */
+static int check_files(void)
 {
-    if (!replay.empty() && s->keys == s->after && replay.back().keys == s->keys
-        && replay.back().after == s->after)
-        replay.back().ticks += s->ticks;
-    else
-        replay.push_back(*s);
-    return 0;
-}
-
-/* The whole replay read and checked, as caravelt-sim checks a script. */
-static int load_replay(const char *path)
-{
-    FILE *in = fopen(path, "r");
-    if (!in)
-        return complain(2, "%s: %s", path, strerror(errno));
+    std::vector<run_file> files;
+    if (game_opts.car)
+        files.push_back({"the car file", game_opts.car, id_of_path(game_opts.car), false});
+    if (game_opts.replay)
+        files.push_back({"the replay", game_opts.replay, replay.id, false});
+    for (const char *pic : {"car/kvtcar.bmp", "tarmac.bmp"})
+        files.push_back({"the picture", pic, id_of_path(pic), false});
+    for (const output &o : outputs)
+        if (o.path)
+            files.push_back({std::string("the ") + o.what, o.path, id_of_path(o.path), true});
     char err[512];
-    int st = scan_script(in, path, keep_stretch, nullptr, err, sizeof err);
-    fclose(in);
-    return st ? complain(2, "%s", err) : 0;
+    return check_run_files(files, err, sizeof err) ? complain(2, "%s", err) : 0;
 }
 
-/* Opened without truncating, so that a refusal leaves an old file as it
- * was; one made here is removed again. */
+/* Opened without emptying, so that a start that fails leaves an old file
+ * as it was; one made here is removed again. */
 static int open_outputs(void)
 {
-    int fd[std::size(outputs)];
-    bool made[std::size(outputs)] = {};
-    for (size_t i = 0; i < std::size(outputs); i++) {
-        fd[i] = -1;
-        if (!outputs[i].path)
+    for (output &o : outputs) {
+        if (!o.path)
             continue;
         struct stat st;
-        bool existed = stat(outputs[i].path, &st) == 0;
-        fd[i] = open(outputs[i].path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (fd[i] < 0) {
+        bool existed = stat(o.path, &st) == 0;
+        o.fd = open(o.path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (o.fd < 0) {
             int e = errno;
-            for (size_t j = 0; j < i; j++)
-                if (fd[j] >= 0) {
-                    close(fd[j]);
-                    if (made[j])
-                        unlink(outputs[j].path);
-                }
-            return complain(1, "cannot write the %s \"%s\": %s", outputs[i].what, outputs[i].path,
-                       strerror(e));
+            abandon_drive_files();
+            return complain(1, "cannot write the %s \"%s\": %s", o.what, o.path, strerror(e));
         }
-        made[i] = !existed;
-    }
-    for (size_t i = 0; i < std::size(outputs); i++) {
-        if (fd[i] < 0)
-            continue;
-        struct stat st;
-        if (fstat(fd[i], &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd[i], 0) != 0)
-            outputs[i].failed = errno;
-        outputs[i].f = fdopen(fd[i], "w");
-        if (!outputs[i].f)
-            return complain(1, "cannot write the %s \"%s\": %s", outputs[i].what, outputs[i].path,
-                       strerror(errno));
+        o.made = !existed;
     }
     return 0;
 }
@@ -176,34 +207,70 @@ int open_drive_files(void)
 {
     outputs[0].path = game_opts.record;
     outputs[1].path = game_opts.trace;
-    if (game_opts.record && game_opts.trace && same_file(game_opts.record, game_opts.trace))
-        return complain(2, "the recording and the trace are the same file \"%s\"", game_opts.record);
-    for (const output &o : outputs)
-        if (o.path && game_opts.replay && same_file(o.path, game_opts.replay))
-            return complain(2, "the %s would overwrite the replay \"%s\"", o.what, game_opts.replay);
-    if (game_opts.replay)
-        if (int st = load_replay(game_opts.replay))
-            return st;
-    if (int st = open_outputs())
+    char err[512];
+    if (game_opts.replay && script_open(&replay, game_opts.replay, err, sizeof err) != 0)
+        return complain(2, "%s", err);
+    if (int st = check_files())
         return st;
+    if (game_opts.replay)
+        if (int st = script_check(&replay, SCRIPT_SPOOL_MAX, err, sizeof err))
+            return complain(st, "%s", err);
+    return open_outputs();
+}
 
+void begin_drive_files(void)
+{
+    for (output &o : outputs) {
+        struct stat st;
+        if (o.fd >= 0 && fstat(o.fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(o.fd, 0) != 0)
+            o.failed = errno;
+    }
     recording = game_opts.record != nullptr;
     tracing = game_opts.trace != nullptr;
     if (tracing)
         trace_text = std::string(TRACE_HEADER) + "\n";
-    return 0;
+    if (game_opts.replay)
+        replay_from_start();
+}
+
+void abandon_drive_files(void)
+{
+    for (output &o : outputs) {
+        if (o.fd < 0)
+            continue;
+        close(o.fd);
+        o.fd = -1;
+        if (o.made)
+            unlink(o.path);
+    }
 }
 
 /* ----------------------------------------------------------------------
  * During the run and at the end: the text written out.
  * ---------------------------------------------------------------------- */
+
+/* Every byte of the text, or the failure; a closed pipe (EPIPE: SIGPIPE
+ * is ignored) is one like any other.  The first failure shows at once. */
 static void write_out(output *o)
 {
-    if (o->f && !o->failed && !o->text->empty()
-        && (fwrite(o->text->data(), 1, o->text->size(), o->f) != o->text->size()
-            || fflush(o->f) != 0))
-        o->failed = errno ? errno : EIO;
+    for (size_t at = 0; o->fd >= 0 && !o->failed && at < o->text->size();) {
+        ssize_t n = write(o->fd, o->text->data() + at, o->text->size() - at);
+        if (n > 0)
+            at += (size_t)n;
+        else if (n < 0 && errno != EINTR)
+            o->failed = errno;
+    }
     o->text->clear();
+    if (o->fd >= 0 && !o->failed && file_removed(o->fd))
+        o->failed = FILE_REMOVED;
+    static bool told[std::size(outputs)];
+    if (o->failed && !told[o - outputs]) {
+        told[o - outputs] = true;
+        char text[256];
+        snprintf(text, sizeof text, "cannot write the %s \"%s\": %s", o->what, o->path,
+                 failure_text(o->failed));
+        say_on_screen(NOTICE_LOST, text);
+    }
 }
 
 void write_drive_files(bool now)
@@ -213,11 +280,10 @@ void write_drive_files(bool now)
     clock_gettime(CLOCK_MONOTONIC, &t);
     bool due = now || t.tv_sec > last.tv_sec + 1
                || (t.tv_sec > last.tv_sec && t.tv_nsec >= last.tv_nsec);
-    for (output &o : outputs)
-        due = due || o.text->size() >= WRITE_AT;
     if (!due)
         return;
     last = t;
+    record_flush_line();
     for (output &o : outputs)
         write_out(&o);
 }
@@ -227,14 +293,18 @@ int close_drive_files(void)
     record_flush_line();
     int st = 0;
     for (output &o : outputs) {
-        if (!o.f)
+        if (o.fd < 0)
             continue;
         write_out(&o);
-        if (fclose(o.f) != 0 && !o.failed)
-            o.failed = errno ? errno : EIO;
-        o.f = nullptr;
+        if (close(o.fd) != 0 && !o.failed)
+            o.failed = errno;
+        o.fd = -1;
         if (o.failed)
-            st = complain(1, "cannot write the %s \"%s\": %s", o.what, o.path, strerror(o.failed));
+            st = complain(1, "cannot write the %s \"%s\": %s", o.what, o.path,
+                          failure_text(o.failed));
     }
+    if (replay_failed[0])
+        st = complain(1, "%s", replay_failed);
+    script_close(&replay);
     return st;
 }

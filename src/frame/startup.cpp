@@ -37,10 +37,12 @@ static_assert(std::atomic<int>::is_always_lock_free, "close flags must be lock-f
 
 static int graphics_on;
 
+/* A start that fails leaves the files as they were (drive files). */
 static void fail(const char *what, const char *why)
 {
     if (graphics_on)
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    abandon_drive_files();
     exit(complain(1, "%s: %s", what, why && *why ? why : "unknown error"));
 }
 
@@ -56,9 +58,10 @@ static BITMAP *need_picture(const char *path)
     char cwd[4096];
     if (!getcwd(cwd, sizeof cwd))
         snprintf(cwd, sizeof cwd, "the working directory");
-    if (graphics_on)
-        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-    exit(complain(1, "cannot load \"%s\" (looked in %s): %s", path, cwd, why));
+    char what[4400];
+    snprintf(what, sizeof what, "cannot load \"%s\" (looked in %s)", path, cwd);
+    fail(what, why);
+    return nullptr;
 }
 
 /* The library gives no reason when it finds no system to run on; under
@@ -79,7 +82,8 @@ static void close_button(void) { close_requested = 1; }
 
 /* SIGINT, SIGTERM: only flags are set here (async-signal-safe); the title
  * screen or the main loop sees them within a pass and the game ends
- * through shut_down() as for the close button. */
+ * through shut_down() as for the close button.  SIGPIPE is ignored: a
+ * trace into a closed pipe is a failed write like any other. */
 static void on_signal(int signo)
 {
     exit_signal = signo;
@@ -97,11 +101,13 @@ static void catch_signals(void)
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 /* ----------------------------------------------------------------------
  * init: library, SIGINT and SIGTERM, 100 Hz tick, keyboard, 1024x768x16 display, the two
- * pictures, the frame buffer, the car preset and its start position.
+ * pictures, the frame buffer, the car preset and its start position, and
+ * then the outputs emptied for the drive.
  * Ticks count from the timer step on, through the title screen too.
  * ---------------------------------------------------------------------- */
 void init(void)
@@ -134,6 +140,8 @@ void init(void)
     sim_start();
     load_game_car();
 
+    /* Only now, with everything up, are the outputs emptied. */
+    begin_drive_files();
     drive_hooks();
 }
 

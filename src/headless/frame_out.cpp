@@ -11,17 +11,8 @@
 #include <cstring>
 #include <string>
 
+#include "drive/files.h"
 #include "present/present.h"
-
-/* The picture, or NULL with the file and the reason in err. */
-static BITMAP *open_picture(const std::string &path, char *err, size_t errsize)
-{
-    char why[256];
-    BITMAP *b = load_picture(path.c_str(), why, sizeof why);
-    if (!b)
-        snprintf(err, errsize, "cannot load \"%s\": %s", path.c_str(), why);
-    return b;
-}
 
 int frame_begin(const char *data_dir, char *err, size_t errsize)
 {
@@ -30,8 +21,8 @@ int frame_begin(const char *data_dir, char *err, size_t errsize)
     std::string dir = data_dir;
     if (!dir.empty() && dir.back() != '/')
         dir += '/';
-    if (!(kvtcar = open_picture(dir + "car/kvtcar.bmp", err, errsize))
-        || !(Track = open_picture(dir + "tarmac.bmp", err, errsize))) {
+    if (!(kvtcar = open_picture((dir + "car/kvtcar.bmp").c_str(), err, errsize))
+        || !(Track = open_picture((dir + "tarmac.bmp").c_str(), err, errsize))) {
         frame_end();
         return -1;
     }
@@ -103,10 +94,14 @@ int frame_save(const char *path, char *err, size_t errsize)
             s.error = EIO;
         pack_fclose(pf);
     }
+    if (fflush(s.f) != 0 && !s.error)
+        s.error = errno ? errno : EIO;
+    if (!s.error && file_removed(fileno(s.f)))
+        s.error = FILE_REMOVED;
     if (fclose(s.f) != 0 && !s.error)
         s.error = errno ? errno : EIO;
     if (s.error) {
-        snprintf(err, errsize, "cannot write the frame \"%s\": %s", path, strerror(s.error));
+        snprintf(err, errsize, "cannot write the frame \"%s\": %s", path, failure_text(s.error));
         return -1;
     }
     return 0;

@@ -6,16 +6,21 @@
  * opened and the first tick run.  So bad input writes nothing.
  *
  * A script file is read twice (check, then run), so memory stays flat
- * however long it is.  A pipe cannot be read twice: while it is checked,
- * its stretches are spooled to an unlinked temporary file, which is then
- * run like a script file.  No output may be the script or the other
- * output: that would destroy the script or mix trace and picture.
+ * however long it is; a pipe is checked into a spool and run from there
+ * (script.h).  No output may be a file the run reads (the script, the
+ * car file, the frame's pictures) or the other output.
+ *
+ * A write that fails, or an output found removed meanwhile, stops the run
+ * with one line naming the file and why; so does a state that stops being
+ * finite, naming the tick and the variable, the trace then ending at the
+ * tick before.
  */
 #include "sim_tool.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -183,132 +188,64 @@ static bool can_write(const char *path, char *why, size_t size)
 }
 
 /* ----------------------------------------------------------------------
- * The run: each stretch holds its keys through its ticks, one logic()
- * and one trace row per tick.
- * ---------------------------------------------------------------------- */
-struct run_state {
-    trace_out *out;
-    uint64_t tick;
-};
-
-static int run_stretch(const stretch *s, void *ctx)
-{
-    run_state *r = (run_state *)ctx;
-    hold_keys(s->keys, s->after);
-    for (uint64_t i = 0; i < s->ticks; i++) {
-        logic();
-        trace_row(r->out, ++r->tick);
-    }
-    return r->out->failed ? 1 : 0;
-}
-
-/* Writes a checked stretch of a pipe to the spool as a script line;
- * 1 when the spool cannot be written. */
-static int spool_stretch(const stretch *s, void *ctx)
-{
-    FILE *spool = (FILE *)ctx;
-    char text[STRETCH_TEXT_MAX];
-    char *p = put_stretch(text, s);
-    return fwrite(text, 1, (size_t)(p - text), spool) == (size_t)(p - text) ? 0 : 1;
-}
-
-/* An unlinked file in $TMPDIR (or /tmp), gone when closed; NULL with
- * errno set. */
-static FILE *temporary_file(void)
-{
-    const char *dir = getenv("TMPDIR");
-    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/caravelt-sim-XXXXXX";
-    int fd = mkstemp(path.data());
-    if (fd < 0)
-        return nullptr;
-    unlink(path.c_str());
-    FILE *f = fdopen(fd, "w+");
-    if (!f)
-        close(fd);
-    return f;
-}
-
-/* Regular files can be read again from where they started. */
-static bool rereadable(FILE *f, long *start)
-{
-    struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    *start = ftell(f);
-    return *start >= 0;
-}
-
-/* ----------------------------------------------------------------------
  * One invocation: what was opened, so that one way out closes it all.
  * ---------------------------------------------------------------------- */
 struct session {
     options o;
-    const char *name = "stdin";   /* the script, as messages name it */
-    FILE *in = nullptr;           /* the script (or its spool); stdin is never closed */
-    long start = 0;               /* where it was first read from, read again to run */
+    script_in in;                 /* the script, or its spool */
     car drive = KVT;              /* the car the run drives */
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
 };
 
-/* No output is the script or the other output; 0 or 2 after saying so. */
-static int check_outputs(session *s)
+static const char *trace_name(const session *s)
 {
-    struct end { const char *what, *name; file_id id; };
-    bool trace_out = strcmp(s->o.trace, "-") == 0;
-    end ends[3] = {
-        {"the script", s->in == stdin ? "standard input" : s->o.script, id_of_fd(fileno(s->in))},
-        {"the trace", trace_out ? "standard output" : s->o.trace,
-         trace_out ? id_of_fd(STDOUT_FILENO) : id_of_path(s->o.trace)},
-        {"the frame", s->o.frame, s->o.frame ? id_of_path(s->o.frame) : file_id{}},
-    };
-    for (int out = 1; out < (s->o.frame ? 3 : 2); out++)
-        for (int other = 0; other < out; other++)
-            if (same_file(ends[out].id, ends[other].id))
-                return fail(2, "%s \"%s\" and %s \"%s\" are the same file", ends[out].what,
-                            ends[out].name, ends[other].what, ends[other].name);
-    return 0;
+    return strcmp(s->o.trace, "-") == 0 ? "standard output" : s->o.trace;
 }
 
-/* Check: the car file and the whole script read, every line valid;
- * nothing written.
- * A pipe is spooled meanwhile and then read like a file. */
+/* The pictures --frame draws with, under --data DIR. */
+static std::string data_file(const options &o, const char *name)
+{
+    std::string dir = o.data;
+    return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + name;
+}
+
+/* No output is a file the run reads or the other output; 0 or 2 after
+ * saying so. */
+static int check_files(session *s)
+{
+    std::vector<run_file> files;
+    for (const char *c : s->o.cars)
+        files.push_back({"the car file", c, id_of_path(c), false});
+    files.push_back({"the script", s->in.f == stdin ? "standard input" : s->o.script, s->in.id, false});
+    if (s->o.frame)
+        for (const char *pic : {"car/kvtcar.bmp", "tarmac.bmp"}) {
+            std::string path = data_file(s->o, pic);
+            files.push_back({"the picture", path, id_of_path(path.c_str()), false});
+        }
+    bool to_stdout = strcmp(s->o.trace, "-") == 0;
+    files.push_back({"the trace", trace_name(s),
+                     to_stdout ? id_of_fd(STDOUT_FILENO) : id_of_path(s->o.trace), true});
+    if (s->o.frame)
+        files.push_back({"the frame", s->o.frame, id_of_path(s->o.frame), true});
+    char err[512];
+    return check_run_files(files, err, sizeof err) ? fail(2, "%s", err) : 0;
+}
+
+/* Check: the car file and the whole script read, every line valid, no
+ * output on an input; nothing written. */
 static int check(session *s)
 {
     char err[512];
     if (!s->o.cars.empty() && read_car_file(s->o.cars[0], &s->drive, err, sizeof err) != 0)
         return fail(2, "%s", err);
-    bool from_stdin = strcmp(s->o.script, "-") == 0;
-    s->name = from_stdin ? "stdin" : s->o.script;
-    s->in = from_stdin ? stdin : fopen(s->o.script, "r");
-    if (!s->in)
-        return fail(2, "%s: %s", s->name, strerror(errno));
-    if (int st = check_outputs(s))
+    if (script_open(&s->in, s->o.script, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    if (int st = check_files(s))
         return st;
-    if (rereadable(s->in, &s->start)) {
-        int st = scan_script(s->in, s->name, nullptr, nullptr, err, sizeof err);
-        return st ? fail(st, "%s", err) : 0;
-    }
-    FILE *spool = temporary_file();
-    if (!spool)
-        return fail(1, "cannot make a temporary file for standard input: %s", strerror(errno));
-    int st = scan_script(s->in, s->name, spool_stretch, spool, err, sizeof err);
-    if (st == 0 && fflush(spool) != 0)
-        st = 1;
-    if (st == 1 || (st == 0 && ferror(spool))) {
-        int e = errno ? errno : EIO;
-        fclose(spool);
-        return fail(1, "cannot keep standard input in a temporary file: %s", strerror(e));
-    }
-    if (st) {
-        fclose(spool);
-        return fail(st, "%s", err);
-    }
-    rewind(spool);
-    s->in = spool;   /* closed by finish; stdin is left alone */
-    s->start = 0;
-    return 0;
+    int st = script_check(&s->in, SCRIPT_SPOOL_MAX, err, sizeof err);
+    return st ? fail(st, "%s", err) : 0;
 }
 
 /* Prepare: the frame's pictures and folder, then the trace file, before
@@ -335,19 +272,37 @@ static int prepare(session *s)
     return 0;
 }
 
-/* Run: every stretch, one logic() and one trace row a tick. */
+/* Run: every stretch, one logic() and one trace row a tick.  1 for a
+ * failed write (told by finish) or a state no longer finite (told here),
+ * 2 for a script changed since it was checked. */
 static int run(session *s)
 {
-    run_state r = {&s->out, 0};
     char err[512];
-    if (fseek(s->in, s->start, SEEK_SET) != 0)
-        return fail(2, "%s: cannot read it again: %s", s->name, strerror(errno));
-    int st = scan_script(s->in, s->name, run_stretch, &r, err, sizeof err);
-    return st == 2 ? fail(2, "%s", err) : st;   /* 2: changed since it was checked */
+    if (script_rewind(&s->in, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    uint64_t tick = 0;
+    stretch st;
+    int r;
+    while ((r = script_next(&s->in, &st, err, sizeof err)) == 1) {
+        hold_keys(st.keys, st.after);
+        for (uint64_t i = 0; i < st.ticks; i++) {
+            logic();
+            char why[128];
+            if (state_not_finite(why, sizeof why))
+                return fail(1, "%s:%lu: tick %llu: %s; the trace ends at tick %llu", s->in.name,
+                            s->in.line, (unsigned long long)tick + 1, why,
+                            (unsigned long long)tick);
+            trace_row(&s->out, ++tick);
+            if (s->out.failed)
+                return 1;
+        }
+    }
+    return r == 2 ? fail(2, "%s", err) : 0;
 }
 
 /* Finish: the trace written out, the frame of the last state saved, and
- * everything opened closed, whatever status the steps before ended on. */
+ * everything opened closed, whatever status the steps before ended on.
+ * A failed write is told here, once. */
 static int finish(session *s, int st)
 {
     if (s->tf) {
@@ -355,9 +310,8 @@ static int finish(session *s, int st)
         bool to_stdout = s->tf == stdout;
         if (!to_stdout && fclose(s->tf) != 0 && !werr)
             werr = errno ? errno : EIO;
-        if (werr && st == 0)
-            st = fail(1, "cannot write the trace \"%s\": %s",
-                      to_stdout ? "standard output" : s->o.trace, strerror(werr));
+        if (werr)
+            st = fail(1, "cannot write the trace \"%s\": %s", trace_name(s), failure_text(werr));
     }
     if (st == 0 && s->frame_ready) {
         char err[512];
@@ -366,8 +320,7 @@ static int finish(session *s, int st)
     }
     if (s->frame_ready)
         frame_end();
-    if (s->in && s->in != stdin)
-        fclose(s->in);
+    script_close(&s->in);
     return st;
 }
 
@@ -445,6 +398,15 @@ static int sheet(const options *o)
         names[i] = name;
     }
 
+    std::vector<run_file> files;
+    for (const char *c : o->cars)
+        files.push_back({"the car file", c, id_of_path(c), false});
+    if (o->runs)
+        files.push_back({"the runs", o->runs, id_of_path(o->runs), true});
+    files.push_back({"the sheet", "standard output", id_of_fd(STDOUT_FILENO), true});
+    if (check_run_files(files, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+
     FILE *runs = nullptr;
     if (o->runs && !(runs = fopen(o->runs, "w")))
         return fail(1, "cannot write the runs \"%s\": %s", o->runs, strerror(errno));
@@ -462,8 +424,15 @@ static int sheet(const options *o)
         cols[i] = names[i].c_str();
     }
     int st = 0;
-    if (runs && (ferror(runs) | fclose(runs)))
-        st = fail(1, "cannot write the runs \"%s\": %s", o->runs, strerror(errno ? errno : EIO));
+    if (runs) {
+        int e = fflush(runs) != 0 || ferror(runs) ? (errno ? errno : EIO) : 0;
+        if (!e && file_removed(fileno(runs)))
+            e = FILE_REMOVED;
+        if (fclose(runs) != 0 && !e)
+            e = errno ? errno : EIO;
+        if (e)
+            st = fail(1, "cannot write the runs \"%s\": %s", o->runs, failure_text(e));
+    }
     sheet_print(stdout, cols.data(), figs.data(), (int)n);
     if (fflush(stdout) != 0 || ferror(stdout))
         st = fail(1, "cannot write the sheet to standard output: %s", strerror(errno ? errno : EIO));
@@ -472,6 +441,8 @@ static int sheet(const options *o)
 
 int sim_tool_main(int argc, char **argv)
 {
+    /* A closed pipe is a write error like any other: said, status 1. */
+    signal(SIGPIPE, SIG_IGN);
     session s;
     int st = parse_options(argc, argv, &s.o);
     if (st == -1) {

@@ -5,9 +5,12 @@
  * A picture file is read whole and its BMP header checked against its
  * size before the library sees a byte of it: the library's loader trusts
  * the header (a huge width is allocated, a short file is read past its
- * end, an RLE stream writes wherever it points).  Only what the loader
- * reads correctly is let through; the library then reads the checked
- * bytes from memory, so the file cannot change between check and load.
+ * end, an RLE stream writes wherever it points, palette entries the file
+ * lacks are read uninitialised).  Only what the loader reads correctly is
+ * let through, and an 8-bit picture reaches it in one plain form: a full
+ * palette, rows uncompressed (RLE8 is decoded here, within bounds).  The
+ * library then reads the checked bytes from memory, so the file cannot
+ * change between check and load.
  */
 #include <cerrno>
 #include <cstdarg>
@@ -50,32 +53,40 @@ static bool refuse(char *why, size_t size, const char *fmt, ...)
     return false;
 }
 
+/* Bytes of one row of 8-bit pixels as stored: w, padded to 4. */
+static int64_t stride_of(int64_t w) { return (w + 3) / 4 * 4; }
+
 /* ----------------------------------------------------------------------
- * rle8_ok: walks an RLE8 stream as the loader decodes it (rows from the
- * bottom, h - 1 down to 0) and accepts it only if it ends -- an
- * end-of-picture mark, or an end-of-row past row 0 -- inside its len
- * bytes, writes no pixel outside w x h and uses palette entries only.
+ * rle8_decode: an RLE8 stream of len bytes at p into rows (h rows of
+ * stride_of(w) bytes, bottom row first, zero where nothing is drawn),
+ * accepted only if it ends -- an end-of-picture mark, or an end-of-row
+ * past the top row -- inside its len bytes, uses palette entries only and
+ * draws within the rows.  A run may fill a row's padding (ImageMagick
+ * writes runs up to the padded width); those pixels are not shown.
  * ---------------------------------------------------------------------- */
-static bool rle8_ok(const unsigned char *p, size_t len, int64_t w, int64_t h, uint32_t colours,
-                    char *why, size_t size)
+static bool rle8_decode(const unsigned char *p, size_t len, int64_t w, int64_t h, uint32_t colours,
+                        unsigned char *rows, char *why, size_t size)
 {
     static const char ENDS[] = "RLE8 data ends before its end-of-picture mark";
+    static const char PAST[] = "RLE8 run past the end of a row and its padding to 4 bytes";
+    const int64_t stride = stride_of(w);
     size_t i = 0;
-    int64_t x = 0, y = h - 1;
+    int64_t x = 0, r = 0;               /* column, and row from the bottom */
     for (;;) {
         if (len - i < 2)
             return refuse(why, size, ENDS);
         uint32_t a = p[i], b = p[i + 1];
         i += 2;
         if (a > 0) {                    /* a pixels of colour b */
-            if (x + a > w)
-                return refuse(why, size, "RLE8 run past the end of a row");
+            if (x + a > stride)
+                return refuse(why, size, PAST);
             if (b >= colours)
                 return refuse(why, size, "colour %u beyond the palette's %u entries", b, colours);
+            memset(rows + r * stride + x, (int)b, a);
             x += a;
         } else if (b == 0) {            /* end of row */
             x = 0;
-            if (--y < 0)
+            if (++r >= h)
                 return true;
         } else if (b == 1) {            /* end of picture */
             return true;
@@ -83,19 +94,20 @@ static bool rle8_ok(const unsigned char *p, size_t len, int64_t w, int64_t h, ui
             if (len - i < 2)
                 return refuse(why, size, ENDS);
             x += p[i];
-            y -= p[i + 1];
+            r += p[i + 1];
             i += 2;
-            if (x > w || y < 0)
+            if (x > w || r >= h)
                 return refuse(why, size, "RLE8 move outside the picture");
         } else {                        /* b literal pixels, padded to even */
             if (len - i < b + (b & 1))
                 return refuse(why, size, ENDS);
-            if (x + b > w)
-                return refuse(why, size, "RLE8 run past the end of a row");
+            if (x + b > stride)
+                return refuse(why, size, PAST);
             for (uint32_t k = 0; k < b; k++)
                 if (p[i + k] >= colours)
                     return refuse(why, size, "colour %u beyond the palette's %u entries",
                                   p[i + k], colours);
+            memcpy(rows + r * stride + x, p + i, b);
             x += b;
             i += b + (b & 1);
         }
@@ -103,8 +115,42 @@ static bool rle8_ok(const unsigned char *p, size_t len, int64_t w, int64_t h, ui
 }
 
 /* ----------------------------------------------------------------------
+ * eight_bit_bmp: an 8-bit picture as the library gets it: a Windows
+ * header, all 256 palette entries (the file's, 3 or 4 bytes each, then
+ * black: the loader reads entries the file may lack), uncompressed rows.
+ * ---------------------------------------------------------------------- */
+static void eight_bit_bmp(const unsigned char *palette, uint32_t colours, uint32_t entry_bytes,
+                          int64_t w, int64_t h, const unsigned char *rows,
+                          std::vector<unsigned char> *out)
+{
+    const uint32_t offset = FILE_HEADER + WIN_HEADER + 256 * 4;
+    const uint64_t data = (uint64_t)stride_of(w) * h;
+    out->assign(offset + data, 0);
+    unsigned char *o = out->data();
+    auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; k++)
+            o[at + k] = (unsigned char)(v >> 8 * k);
+    };
+    o[0] = 'B', o[1] = 'M';
+    put(2, (uint32_t)out->size(), 4);
+    put(10, offset, 4);
+    put(14, WIN_HEADER, 4);
+    put(18, (uint32_t)w, 4);
+    put(22, (uint32_t)h, 4);
+    put(26, 1, 2);                      /* planes */
+    put(28, 8, 2);                      /* bits per pixel */
+    put(34, (uint32_t)data, 4);         /* uncompressed: 30 stays 0 */
+    put(46, 256, 4);                    /* colours used */
+    for (uint32_t c = 0; c < colours; c++)
+        memcpy(o + FILE_HEADER + WIN_HEADER + 4 * c, palette + entry_bytes * c, 3);
+    memcpy(o + offset, rows, data);
+}
+
+/* ----------------------------------------------------------------------
  * bmp_ok: true if the n bytes at b are a BMP the library's loader reads
- * correctly and within bounds; else false with the fault in why.
+ * correctly and within bounds; else false with the fault in why.  An
+ * 8-bit picture is rewritten into *eight (eight_bit_bmp), which the
+ * library reads instead.
  *   - a Windows (40-byte) or OS/2 (12-byte) info header;
  *   - 8, 16, 24 or 32 bits per pixel, uncompressed; RLE8 at 8 bits;
  *     bit fields at 16 bits (5-6-5 or 5-5-5) or 32 (8-8-8);
@@ -113,7 +159,8 @@ static bool rle8_ok(const unsigned char *p, size_t len, int64_t w, int64_t h, ui
  *     where the loader takes it from; 8-bit pixels index inside it;
  *   - all pixel data inside the file; RLE8 data inside its declared size.
  * ---------------------------------------------------------------------- */
-static bool bmp_ok(const unsigned char *b, size_t n, char *why, size_t size)
+static bool bmp_ok(const unsigned char *b, size_t n, std::vector<unsigned char> *eight, char *why,
+                   size_t size)
 {
     if (n < 2 || b[0] != 'B' || b[1] != 'M')
         return refuse(why, size, "not a BMP picture (no \"BM\" at the start)");
@@ -168,23 +215,30 @@ static bool bmp_ok(const unsigned char *b, size_t n, char *why, size_t size)
             return refuse(why, size, "8-bit picture without a palette");
     }
 
+    const unsigned char *palette = b + FILE_HEADER + hs;
     if (comp == BMP_RLE8) {
         if (data_size == 0 || (uint64_t)offset + data_size > n)
             return refuse(why, size, "RLE8 data of %u bytes at offset %u outside the file (%zu bytes)",
                           data_size, offset, n);
-        return rle8_ok(b + offset, data_size, width, height, colours, why, size);
+        std::vector<unsigned char> rows((size_t)(stride_of(width) * height), 0);
+        if (!rle8_decode(b + offset, data_size, width, height, colours, rows.data(), why, size))
+            return false;
+        eight_bit_bmp(palette, colours, os2 ? 3 : 4, width, height, rows.data(), eight);
+        return true;
     }
 
     uint64_t row = ((uint64_t)width * bpp + 31) / 32 * 4;
     if (offset + row * height > n)
         return refuse(why, size, "pixel data runs past the end of the file (%llu bytes at offset %u, "
                       "the file has %zu)", (unsigned long long)(row * height), offset, n);
-    if (bpp == 8 && colours < 256)
+    if (bpp == 8) {
         for (uint64_t y = 0; y < (uint64_t)height; y++)
             for (const unsigned char *px = b + offset + y * row, *end = px + width; px < end; px++)
                 if (*px >= colours)
                     return refuse(why, size, "colour %u beyond the palette's %u entries", *px,
                                   colours);
+        eight_bit_bmp(palette, colours, os2 ? 3 : 4, width, height, b + offset, eight);
+    }
     return true;
 }
 
@@ -270,10 +324,20 @@ static bool read_whole(const char *path, std::vector<unsigned char> *data, char 
     return ok;
 }
 
+bool picture_bytes(const char *path, std::vector<unsigned char> *out, char *why, size_t size)
+{
+    std::vector<unsigned char> eight;
+    if (!read_whole(path, out, why, size) || !bmp_ok(out->data(), out->size(), &eight, why, size))
+        return false;
+    if (!eight.empty())
+        out->swap(eight);
+    return true;
+}
+
 BITMAP *load_picture(const char *path, char *why, size_t size)
 {
     std::vector<unsigned char> data;
-    if (!read_whole(path, &data, why, size) || !bmp_ok(data.data(), data.size(), why, size))
+    if (!picture_bytes(path, &data, why, size))
         return NULL;
     mem_in m = {data.data(), data.size(), 0};
     PACKFILE *pf = pack_fopen_vtable(&mem_vtable, &m);
@@ -282,6 +346,15 @@ BITMAP *load_picture(const char *path, char *why, size_t size)
         pack_fclose(pf);
     if (!b)
         snprintf(why, size, "not a BMP picture the library can read");
+    return b;
+}
+
+BITMAP *open_picture(const char *path, char *err, size_t size)
+{
+    char why[256];
+    BITMAP *b = load_picture(path, why, sizeof why);
+    if (!b)
+        snprintf(err, size, "cannot load \"%s\": %s", path, why);
     return b;
 }
 

@@ -11,6 +11,7 @@
 #include <allegro.h>
 
 #include <cstddef>
+#include <vector>
 
 /* ----------------------------------------------------------------------
  * Bitmaps made at start-up and kept for the whole run (frame/startup.cpp).
@@ -23,6 +24,15 @@ extern BITMAP *kvtcar;   /* the car sprite, "car/kvtcar.bmp", pivot (13, 25) */
  * NULL on failure, with the reason in why (the file's absence, or that it
  * is not a picture the library reads). */
 BITMAP *load_picture(const char *path, char *why, size_t size);
+
+/* The bytes load_picture hands the library for the file at path, once
+ * checked: the file's own, but for an 8-bit picture (uncompressed or
+ * RLE8) uncompressed rows after a full 256-entry palette.  false with
+ * the reason in why. */
+bool picture_bytes(const char *path, std::vector<unsigned char> *out, char *why, size_t size);
+
+/* load_picture, the failure said whole in err: "cannot load "PATH": why". */
+BITMAP *open_picture(const char *path, char *err, size_t size);
 
 /* Starts the library with no system driver (memory bitmaps only, no
  * window) at 16 bits per pixel, once per process: for tools and tests

@@ -1,6 +1,7 @@
 /*
  * present/scene.cpp -- the driving view: tarmac, car, dashboard.
  */
+#include <cmath>
 #include <cstdio>
 
 #include "chart.h"
@@ -18,6 +19,15 @@ bool paused_shown;
 
 /* The library turns sprites in 256ths of a turn: 360 / 256 degrees each. */
 static const double DEG_PER_ANGLE_UNIT = 1.40625;
+
+/* The car is drawn only with its pivot this close to the screen: beyond,
+ * the sprite (27 x 50 px) would not show, and the library's fixed-point
+ * coordinates overflow far out. */
+static const float SPRITE_REACH = 64;
+
+/* A heading beyond this many degrees is taken within one turn first; the
+ * library's angle saturates near 32768 units. */
+static const double HEADING_WIDE = 23040;
 
 /* Where each dashboard line's top-left corner goes; the gear line stands
  * 40 px right of the others. */
@@ -43,9 +53,15 @@ void draw_frame(BITMAP *dst)
     blit(Track, dst, 0, 0, 0, 0, 1024, 768);
 
     /* Sprite pixel (13, 25) lands on the car's position, truncated toward
-     * zero; heading 0 draws the sprite as stored (facing up). */
-    pivot_sprite(dst, kvtcar, (int)x, (int)y, 13, 25,
-                 ftofix(AxisAngle / DEG_PER_ANGLE_UNIT));
+     * zero; heading 0 draws the sprite as stored (facing up).  A position
+     * or heading that is not finite, or a position far off the screen,
+     * draws no car: no such float is ever converted to int. */
+    double heading = AxisAngle;
+    if (!(std::fabs(heading) < HEADING_WIDE))
+        heading = std::fmod(heading, 360.0);
+    if (x >= -SPRITE_REACH && x <= 1024 + SPRITE_REACH && y >= -SPRITE_REACH
+        && y <= 768 + SPRITE_REACH && std::isfinite(heading))
+        pivot_sprite(dst, kvtcar, (int)x, (int)y, 13, 25, ftofix(heading / DEG_PER_ANGLE_UNIT));
 
     int black = makecol(0, 0, 0);
     for (int i = 0; i < DASHBOARD_LINES; i++) {

@@ -23,6 +23,17 @@ static void report(const sheet_how *how, sheet_run run, long tick, float true_ve
         how->tick(how->ctx, run, tick, true_velocity);
 }
 
+/* True, with the reason in f->fault, when the tick just run left a state
+ * that is not finite: the measuring stops there. */
+static bool faulted(sheet_figures *f, const char *run, long tick)
+{
+    char why[96];
+    if (!state_not_finite(why, sizeof why))
+        return false;
+    snprintf(f->fault, sizeof f->fault, "the %s run, tick %ld: %s", run, tick, why);
+    return true;
+}
+
 /* ----------------------------------------------------------------------
  * Loops.  A run marks its state every LOOP_MAX ticks and compares each
  * later state, with the keys of the tick to come, against the mark: a
@@ -108,6 +119,8 @@ static void acceleration_run(const car *c, const sheet_how *how, sheet_figures *
     for (; n <= SHEET_RUN_TICKS; n++) {
         hold_keys(keys);
         logic();
+        if (faulted(f, "acceleration", n))
+            break;
         double v = (double)TrueVelocity * 3.6;
         distance(f, n, TrueVelocity, &covered);
         if (!f->t50 && v >= 50) {
@@ -130,6 +143,8 @@ static void acceleration_run(const car *c, const sheet_how *how, sheet_figures *
             break;
     }
     f->driven += std::min<long>(n, SHEET_RUN_TICKS);
+    if (!w.period)
+        return;
     /* The loop's speeds were all seen before it: no first or highest
      * speed is left to find, only the distance and the report. */
     for (long t = n + 1; t <= SHEET_RUN_TICKS && (how->tick || !f->t400); t++) {
@@ -154,6 +169,8 @@ static void braking_run(const car_state *at100, const std::vector<float> &upto10
     for (; b <= SHEET_RUN_TICKS; b++) {
         hold_keys(DOWN);
         logic();
+        if (faulted(f, "braking", f->t100 + b))
+            break;
         covered += std::fabs((double)TrueVelocity) / 100;
         report(how, SHEET_BRAKE, f->t100 + b, TrueVelocity);
         if (TrueVelocity <= 0) {
@@ -166,6 +183,8 @@ static void braking_run(const car_state *at100, const std::vector<float> &upto10
             break;
     }
     f->driven += std::min<long>(b, SHEET_RUN_TICKS);
+    if (!w.period)
+        return;
     /* Looping above 0: it never stops. */
     for (long t = b + 1; t <= SHEET_RUN_TICKS && how->tick; t++)
         report(how, SHEET_BRAKE, f->t100 + t, looped_tv(&w, t));
@@ -183,6 +202,8 @@ static void steering_run(const car_state *at50, sheet_figures *f)
     for (int k = 0; k < SHEET_STEER_TICKS; k++) {
         hold_keys(UP | RIGHT);
         logic();
+        if (faulted(f, "steering", f->t50 + 1 + k))
+            return;
         f->yaw += std::remainder((double)AxisAngle - before, 360.0);
         before = AxisAngle;
         double slip = std::fabs(std::remainder((double)AxisAngle - TrueAngle, 360.0));
@@ -197,9 +218,9 @@ void sheet_measure(const car *c, const sheet_how *how, sheet_figures *f)
     car_state at50, at100;
     std::vector<float> upto100;
     acceleration_run(c, how, f, &at50, &at100, &upto100);
-    if (f->t100)
+    if (f->t100 && !f->fault[0])
         braking_run(&at100, upto100, how, f);
-    if (f->t50)
+    if (f->t50 && !f->fault[0])
         steering_run(&at50, f);
 }
 
@@ -234,6 +255,8 @@ static bool one_text(bool has, double v, char *out, size_t size)
 
 bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size)
 {
+    if (f->fault[0])
+        return *out = '\0', false;
     switch (i) {
     case 0: return time_text(f->t50, out, size);
     case 1: return time_text(f->t100, out, size);
@@ -273,4 +296,7 @@ void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, in
             fprintf(out, " %s |", sheet_figure_text(&f[i], row, text, sizeof text) ? text : "-");
         fputc('\n', out);
     }
+    for (int i = 0; i < n; i++)
+        if (f[i].fault[0])
+            fprintf(out, "\n%s: no figures: %s\n", names[i], f[i].fault);
 }

@@ -47,6 +47,7 @@ struct sheet_figures {
     double yaw;           /* deg turned in its 100 ticks, each change within -180..180 */
     double slip;          /* deg, largest |AxisAngle - TrueAngle| within 0..180 */
     long driven;          /* ticks driven, all runs: the rest were taken from loops */
+    char fault[200];      /* not empty: a run's state stopped being finite, so no figure */
 };
 
 /* The runs that report their ticks. */
@@ -77,6 +78,9 @@ struct sheet_how {
  * car_same_state): its remaining ticks are taken from the loop, in order,
  * so every figure and every reported tick is what driving them gives,
  * to the bit.  Runs that never settle are driven to the end.
+ *
+ * A tick whose state is not finite ends the measuring: f->fault says
+ * which run, tick and variable, and that tick is not reported.
  * ---------------------------------------------------------------------- */
 void sheet_measure(const car *c, const sheet_how *how, sheet_figures *f);
 
@@ -95,7 +99,8 @@ extern const char *const SHEET_LABELS[SHEET_FIGURES];
 extern const char *const SHEET_COLUMNS[SHEET_FIGURES];
 
 /* Figure i of f as the sheet prints it ("21.79"), or false with out
- * empty when it was never reached. */
+ * empty when it was never reached or the car's state stopped being
+ * finite. */
 bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size);
 
 /* The name a column shows: the file's name without folder and
@@ -104,7 +109,8 @@ void sheet_column_name(const char *path, char *out, size_t size);
 
 /* The Markdown table: a header row with the n names, then one row per
  * figure, in the order and with the labels of the sheet; "-" where a
- * figure was never reached. */
+ * figure was never reached.  A car whose state stopped being finite has
+ * "-" throughout, and a line under the table says where and why. */
 void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n);
 
 #endif

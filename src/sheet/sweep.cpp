@@ -242,7 +242,8 @@ static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_fi
         sheet_figure_text(f, i, text, sizeof text);
         fprintf(out, ",%s", text);
     }
-    fputc('\n', out);
+    /* the reason quoted: it has commas of its own, never a quote */
+    fprintf(out, f->fault[0] ? ",\"%s\"\n" : ",%s\n", f->fault);
 }
 
 int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
@@ -252,7 +253,7 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
         fprintf(out, ",%s", a.field.c_str());
     for (const char *c : SHEET_COLUMNS)
         fprintf(out, ",%s", c);
-    fputc('\n', out);
+    fputs(",fault\n", out);
 
     /* The shard's j-th setup is shard + j x shards. */
     long total = how->shard < g->setups ? (g->setups - 1 - how->shard) / how->shards + 1 : 0;

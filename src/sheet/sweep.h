@@ -9,9 +9,11 @@
  * index of a setup counts through the grid in that order.
  *
  * The output is CSV: "index", the axes' fields, the sheet's figures
- * (SHEET_COLUMNS), then one row per setup in index order; each value as
- * its decimal text, each figure as the sheet prints it, empty when never
- * reached.  The bytes are the same whatever the number of threads.
+ * (SHEET_COLUMNS) and "fault", then one row per setup in index order;
+ * each value as its decimal text, each figure as the sheet prints it,
+ * empty when never reached.  A setup whose state stopped being finite
+ * has every figure empty and the reason, quoted, as its fault (else
+ * empty).  The bytes are the same whatever the number of threads.
  */
 #ifndef CARAVELT_SHEET_SWEEP_H
 #define CARAVELT_SHEET_SWEEP_H

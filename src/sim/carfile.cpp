@@ -1,31 +1,24 @@
 /*
  * sim/carfile.cpp -- reading and checking a car file (see carfile.h).
  *
- * The only file that includes the TOML parser.  Debian ships it compiled
+ * The TOML parser comes in through tomlfile.h.  Debian ships it compiled
  * (libtomlplusplus.so), so this file sees its declarations only.
- *
- * A TOML float arrives as a double; rounding that to float again would
- * round twice and, rarely, land one float step off the decimal.  So a
- * float is read once more from its own text, straight to float.
  */
 #include "carfile.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <type_traits>
 
-#include <toml++/toml.h>
+#include "tomlfile.h"
 
 /* A car file is a few hundred bytes; anything past this is not one. */
 static const size_t CAR_FILE_MAX = 1 << 20;
@@ -45,158 +38,95 @@ struct field {
 #define CARFILE_FIELD(type, name) \
     {#name, std::is_same_v<type, int> ? WHOLE : REAL, offsetof(car, name), 1},
 #define CARFILE_ARRAY(type, name, n) {#name, RATIOS, offsetof(car, name), n},
-static const field fields[] = {CAR_FIELDS(CARFILE_FIELD, CARFILE_ARRAY)};
+static constexpr field fields[] = {CAR_FIELDS(CARFILE_FIELD, CARFILE_ARRAY)};
 static_assert(std::is_same_v<std::remove_all_extents_t<decltype(car::GearReduction)>, float>,
               "the gear table is read as floats");
 #undef CARFILE_FIELD
 #undef CARFILE_ARRAY
 
-/* Fields the simulation divides by: zero or below is refused. */
-static const char *const DIVISORS[] = {"Mass", "WheelRadius", "WheelBase", "EnginePeakRev"};
-
 /* The gear table holds reverse, neutral and seven forward gears. */
 enum { GEARS_FORWARD_MAX = 7 };
 
 /* ----------------------------------------------------------------------
- * One reading: the file's text and where the first fault goes.
+ * The range of every field, in the record's order: values a car can have,
+ * generous enough for a kart, any road or race car, or a truck.  The
+ * fields the simulation divides by stay clear of 0; the ones it never
+ * reads still take only sane, finite values.  The README's table of car
+ * fields is this one (a test holds the two together).
  * ---------------------------------------------------------------------- */
-struct reading {
-    const char *path;
-    std::string text;
-    char *err;
-    size_t errsize;
+static constexpr car_field_range RANGES[] = {
+    {"EngineA", -1, 1, "N m per (rev/min)^2", nullptr},
+    {"EngineB", -1000, 1000, "N m per rev/min", nullptr},
+    {"EngineC", -100000, 100000, "N m", nullptr},
+    {"BrakeForce", 0, 1000000, "N", nullptr},
+    {"BrakeBiasFront", 0, 1, "share", nullptr},
+    {"DragCoeficient", 0, 200000, "", nullptr},   /* drag is this x v^2 / 20000 N */
+    {"G", 0, 10, "", nullptr},
+    {"DriveTrain", 0, 3, "", nullptr},
+    {"Mass", 10, 100000, "kg", nullptr},
+    {"WheelRadius", 0.05, 2, "m", nullptr},
+    {"WheelBase", 0.5, 20, "m", nullptr},
+    {"LockMax", 0, 90, "degrees", nullptr},
+    {"TransmissionFinal", 0.5, 20, "", nullptr},
+    {"CenterGravityHeight", 0, 5, "m", nullptr},
+    {"FrontMassDistribution", 0, 1, "share", nullptr},
+    {"GearMax", 1, GEARS_FORWARD_MAX, "", "the ratio table has room for seven forward gears"},
+    {"WheelTrack", 0.3, 5, "m", nullptr},
+    {"RollingResistance", 0, 100000, "N", nullptr},
+    {"EngineInertia", 0, 1000, "", nullptr},
+    {"RevResistance", 0, 1, "", nullptr},
+    {"GearReduction", -20, 20, "", nullptr},   /* each entry */
+    {"EnginePeakRev", 100, 25000, "rev/min", nullptr},
+    {"PeakTorque", 0, 100000, "N m", nullptr},
+    {"EngineCurve", -100000, 100000, "N m", nullptr},
 };
 
-/* "PATH:LINE: what" (or "PATH: what" for line 0) into err; returns -1. */
-static int fault(reading *r, unsigned line, const char *fmt, ...)
+/* A field added to the record without a range here does not build. */
+static constexpr bool ranges_follow_fields(void)
 {
-    char what[400];
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(what, sizeof what, fmt, ap);
-    va_end(ap);
-    for (char *p = what; *p; p++)   /* one line, whatever the parser says */
-        if (*p == '\n' || *p == '\r')
-            *p = ' ';
-    if (line)
-        snprintf(r->err, r->errsize, "%s:%u: %s", r->path, line, what);
-    else
-        snprintf(r->err, r->errsize, "%s: %s", r->path, what);
-    return -1;
+    if (std::size(RANGES) != std::size(fields))
+        return false;
+    for (size_t i = 0; i < std::size(RANGES); i++)
+        if (std::string_view(fields[i].name) != RANGES[i].name)
+            return false;
+    return true;
 }
+static_assert(ranges_follow_fields(), "one range per car field, in the record's order");
 
-/* The whole file into r->text; 0, or -1 with the reason. */
-static int slurp(reading *r)
+const car_field_range *car_field_ranges(size_t *count)
 {
-    FILE *f = fopen(r->path, "rb");
-    if (!f)
-        return fault(r, 0, "%s", strerror(errno));
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        fclose(f);
-        return fault(r, 0, "%s", strerror(EISDIR));
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0 && r->text.size() <= CAR_FILE_MAX)
-        r->text.append(buf, n);
-    int bad = ferror(f) ? errno : 0;
-    fclose(f);
-    if (bad)
-        return fault(r, 0, "%s", strerror(bad));
-    if (r->text.size() > CAR_FILE_MAX)
-        return fault(r, 0, "larger than %zu bytes: not a car file", CAR_FILE_MAX);
-    return 0;
-}
-
-/* What a node is, as a tuner would say it. */
-static const char *kind_of(const toml::node &n)
-{
-    switch (n.type()) {
-    case toml::node_type::string: return "text";
-    case toml::node_type::boolean: return "a boolean";
-    case toml::node_type::array: return "an array";
-    case toml::node_type::table: return "a table";
-    case toml::node_type::integer: return "an integer";
-    case toml::node_type::floating_point: return "a fraction";
-    default: return "a date or time";
-    }
-}
-
-/* The literal text of the number node n, from the file: the node's line,
- * its column counted in characters (UTF-8 sequences count once). */
-static std::string literal_of(const reading *r, const toml::node &n)
-{
-    const toml::source_position at = n.source().begin;
-    size_t p = 0;
-    for (unsigned line = 1; line < at.line && p < r->text.size(); line++) {
-        p = r->text.find('\n', p);
-        p = p == std::string::npos ? r->text.size() : p + 1;
-    }
-    for (unsigned col = 1; col < at.column && p < r->text.size(); col++)
-        do
-            p++;
-        while (p < r->text.size() && ((unsigned char)r->text[p] & 0xC0) == 0x80);
-    std::string lit;
-    for (; p < r->text.size() && strchr("0123456789+-._eE", r->text[p]) && r->text[p]; p++)
-        if (r->text[p] != '_' && !(lit.empty() && r->text[p] == '+'))
-            lit += r->text[p];
-    return lit;
-}
-
-/* ----------------------------------------------------------------------
- * to_float: the number node n as the float it stands for, rounded once.
- * 0, or -1 with the fault (named `name`) at n's line.
- * ---------------------------------------------------------------------- */
-static int to_float(reading *r, const toml::node &n, const char *name, float *out)
-{
-    unsigned line = n.source().begin.line;
-    if (auto i = n.as_integer()) {
-        *out = (float)i->get();   /* every int64 is within float range */
-        return 0;
-    }
-    const toml::value<double> *d = n.as_floating_point();
-    if (!d)
-        return fault(r, line, "%s takes a number, not %s", name, kind_of(n));
-    double v = d->get();
-    if (!std::isfinite(v))
-        return fault(r, line, "%s is %s: every number must be finite", name,
-                     std::isnan(v) ? "nan" : "infinite");
-
-    std::string lit = literal_of(r, n);
-    const char *b = lit.data(), *e = b + lit.size();
-    double check;
-    float f;
-    auto [de, dec] = std::from_chars(b, e, check);
-    if (dec == std::errc() && de == e && check == v) {
-        auto [fe, fec] = std::from_chars(b, e, f);
-        if (fec == std::errc::result_out_of_range || std::isinf(f) || (f == 0 && v != 0))
-            return fault(r, line, "%s = %s is out of float range", name, lit.c_str());
-    } else {   /* the text did not read back: round the parser's double */
-        f = (float)v;
-        if (std::isinf(f) || (f == 0 && v != 0))
-            return fault(r, line, "%s = %g is out of float range", name, v);
-    }
-    *out = f;
-    return 0;
+    *count = std::size(RANGES);
+    return RANGES;
 }
 
 /* ----------------------------------------------------------------------
  * The checks every value of a field passes, however it arrives (a file,
  * a sweep's grid, a keyword in Python): true, or false with the reason
- * in why ("Mass must be above 0 ..."), which callers place after a file
- * and line or a name.
+ * in why ("Mass must be 10 to 100000 kg, not 0"), which callers place
+ * after a file and line or a name.
  * ---------------------------------------------------------------------- */
+
+/* "NAME must be LO to HI UNIT (NOTE), not VALUE" into why; false. */
+static bool out_of_range(const field &fd, const char *name, const char *value, char *why, size_t n)
+{
+    const car_field_range &r = RANGES[&fd - fields];
+    snprintf(why, n, "%s must be %.10g to %.10g%s%s%s%s%s, not %s", name, r.lo, r.hi,
+             r.unit[0] ? " " : "", r.unit, r.note ? " (" : "", r.note ? r.note : "",
+             r.note ? ")" : "", value);
+    return false;
+}
+
 static bool whole_ok(const field &fd, int64_t v, char *why, size_t n)
 {
+    const car_field_range &r = RANGES[&fd - fields];
     if (v < INT_MIN || v > INT_MAX) {
         snprintf(why, n, "%s = %lld is out of int range", fd.name, (long long)v);
         return false;
     }
-    if (strcmp(fd.name, "GearMax") == 0 && (v < 1 || v > GEARS_FORWARD_MAX)) {
-        snprintf(why, n, "GearMax must be 1 to %d (the ratio table has room for seven forward "
-                 "gears), not %lld", GEARS_FORWARD_MAX, (long long)v);
-        return false;
+    if (v < r.lo || v > r.hi) {
+        char text[32];
+        snprintf(text, sizeof text, "%lld", (long long)v);
+        return out_of_range(fd, fd.name, text, why, n);
     }
     return true;
 }
@@ -204,17 +134,17 @@ static bool whole_ok(const field &fd, int64_t v, char *why, size_t n)
 /* name is the field's own, or an entry of the gear table ("GearReduction[3]"). */
 static bool real_ok(const field &fd, const char *name, float f, char *why, size_t n)
 {
-    for (const char *d : DIVISORS)
-        if (strcmp(fd.name, d) == 0 && !(f > 0)) {
-            snprintf(why, n, "%s must be above 0 (the simulation divides by it), not %g", name,
-                     (double)f);
-            return false;
-        }
+    const car_field_range &r = RANGES[&fd - fields];
+    if (!(f >= r.lo && f <= r.hi)) {
+        char text[32];
+        snprintf(text, sizeof text, "%g", (double)f);
+        return out_of_range(fd, name, text, why, n);
+    }
     return true;
 }
 
 /* One field from its node into c; 0 or -1. */
-static int take_field(reading *r, const field &fd, const toml::node &n, car *c)
+static int take_field(toml_reading *r, const field &fd, const toml::node &n, car *c)
 {
     unsigned line = n.source().begin.line;
     char *slot = (char *)c + fd.offset;
@@ -223,10 +153,10 @@ static int take_field(reading *r, const field &fd, const toml::node &n, car *c)
     if (fd.kind == WHOLE) {
         auto i = n.as_integer();
         if (!i)
-            return fault(r, line, "%s takes an integer, not %s", fd.name, kind_of(n));
+            return toml_fault(r, line, "%s takes an integer, not %s", fd.name, toml_kind(n));
         int64_t v = i->get();
         if (!whole_ok(fd, v, why, sizeof why))
-            return fault(r, line, "%s", why);
+            return toml_fault(r, line, "%s", why);
         int iv = (int)v;
         memcpy(slot, &iv, sizeof iv);
         return 0;
@@ -235,75 +165,49 @@ static int take_field(reading *r, const field &fd, const toml::node &n, car *c)
     if (fd.kind == RATIOS) {
         const toml::array *a = n.as_array();
         if (!a)
-            return fault(r, line, "%s takes an array of %d numbers, not %s", fd.name, fd.count,
-                         kind_of(n));
+            return toml_fault(r, line, "%s takes an array of %d numbers, not %s", fd.name, fd.count,
+                              toml_kind(n));
         if ((int)a->size() != fd.count)
-            return fault(r, line, "%s has %zu numbers; it takes exactly %d (reverse, neutral, "
-                         "gears 1 to 7)", fd.name, a->size(), fd.count);
+            return toml_fault(r, line, "%s has %zu numbers; it takes exactly %d (reverse, neutral, "
+                              "gears 1 to 7)", fd.name, a->size(), fd.count);
         float v[16];
         for (int k = 0; k < fd.count; k++) {
             char name[64];
             snprintf(name, sizeof name, "%s[%d]", fd.name, k);
-            if (to_float(r, *a->get(k), name, &v[k]) != 0)
+            if (toml_float(r, *a->get(k), name, 0, &v[k]) != 0)
                 return -1;
             if (!real_ok(fd, name, v[k], why, sizeof why))
-                return fault(r, a->get(k)->source().begin.line, "%s", why);
+                return toml_fault(r, a->get(k)->source().begin.line, "%s", why);
         }
         memcpy(slot, v, sizeof(float) * fd.count);
         return 0;
     }
 
     float f;
-    if (to_float(r, n, fd.name, &f) != 0)
+    if (toml_float(r, n, fd.name, 0, &f) != 0)
         return -1;
     if (!real_ok(fd, fd.name, f, why, sizeof why))
-        return fault(r, line, "%s", why);
+        return toml_fault(r, line, "%s", why);
     memcpy(slot, &f, sizeof f);
     return 0;
-}
-
-/* Edits (insert, delete, change) from a to b, letters compared without case. */
-static int distance(const char *a, const char *b)
-{
-    size_t m = strlen(b);
-    int row[64];
-    if (m >= 64)
-        return 99;
-    for (size_t j = 0; j <= m; j++)
-        row[j] = (int)j;
-    for (size_t i = 1; a[i - 1]; i++) {
-        int diag = row[0];
-        row[0] = (int)i;
-        for (size_t j = 1; j <= m; j++) {
-            int up = row[j];
-            int same = tolower((unsigned char)a[i - 1]) == tolower((unsigned char)b[j - 1]);
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + !same});
-            diag = up;
-        }
-    }
-    return row[m];
 }
 
 /* The field a misspelt key most likely means, or null. */
 static const char *nearest_field(std::string_view key)
 {
-    std::string k(key.substr(0, 63));
-    const char *best = nullptr;
-    int best_d = 3;   /* more than two edits away is no suggestion */
-    for (const field &fd : fields) {
-        int d = distance(k.c_str(), fd.name);
-        if (d < best_d) {
-            best_d = d;
-            best = fd.name;
-        }
-    }
-    return best;
+    static const std::array<const char *, std::size(fields)> names = [] {
+        std::array<const char *, std::size(fields)> n;
+        for (size_t i = 0; i < n.size(); i++)
+            n[i] = fields[i].name;
+        return n;
+    }();
+    return toml_nearest(key, names.data(), names.size());
 }
 
 int read_car_file(const char *path, car *out, char *err, size_t errsize)
 {
-    reading r = {path, {}, err, errsize};
-    if (slurp(&r) != 0)
+    toml_reading r = {path, {}, err, errsize};
+    if (toml_slurp(&r, CAR_FILE_MAX, "a car file") != 0)
         return -1;
 
     toml::table tbl;
@@ -311,8 +215,8 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
         tbl = toml::parse(std::string_view(r.text), std::string_view(path));
     } catch (const toml::parse_error &e) {
         const toml::source_position at = e.source().begin;
-        return fault(&r, at.line, "%.*s (column %u)", (int)e.description().size(),
-                     e.description().data(), at.column);
+        return toml_fault(&r, at.line, "%.*s (column %u)", (int)e.description().size(),
+                          e.description().data(), at.column);
     }
 
     car c = KVT;
@@ -324,14 +228,14 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
         unsigned line = key.source().begin.line;
         std::string k(key.str());
         if (!fd && node.is_table())
-            return fault(&r, line, "table \"%s\": a car file is one flat table of fields",
-                         k.c_str());
+            return toml_fault(&r, line, "table \"%s\": a car file is one flat table of fields",
+                              k.c_str());
         if (!fd) {
             const char *near = nearest_field(k);
             if (near)
-                return fault(&r, line, "unknown field \"%s\" (did you mean \"%s\"?)", k.c_str(),
-                             near);
-            return fault(&r, line, "unknown field \"%s\"", k.c_str());
+                return toml_fault(&r, line, "unknown field \"%s\" (did you mean \"%s\"?)", k.c_str(),
+                                  near);
+            return toml_fault(&r, line, "unknown field \"%s\"", k.c_str());
         }
         if (take_field(&r, *fd, node, &c) != 0)
             return -1;

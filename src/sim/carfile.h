@@ -10,10 +10,9 @@
  *
  * Refused: TOML syntax errors, unknown keys, tables, a key given twice,
  * wrong types, NaN, infinities, values out of float (or int) range, and
- * the values the simulation cannot survive: Mass, WheelRadius, WheelBase
- * or EnginePeakRev zero or below (they divide), GearMax outside 1..7 (the
- * ratio table holds seven forward gears).  Legal but odd values (negative
- * brake force, no grip) are the tuner's own business.
+ * any value outside its field's range (car_field_ranges below): what a
+ * car can have, from a kart to a truck, the divisors clear of 0, GearMax
+ * within the ratio table's seven forward gears.
  *
  * Kept apart from the tick library: it is the only part of the
  * simulation that reads files or needs the TOML parser.
@@ -24,6 +23,19 @@
 #include <cstddef>
 
 #include "state.h"
+
+/* The values a field may take, LO to HI inclusive, in UNIT (empty: a pure
+ * number); note, when not null, says why the bounds are what they are.
+ * For GearReduction the range is each entry's. */
+struct car_field_range {
+    const char *name;
+    double lo, hi;
+    const char *unit;
+    const char *note;
+};
+
+/* Every field's range, in the record's order (CAR_FIELDS); *count of them. */
+const car_field_range *car_field_ranges(size_t *count);
 
 /* ----------------------------------------------------------------------
  * read_car_file: the car in the file at path (relative to the current
@@ -38,7 +50,7 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize);
  * of the gear table, "GearReduction[K]" (K 0..8), from decimal text (an
  * integer for the int fields), rounded once and checked as a car file's
  * value is.  0, or -1 with *c untouched and the reason in err, one line
- * with no file ("Mass must be above 0 ...").
+ * with no file ("Mass must be 10 to 100000 kg, not 0").
  * ---------------------------------------------------------------------- */
 int car_field_set(car *c, const char *name, const char *text, char *err, size_t errsize);
 

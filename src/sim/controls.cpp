@@ -102,19 +102,33 @@ static void gears(void)
 }
 
 /* ----------------------------------------------------------------------
- * reset: back to the centre, stopped.  Heading, pedals, wheel, gear and
- * latches keep their values.
+ * reset: back to where R puts the car (the centre unless a course says
+ * otherwise), stopped.  Pedals, wheel, gear and latches keep their values;
+ * so does the heading, unless the course gives one.
  * ---------------------------------------------------------------------- */
 static void reset_car(void)
 {
     EngineRev = 0;
-    x = 512;
-    y = 384;
+    x = ResetX;
+    y = ResetY;
     EngineForce = 0;
     Velocity = 0;
     TrueVelocity = 0;
     Acceleration = 0;
     RearAxisForce = 0;
+    if (ResetSetsHeading) {
+        AxisAngle = ResetHeading;
+        TrueAngle = ResetHeading;
+    }
+}
+
+void sim_start_at(float px, float py, float heading)
+{
+    ResetX = px;
+    ResetY = py;
+    ResetHeading = heading;
+    ResetSetsHeading = 1;
+    reset_car();
 }
 
 /* ----------------------------------------------------------------------

@@ -94,6 +94,11 @@ float GetTraction(void);         /* 1 gripping, 0.7 sliding; sets TractionSlip *
 /* Driver controls: the key-handling stage inside logic (controls.cpp). */
 void controls(void);
 
+/* From now on R puts the car at (x, y) px, heading `heading` degrees
+ * (AxisAngle and TrueAngle both), stopped; and puts it there now, as R
+ * does (controls.cpp).  A course's start is given so. */
+void sim_start_at(float x, float y, float heading);
+
 /* One simulation step of 0.01 s (dynamics.cpp). */
 void logic(void);
 

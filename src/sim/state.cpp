@@ -4,8 +4,12 @@
  */
 #include "state.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
+
+#include "sim.h"
 
 /* Each value is the shortest decimal that rounds to the stored float. */
 const car KVT = {
@@ -56,11 +60,41 @@ void load_preset(void)
     load_car(&KVT);
 }
 
-void sim_start(void)
+/* Every state variable to its start value. */
+static void all_to_start(void)
 {
 #define SIM_STATE_START(type, name, start) name = start;
     SIM_STATE_ALL(SIM_STATE_START)
+}
+
+void state_start(void)
+{
+    const float rx = ResetX, ry = ResetY, heading = ResetHeading;
+    const int set = ResetSetsHeading;
+    all_to_start();
+    if (set)   /* a run begun at a course's start begins there again */
+        sim_start_at(rx, ry, heading);
+}
+
+void sim_start(void)
+{
+    all_to_start();
     load_preset();
+}
+
+static bool finite(float v) { return std::isfinite(v); }
+static bool finite(int) { return true; }
+
+const char *state_not_finite(char *why, size_t size)
+{
+#define SIM_STATE_FINITE(type, name, start)                                            \
+    if (!finite(name)) {                                                               \
+        if (why)                                                                       \
+            snprintf(why, size, "%s became %g (not a finite number)", #name, (double)name); \
+        return #name;                                                                  \
+    }
+    SIM_STATE(SIM_STATE_FINITE)
+    return nullptr;
 }
 
 /* Field by field, from the lists: the names are separate per-thread

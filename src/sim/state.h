@@ -28,6 +28,7 @@
 #error "the simulation must be built without -ffast-math: its results are exact to the bit"
 #endif
 
+#include <cstddef>
 #include <cstdint>
 
 /* Storage class of every simulation variable: one set per thread. */
@@ -135,11 +136,17 @@ struct travel_memo {
 };
 inline constexpr travel_memo TRAVEL_MEMO_START = {{{0, 0.0, 1.0}, {0, 0.0, 1.0}}};   /* angle +0 */
 
-/* SIM_STATE_KEPT: what else a tick keeps for the next; nobody outside the
- * tick reads it. */
+/* SIM_STATE_KEPT: what else a car keeps from tick to tick that nothing
+ * draws; a course's lap counter reads KeyMask after the tick (R held). */
 #define SIM_STATE_KEPT(X)                                                   \
     X(unsigned, KeyMask, 0)         /* driving keys in force for the tick's tests (bits as SIM_UP ..) */ \
-    X(travel_memo, TravelMemo, TRAVEL_MEMO_START)
+    X(travel_memo, TravelMemo, TRAVEL_MEMO_START)                          \
+    /* Where R puts the car: the screen's centre, heading kept, unless a   \
+     * course's start says otherwise (sim_start_at). */                    \
+    X(float, ResetX, 512)           /* px */                               \
+    X(float, ResetY, 384)           /* px, down */                         \
+    X(float, ResetHeading, 0)       /* deg, AxisAngle and TrueAngle a reset sets ... */ \
+    X(int,   ResetSetsHeading, 0)   /* ... when 1 */
 
 /* Everything a car carries from tick to tick besides its parameters. */
 #define SIM_STATE_ALL(X) SIM_STATE(X) SIM_STATE_KEPT(X)
@@ -161,6 +168,20 @@ void load_preset(void);
  * car at the centre of the screen.  Tests and tools call it again to
  * begin a clean run. */
 void sim_start(void);
+
+/* The state the run began in again: every state variable back to its
+ * start value, the parameters as they are, and where R puts the car kept
+ * (when a course's start set it, the car is put there, as sim_start_at
+ * does). */
+void state_start(void);
+
+/* The first traced or shown state variable, in the lists' order, that is
+ * not a finite number, or null when every one is; then, when why is not
+ * null, "Velocity became nan (not a finite number)" into it.  Extreme
+ * cars can run the arithmetic past the float's range: every front end
+ * asks this after each tick, so that an infinity or a NaN is reported as
+ * such and never shown or written as a result. */
+const char *state_not_finite(char *why = nullptr, size_t size = 0);
 
 /* ======================================================================
  * A car as a value: its parameters and everything its ticks carry, made

@@ -1,0 +1,83 @@
+/*
+ * python/bind.h -- what the files of the binding share: the fleet as
+ * Python holds it, argument checks that name the parameter, the dtype of
+ * the traced columns, and each file's part of the module.
+ *
+ * Arrays handed in are used as they are or refused, never converted: a
+ * converted copy would hide the caller's mistake.  Refusals are TypeError
+ * for a wrong kind of thing, ValueError for a wrong value or shape, each
+ * naming the parameter and what it must be.
+ */
+#ifndef CARAVELT_PYTHON_BIND_H
+#define CARAVELT_PYTHON_BIND_H
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rows.h"
+
+namespace py = pybind11;
+using py::ssize_t;
+
+/* ----------------------------------------------------------------------
+ * A fleet: its cars as values, and the read-only numpy view of them.
+ * A fleet runs on one thread at a time: another thread that asks gets a
+ * RuntimeError, never a wait that could deadlock on the interpreter's
+ * lock.
+ * ---------------------------------------------------------------------- */
+struct fleet {
+    std::shared_ptr<std::vector<car_state>> cars;
+    int threads = 1;
+    py::array state;              /* the read-only view of the cars */
+    std::atomic<bool> busy{false};
+
+    size_t n() const { return cars->size(); }
+};
+
+/* The fleet taken for one call; RuntimeError when another thread has it. */
+struct fleet_taken {
+    std::atomic<bool> &busy;
+    explicit fleet_taken(fleet &f) : busy(f.busy)
+    {
+        if (busy.exchange(true))
+            throw std::runtime_error("the fleet is running on another thread");
+    }
+    ~fleet_taken() { busy = false; }
+};
+
+/* ----------------------------------------------------------------------
+ * Arguments (args.cpp).
+ * ---------------------------------------------------------------------- */
+
+/* The Python type's name of h, for messages. */
+std::string type_name(py::handle h);
+
+/* h as a whole number (an int, or anything that is one by __index__,
+ * never a bool or a float); TypeError or ValueError naming `what`. */
+long long whole(py::handle h, const char *what);
+
+/* s, refused when it holds a NUL (the C side would stop there). */
+std::string no_nul(const std::string &s, const char *what);
+
+/* i as an index of n cars, from the end when negative, as Python's are;
+ * ValueError naming `what` when out of range. */
+size_t index_of(long long i, size_t n, const char *what);
+
+/* The traced columns at base + their place in a row, in records of
+ * itemsize bytes; a leading int64 `tick` at 0 when with_tick. */
+py::dtype columns(bool with_tick, size_t base, size_t itemsize);
+
+/* ----------------------------------------------------------------------
+ * The module's parts.
+ * ---------------------------------------------------------------------- */
+void bind_car(py::module_ &m);     /* Car (bind_car.cpp) */
+void bind_fleet(py::module_ &m);   /* Fleet (bind_fleet.cpp) */
+void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
+
+#endif

@@ -1,0 +1,174 @@
+/*
+ * python/bind_fleet.cpp -- Fleet: the cars' state as a numpy view, steps
+ * and rollouts over key arrays, resets.
+ *
+ * The ticks run with the interpreter's lock released, long runs in chunks
+ * with Python's signal handlers run between them.
+ */
+#include "bind.h"
+
+#include <pybind11/stl.h>
+
+#include <functional>
+
+#include "fleet.h"
+
+static const char MASK_RULE[] =
+    "a key mask is 0 to 511, a sum of UP=1 DOWN=2 LEFT=4 RIGHT=8 A=16 Z=32 X=64 R=128 Q=256";
+
+/* The columns sit in a car_state in the row's order, right after one
+ * another, so a view of the cars is a row at an offset. */
+#define SAME_LAYOUT(type, name, start)                                              \
+    static_assert(offsetof(car_state, name) - offsetof(car_state, x) == offsetof(state_row, name), \
+                  "the traced state lies in a car as in a row");
+SIM_STATE_TRACED(SAME_LAYOUT)
+#undef SAME_LAYOUT
+
+/* keys as the caller's own uint16 array of `ndim` dimensions with n rows,
+ * C order, every mask 0 to 511; else the TypeError or ValueError. */
+static py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wanted)
+{
+    if (!py::isinstance<py::array>(keys))
+        throw py::type_error(std::string("keys must be a numpy array of dtype uint16 with shape ")
+                             + shape_wanted + (ndim == 1 ? " or one int" : "") + ", not "
+                             + type_name(keys));
+    py::array a = py::reinterpret_borrow<py::array>(keys);
+    if (!a.dtype().equal(py::dtype::of<uint16_t>()))
+        throw py::type_error("keys must have dtype uint16 (numpy.uint16), not "
+                             + py::str(a.dtype()).cast<std::string>());
+    if (a.ndim() != ndim || (size_t)a.shape(0) != n)
+        throw py::value_error(std::string("keys must have shape ") + shape_wanted + " with n = "
+                              + std::to_string(n) + ", not "
+                              + py::str(a.attr("shape")).cast<std::string>());
+    int flags = py::detail::array_proxy(a.ptr())->flags;
+    if (!(flags & py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_)
+        || !(flags & py::detail::npy_api::NPY_ARRAY_ALIGNED_))
+        throw py::value_error("keys must be C-contiguous and aligned (row-major, as numpy makes "
+                              "arrays), not a strided or Fortran-order view");
+    const uint16_t *k = (const uint16_t *)a.data();
+    size_t count = (size_t)a.size();
+    uint16_t high = 0;
+    for (size_t j = 0; j < count; j++)
+        high = k[j] > high ? k[j] : high;
+    if (high > KEY_MASK_MAX) {
+        size_t j = 0;
+        while (k[j] <= KEY_MASK_MAX)
+            j++;
+        std::string at = ndim == 1 ? std::to_string(j)
+                                   : std::to_string(j / a.shape(1)) + ", " + std::to_string(j % a.shape(1));
+        throw py::value_error("keys[" + at + "] is " + std::to_string(k[j]) + ": " + MASK_RULE);
+    }
+    return a;
+}
+
+/* One mask for every car. */
+static uint16_t one_mask(py::handle keys)
+{
+    long long v = whole(keys, "keys");
+    if (v < 0 || v > KEY_MASK_MAX)
+        throw py::value_error("keys is " + std::to_string(v) + ": " + MASK_RULE);
+    return (uint16_t)v;
+}
+
+static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, int threads)
+{
+    if (params.empty())
+        throw py::value_error("a fleet needs at least one car");
+    if (threads < 1)
+        throw py::value_error("threads must be 1 or more here, not " + std::to_string(threads));
+    auto f = std::make_unique<fleet>();
+    f->cars = std::make_shared<std::vector<car_state>>(params.size());
+    for (size_t i = 0; i < params.size(); i++)
+        car_start(&(*f->cars)[i], &params[i]);
+    f->threads = threads;
+    /* The view owns a share of the cars, so it outlives the fleet safely;
+     * read-only, so no write can put a car where a tick cannot go. */
+    auto *share = new std::shared_ptr<std::vector<car_state>>(f->cars);
+    py::capsule owner(share, [](void *p) { delete (std::shared_ptr<std::vector<car_state>> *)p; });
+    f->state = py::array(columns(false, offsetof(car_state, x), sizeof(car_state)),
+                         {(ssize_t)f->n()}, {(ssize_t)sizeof(car_state)}, f->cars->data(), owner);
+    py::detail::array_proxy(f->state.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return f;
+}
+
+/* A long run goes in chunks of about this many car-ticks (a fraction of a
+ * second), so that Ctrl-C and other signals are seen between them. */
+static const uint64_t CHUNK_CAR_TICKS = 1 << 22;
+
+/* ----------------------------------------------------------------------
+ * in_chunks: run(first, count) over ticks 0 .. ticks - 1 of n cars in
+ * chunks, the interpreter's lock released during each; Python's signal
+ * handlers run between chunks, and an exception they raise (Ctrl-C's
+ * KeyboardInterrupt) ends the run there, every car at the same tick.
+ * ---------------------------------------------------------------------- */
+static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_t, uint64_t)> &run)
+{
+    uint64_t chunk = CHUNK_CAR_TICKS / n ? CHUNK_CAR_TICKS / n : 1;
+    for (uint64_t first = 0; first < ticks; first += chunk) {
+        uint64_t count = ticks - first < chunk ? ticks - first : chunk;
+        {
+            py::gil_scoped_release nogil;
+            run(first, count);
+        }
+        if (first + count < ticks && PyErr_CheckSignals() != 0)
+            throw py::error_already_set();
+    }
+}
+
+static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
+{
+    long long t = whole(ticks, "ticks");
+    if (t < 1)
+        throw py::value_error("ticks must be 1 or more, not " + std::to_string(t));
+    uint16_t mask = 0;
+    const uint16_t *k = &mask;
+    py::array held;
+    bool all_same = !py::isinstance<py::array>(keys) && PyIndex_Check(keys.ptr()) && !PyBool_Check(keys.ptr());
+    if (all_same)
+        mask = one_mask(keys);
+    else
+        held = key_array(keys, 1, f.n(), "(n,)"), k = (const uint16_t *)held.data();
+    fleet_taken taken(f);
+    in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
+        fleet_step(f.cars->data(), f.n(), k, all_same, count, f.threads);
+    });
+}
+
+static py::array fleet_rollout_py(fleet &f, py::handle keys)
+{
+    py::array held = key_array(keys, 2, f.n(), "(n, T)");
+    size_t T = (size_t)held.shape(1);
+    py::array out(columns(false, 0, sizeof(state_row)), {(ssize_t)f.n(), (ssize_t)T});
+    fleet_taken taken(f);
+    in_chunks(T, f.n(), [&](uint64_t first, uint64_t count) {
+        fleet_rollout(f.cars->data(), f.n(), (const uint16_t *)held.data(), T, first, count,
+                      (state_row *)out.mutable_data(), f.threads);
+    });
+    return out;
+}
+
+/* which: the indices to reset, int64, already in range (the package's
+ * reset turns masks and negative indices into these); checked again. */
+static void fleet_reset_py(fleet &f, py::array_t<int64_t, 0> which)
+{
+    if (which.ndim() != 1)
+        throw py::value_error("which must be one-dimensional");
+    std::vector<size_t> at((size_t)which.size());
+    for (size_t j = 0; j < at.size(); j++)
+        at[j] = index_of(which.at(j), f.n(), "which: index");
+    fleet_taken taken(f);
+    fleet_reset(f.cars->data(), at.data(), at.size());
+}
+
+void bind_fleet(py::module_ &m)
+{
+    py::class_<fleet> c(m, "Fleet", "Cars as values (see caravelt.Fleet).");
+    c.def(py::init(&fleet_made), py::arg("cars"), py::arg("threads"));
+    c.def("step", &fleet_step_py, py::arg("keys"), py::arg("ticks") = 1);
+    c.def("rollout", &fleet_rollout_py, py::arg("keys"));
+    c.def("_reset", &fleet_reset_py, py::arg("which"));
+    c.def_property_readonly("state", [](const fleet &f) { return f.state; });
+    c.def_property_readonly("threads", [](const fleet &f) { return f.threads; });
+    c.def_property_readonly("n", &fleet::n);
+    c.def("__len__", &fleet::n);
+}

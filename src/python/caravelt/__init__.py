@@ -1,0 +1,228 @@
+"""Caravelt's car for Python: the game's own simulation, exact to the bit.
+
+    PYTHONPATH=build/python /usr/bin/python3 -c 'import caravelt'
+
+- Car(path=None, **fields): a car's parameters: the preset, a car file,
+  fields by name (rounded as the same number in a car file would be).
+- UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q: the driving keys' bits, 1 to 256;
+  a tick's keys are their sum, 0 to 511.
+- Fleet(cars, *, n=None, threads=0): many cars, each from the start
+  state; fleet.state, fleet.step(keys, ticks=1), fleet.rollout(keys),
+  fleet.reset(which=None).
+- run(script, car=None): a caravelt-sim script's trace.
+- frame(fleet, i): the game's driving view of car i, (768, 1024, 3) uint8.
+
+One tick is 0.01 s.  Nothing here converts an array it is given: the
+wrong dtype, shape or memory order is refused (TypeError or ValueError
+naming the parameter), as is a mask above 511, an unknown car field or an
+index out of range.
+"""
+
+import errno
+import numbers
+import os
+
+import numpy as np
+
+from . import _caravelt
+from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR
+
+__all__ = ["Car", "Fleet", "run", "frame", "UP", "DOWN", "LEFT", "RIGHT", "A", "Z", "X", "R", "Q",
+           "CAR_FIELDS", "DATA_DIR"]
+
+
+def _existing_file(path, what):
+    """path as a str naming a file there is (FileNotFoundError if none)."""
+    if not isinstance(path, (str, bytes, os.PathLike)):
+        raise TypeError(f"{what} must be a path (str or os.PathLike), not {type(path).__name__}")
+    path = os.fsdecode(os.fspath(path))
+    if not os.path.exists(path):
+        raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), path)
+    return path
+
+
+def _number_text(name, value):
+    """The decimal text a car file would hold for value: Python's repr of
+    a float (which reads back as the same double), an int's digits."""
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} takes a number, not {type(value).__name__}")
+    if isinstance(value, numbers.Integral):
+        return str(int(value))
+    return repr(float(value))
+
+
+class Car(_caravelt.Car):
+    """A car's parameters: the preset (the game's compiled-in car), or the
+    car file at path, with keyword fields on top of either:
+
+        Car("data/cars/light.toml", Mass=950, GearReduction=[...9 ratios])
+
+    Fields are named as in a car file and read as attributes (GearReduction
+    as a tuple of nine).  A refused file or value raises ValueError with
+    the car file's own message; a file that is not there FileNotFoundError.
+    A Car does not change once made; it compares, hashes and pickles by
+    its values, bit for bit."""
+
+    __slots__ = ()
+
+    def __init__(self, path=None, **fields):
+        super().__init__(None if path is None else _existing_file(path, "path"))
+        for name, value in fields.items():
+            self._put(name, value)
+
+    def _put(self, name, value):
+        if name == "GearReduction":
+            ratios = getattr(self, "GearReduction")
+            if isinstance(value, (str, bytes)) or not hasattr(value, "__len__"):
+                raise TypeError(f"GearReduction takes {len(ratios)} numbers, not {type(value).__name__}")
+            if len(value) != len(ratios):
+                raise ValueError(f"GearReduction takes exactly {len(ratios)} numbers (reverse, neutral, "
+                                 f"gears 1 to 7), not {len(value)}")
+            for k, v in enumerate(value):
+                self._set(f"GearReduction[{k}]", _number_text(f"GearReduction[{k}]", v))
+        else:
+            self._set(name, _number_text(name, value))
+
+    def fields(self):
+        """Every field by name, in the record's order."""
+        return {name: getattr(self, name) for name in CAR_FIELDS}
+
+    def __reduce__(self):
+        return (Car, (), self.fields())
+
+    def __setstate__(self, fields):
+        for name, value in fields.items():
+            self._put(name, value)
+
+    def __repr__(self):
+        preset = Car()
+        changed = ", ".join(f"{name}={value!r}" for name, value in self.fields().items()
+                            if value != getattr(preset, name))
+        return f"caravelt.Car({changed})"
+
+
+def _threads(threads):
+    if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
+        raise TypeError(f"threads must be an int, not {type(threads).__name__}")
+    if threads < 0:
+        raise ValueError(f"threads must be 0 (every core) or more, not {threads}")
+    return int(threads) or len(os.sched_getaffinity(0))
+
+
+class Fleet(_caravelt.Fleet):
+    """n independent cars, each from the start state: Fleet([car, ...]),
+    or Fleet(car, n=1024) for n of one car (the preset when car is None).
+
+    - state: a read-only numpy structured array of n rows, one field per
+      column of caravelt-sim's trace but tick (x, y, AxisAngle, ...
+      float32; Gear, KeyHeld, TractionSlip int32): a view of the cars,
+      the same array always, changing as they drive.
+    - step(keys, ticks=1): keys a C-order uint16 array of n masks, or one
+      int for every car, held for that many ticks.
+    - rollout(keys): keys a C-order uint16 array of shape (n, T), car i
+      holding keys[i, t] in its tick t; returns the state after every
+      tick, shape (n, T), with the fields of state.  Runs with the
+      interpreter's lock released, split over the fleet's threads.
+    - reset(which=None): cars back to the start state: all, a boolean
+      mask of n, or indices (negative ones count from the end).
+
+    threads: how many threads a step or rollout may use (no more than
+    there are cars), 0 for every core this process may run on.  The cars
+    drive the same to the bit, however many."""
+
+    __slots__ = ()
+
+    def __init__(self, cars=None, *, n=None, threads=0):
+        if cars is None or isinstance(cars, _caravelt.Car):
+            if n is None:
+                n = 1
+            if isinstance(n, bool) or not isinstance(n, numbers.Integral):
+                raise TypeError(f"n must be an int, not {type(n).__name__}")
+            if n < 1:
+                raise ValueError(f"n must be 1 or more, not {n}")
+            cars = [cars if cars is not None else Car()] * int(n)
+        else:
+            if n is not None:
+                raise ValueError("n is for one car made n times; a list of cars gives its own length")
+            if isinstance(cars, (str, bytes)) or not hasattr(cars, "__iter__"):
+                raise TypeError(f"cars must be a Car or a list of Car, not {type(cars).__name__}")
+            cars = list(cars)
+            for i, c in enumerate(cars):
+                if not isinstance(c, _caravelt.Car):
+                    raise TypeError(f"cars[{i}] must be a Car, not {type(c).__name__}")
+        super().__init__(cars, min(_threads(threads), len(cars)))
+
+    def reset(self, which=None):
+        n = len(self)
+        if which is None:
+            self._reset(np.arange(n, dtype=np.int64))
+            return
+        if isinstance(which, bool):
+            raise TypeError("which must be None, a boolean mask or indices, not bool")
+        if isinstance(which, numbers.Integral):
+            which = [which]
+        which = np.asarray(which)
+        if which.size == 0:
+            return
+        if which.dtype == np.bool_:
+            if which.shape != (n,):
+                raise ValueError(f"which as a mask must have shape ({n},), not {which.shape}")
+            self._reset(np.flatnonzero(which).astype(np.int64))
+            return
+        if which.dtype.kind not in "iu":
+            raise TypeError(f"which must be None, a boolean mask or integer indices, not {which.dtype}")
+        if which.ndim != 1:
+            raise ValueError(f"which as indices must be one-dimensional, not shape {which.shape}")
+        bad = (which < -n) | (which >= n)
+        if bad.any():
+            raise ValueError(f"which: index {which[bad][0]} is out of range for {n} cars")
+        self._reset(np.where(which < 0, which + n, which).astype(np.int64))
+
+
+def _script_source(script):
+    """("file", path) or ("text", text) for what run was given."""
+    if isinstance(script, os.PathLike):
+        return "file", _existing_file(script, "script")
+    if not isinstance(script, str):
+        raise TypeError(f"script must be a script's text (str) or a path, not {type(script).__name__}")
+    if "\n" not in script and script.strip() and os.path.isfile(script):
+        return "file", script
+    return "text", script
+
+
+def run(script, car=None):
+    """The trace of a caravelt-sim script driven headless from the start
+    state: a numpy structured array, one row per tick, with tick (int64,
+    1 for the first) and the fields of Fleet.state.  Each value printed as
+    C's %.9g (floats) or %d is caravelt-sim's trace, byte for byte.
+
+    script: the script's text, or the path of a script file (an
+    os.PathLike, or a str of one line naming a file that exists).  car: a
+    Car, a car file's path, or None for the preset.  A bad line raises
+    ValueError ("script:3: unknown key ..."), before any tick."""
+    if car is None:
+        car = Car()
+    elif not isinstance(car, _caravelt.Car):
+        car = Car(car)
+    kind, source = _script_source(script)
+    if kind == "file":
+        return _caravelt._run_file(source, car)
+    try:
+        return _caravelt._run_text(source, "script", car)
+    except ValueError as e:
+        if "\n" in source or not source.strip():
+            raise
+        raise ValueError(f"{e} (and there is no file \"{source}\")") from None
+
+
+def frame(fleet, i, data=None):
+    """The game's driving view of car i of the fleet, drawn by the game's
+    own drawing code: a (768, 1024, 3) uint8 array, rows from the top,
+    red, green, blue; equal to caravelt-sim --frame pixel for pixel.
+
+    data: the folder of the game's pictures (tarmac.bmp, car/kvtcar.bmp),
+    this tree's data/ by default.  Drawn on the calling thread."""
+    if not isinstance(fleet, _caravelt.Fleet):
+        raise TypeError(f"fleet must be a caravelt.Fleet, not {type(fleet).__name__}")
+    folder = DATA_DIR if data is None else os.fsdecode(os.fspath(data))
+    return _caravelt._frame(fleet, i, folder)

@@ -1,0 +1,175 @@
+"""Fleets, runs and frames against caravelt-sim: the same bytes."""
+import os
+import pickle
+import signal
+import threading
+import time
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import caravelt
+from conftest import (CAR_FILES, DATA, car_args, masks_of, numbered, packed, random_stretches,
+                      read_bmp, script_text, sim, trace_text)
+
+SCENARIO = os.path.join(os.path.dirname(DATA), "bench", "drive.txt")
+
+
+def mixed_fleet(n, threads):
+    files = [CAR_FILES[i % len(CAR_FILES)] for i in range(n)]
+    cars = [caravelt.Car() if f is None else caravelt.Car(os.path.join(DATA, f)) for f in files]
+    return files, caravelt.Fleet(cars, threads=threads)
+
+
+# Catches a car that leaks into its neighbour, a column or tick lost between rollout, step and
+# the state view, keys held one tick late, or one mask for all held differently from an array.
+def test_mixed_fleet_rolled_out_and_stepped_drives_as_caravelt_sim():
+    n = 6
+    files, fleet = mixed_fleet(n, threads=2)
+    scripts = [random_stretches(100 + i, 900) + [(100, caravelt.UP)] + random_stretches(200 + i, 500)[1:]
+               + [(1, caravelt.DOWN)] for i in range(n)]
+    keys = np.stack([masks_of(s) for s in scripts])
+    rows = [fleet.rollout(np.ascontiguousarray(keys[:, :600]))]
+    for t in range(600, 900):
+        fleet.step(np.ascontiguousarray(keys[:, t]))
+        rows.append(packed(fleet.state)[:, None])
+    fleet.step(caravelt.UP, ticks=100)
+    rows.append(packed(fleet.state)[:, None])
+    rows.append(fleet.rollout(np.ascontiguousarray(keys[:, 1000:])))
+    got = np.concatenate(rows, axis=1)
+    for i in range(n):
+        expected = sim(*car_args(files[i]), script=script_text(scripts[i])).splitlines(True)[1:]
+        mine = trace_text(numbered(got[i], np.r_[1:901, 1000, 1001:1501])).splitlines(True)
+        assert mine == expected[:900] + expected[999:], f"car {i} ({files[i]})"
+
+
+# Catches cars split over threads unevenly (a car run twice or not at all), a thread's names
+# leaking into another's cars, or a part run on the wrong slice of the keys.
+@pytest.mark.parametrize("n", [1, 5])
+def test_any_number_of_threads_gives_the_same_bytes(n):
+    T = 16384  # enough ticks a car for every car to get its own thread
+    keys = np.stack([masks_of(random_stretches(300 + i, T)) for i in range(n)])
+    results = []
+    for threads in (1, 2, 3):
+        _, fleet = mixed_fleet(n, threads)
+        out = fleet.rollout(keys)
+        fleet.step(np.full(n, caravelt.UP | caravelt.LEFT, np.uint16), ticks=T)
+        results.append((out.tobytes(), packed(fleet.state).tobytes()))
+    assert results[1] == results[0] and results[2] == results[0]
+
+
+# Catches a state that is a copy (stale after a step), one that can be written (a car put
+# where a tick cannot go), memory freed under a view that outlives its fleet, and a reset
+# that touches cars it was not given or forgets a car's own parameters.
+def test_state_is_a_read_only_view_and_reset_restarts_only_the_cars_named():
+    files, fleet = mixed_fleet(4, threads=1)
+    state = fleet.state
+    fleet.step(np.array([caravelt.A] * 4, np.uint16))
+    fleet.step(caravelt.UP, ticks=200)
+    assert fleet.state is state and (state["Gear"] == 1).all() and (state["y"] < 384).all()
+    with pytest.raises(ValueError):
+        state["x"][0] = 1
+    before = packed(state)
+    fleet.reset(np.array([False, True, False, True]))
+    fleet.reset([-4])
+    fresh = packed(caravelt.Fleet(fleet_cars(files)).state)
+    assert packed(state).tobytes() == np.concatenate([fresh[:2], before[2:3], fresh[3:]]).tobytes()
+    fleet.step(caravelt.A)
+    fleet.step(caravelt.UP, ticks=50)
+    again = caravelt.Fleet(fleet_cars(files))
+    again.step(caravelt.A), again.step(caravelt.UP, ticks=50)
+    assert packed(state[[0, 1, 3]]).tobytes() == packed(again.state[[0, 1, 3]]).tobytes()
+    kept = packed(state)
+    del fleet, again
+    assert packed(state).tobytes() == kept.tobytes()
+
+
+def fleet_cars(files):
+    return [caravelt.Car() if f is None else caravelt.Car(os.path.join(DATA, f)) for f in files]
+
+
+# Catches a run that differs from caravelt-sim: title screens and the keys after "/",
+# comments, a car file, a script given by path or as text.
+def test_run_is_caravelt_sims_trace():
+    with open(SCENARIO) as f:
+        scenario = f.read()
+    cases = [
+        (scenario, None),
+        ("1 A\n250 Up Right # slide\n1 Up Q / Up R\n1 Q / Q\n40 Down Z\n", "cars/drift.toml"),
+        (script_text(random_stretches(7, 2000)), "cars/light.toml"),
+    ]
+    for text, car_file in cases:
+        expected = sim(*car_args(car_file), script=text).split("\n", 1)[1]
+        car = caravelt.Car(os.path.join(DATA, car_file)) if car_file else None
+        assert trace_text(caravelt.run(text, car=car)) == expected
+    assert trace_text(caravelt.run(Path(SCENARIO))) == trace_text(caravelt.run(SCENARIO))
+    assert len(caravelt.run("# nothing but a comment\n")) == 0
+
+
+# Catches a frame drawn from the wrong car or state, or colours widened otherwise than the
+# frame caravelt-sim saves.
+@pytest.mark.parametrize("car_file", [None, "cars/drift.toml"])
+def test_frame_is_caravelt_sims_frame(car_file, tmp_path):
+    stretches = random_stretches(11, 700)
+    bmp = tmp_path / "frame.bmp"
+    sim(*car_args(car_file), "--frame", str(bmp), "--data", DATA, "--trace", "/dev/null",
+        script=script_text(stretches))
+    fleet = caravelt.Fleet([caravelt.Car()] + fleet_cars([car_file]))
+    keys = masks_of(stretches)
+    fleet.rollout(np.stack([np.zeros_like(keys), keys]))
+    picture = caravelt.frame(fleet, 1)
+    assert picture.shape == (768, 1024, 3) and picture.dtype == np.uint8
+    assert (picture == read_bmp(bmp)).all()
+
+
+# Catches a keyword rounded otherwise than the same number in a car file, and a car that does
+# not come back from a pickle bit for bit.
+def test_keywords_round_as_a_car_file_and_cars_pickle_exactly(tmp_path):
+    fields = dict(Mass=950.1, G=0.1, DriveTrain=3, LockMax=33.333333333, BrakeForce=-5,
+                  DragCoeficient=3.4e38, GearReduction=[-3.9, 0, 3.1, 2.2, 1.3, 1.01, 0.7, 0.5, 0.3])
+    text = "".join(f"{k} = {v!r}\n" for k, v in fields.items())
+    (tmp_path / "car.toml").write_text(text)
+    from_file = caravelt.Car(tmp_path / "car.toml")
+    by_keyword = caravelt.Car(**fields)
+    assert by_keyword == from_file and hash(by_keyword) == hash(from_file)
+    assert by_keyword.Mass == np.float32(950.1) and by_keyword.DriveTrain == 3
+    light = caravelt.Car(os.path.join(DATA, "cars/light.toml"), Mass=950)
+    for car in (by_keyword, light):
+        back = pickle.loads(pickle.dumps(car))
+        assert back == car and type(back) is caravelt.Car and back != caravelt.Car()
+
+
+# Catches a long step that cannot be stopped: Ctrl-C must end it between chunks, not hours later.
+def test_ctrl_c_stops_a_long_step():
+    fleet = caravelt.Fleet(caravelt.Car(), n=64, threads=2)
+    timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    start = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        fleet.step(caravelt.UP, ticks=10 ** 12)
+    assert time.monotonic() - start < 10
+    fleet.step(caravelt.A)  # the fleet is free again
+
+
+# Catches two threads running one fleet's cars at once (a data race on every car), or a second
+# caller left waiting on the first while holding the interpreter's lock.
+def test_a_fleet_running_on_one_thread_refuses_another():
+    fleet = caravelt.Fleet(caravelt.Car(), n=64, threads=1)
+
+    def drive():  # until it gets the fleet: the frames below may hold it first
+        while True:
+            try:
+                return fleet.step(caravelt.UP, 100000)
+            except RuntimeError:
+                pass
+    worker = threading.Thread(target=drive)
+    worker.start()
+    refused = None
+    while worker.is_alive() and refused is None:
+        try:
+            caravelt.frame(fleet, 0)
+        except RuntimeError as e:
+            refused = str(e)
+    worker.join()
+    assert refused == "the fleet is running on another thread"

@@ -1,0 +1,108 @@
+"""Every refusal: the right exception with a message naming what is wrong,
+raised before anything runs, and never a crash (this file also runs with
+the module built under AddressSanitizer)."""
+import os
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import caravelt
+from caravelt import Car, Fleet
+from conftest import DATA, packed
+
+N = 3
+fleet = Fleet(Car(), n=N, threads=2)
+keys1 = np.zeros(N, np.uint16)
+keys2 = np.zeros((N, 4), np.uint16)
+too_high = keys1.copy()
+too_high[1] = 512
+too_high2 = keys2.copy()
+too_high2[2, 3] = 600
+
+
+def bad_toml(tmp):
+    (tmp / "bad.toml").write_text("Mass = 900\nMass = 901\n")
+    return Car(tmp / "bad.toml")
+
+
+def write_state(tmp):
+    fleet.state["x"][0] = 1
+
+
+REFUSALS = [
+    # Cars: the car file's own messages, the same checks for keywords.
+    (lambda t: Car(Mas=1), ValueError, 'unknown field "Mas" (did you mean "Mass"?)'),
+    (lambda t: Car(Mass=0), ValueError, "Mass must be above 0"),
+    (lambda t: Car(G=float("nan")), ValueError, "finite"),
+    (lambda t: Car(Mass=1e39), ValueError, "out of float range"),
+    (lambda t: Car(GearMax=5.0), ValueError, "GearMax takes an integer"),
+    (lambda t: Car(GearMax=8), ValueError, "GearMax must be 1 to 7"),
+    (lambda t: Car(GearReduction=[1, 2]), ValueError, "exactly 9"),
+    (lambda t: Car(GearReduction=3), TypeError, "GearReduction takes 9"),
+    (lambda t: Car(Mass="950"), TypeError, "Mass takes a number"),
+    (lambda t: Car(Mass=True), TypeError, "Mass takes a number"),
+    (lambda t: Car(t / "nowhere.toml"), FileNotFoundError, "nowhere.toml"),
+    (lambda t: Car(3), TypeError, "path must be a path"),
+    (bad_toml, ValueError, "bad.toml:2:"),
+    # Fleets.
+    (lambda t: Fleet([]), ValueError, "at least one car"),
+    (lambda t: Fleet([Car(), "light"]), TypeError, "cars[1] must be a Car"),
+    (lambda t: Fleet(Car(), n=0), ValueError, "n must be 1 or more"),
+    (lambda t: Fleet([Car()], n=2), ValueError, "n is for one car"),
+    (lambda t: Fleet(threads=-1), ValueError, "threads must be 0"),
+    (lambda t: Fleet(threads=1.5), TypeError, "threads must be an int"),
+    # Keys: the dtype, the shape, the memory order, the masks; never converted.
+    (lambda t: fleet.step(np.zeros(N, np.int64)), TypeError, "keys must have dtype uint16"),
+    (lambda t: fleet.step(np.zeros(N, ">u2")), TypeError, "keys must have dtype uint16"),
+    (lambda t: fleet.step([0] * N), TypeError, "keys must be a numpy array of dtype uint16"),
+    (lambda t: fleet.step(1.0), TypeError, "keys must be a numpy array"),
+    (lambda t: fleet.step(True), TypeError, "keys must be a numpy array"),
+    (lambda t: fleet.step(np.zeros(N + 1, np.uint16)), ValueError, "keys must have shape (n,)"),
+    (lambda t: fleet.step(keys2), ValueError, "keys must have shape (n,)"),
+    (lambda t: fleet.step(np.zeros(2 * N, np.uint16)[::2]), ValueError, "C-contiguous"),
+    (lambda t: fleet.step(too_high), ValueError, "keys[1] is 512"),
+    (lambda t: fleet.step(512), ValueError, "keys is 512"),
+    (lambda t: fleet.step(-1), ValueError, "keys is -1"),
+    (lambda t: fleet.step(2 ** 70), ValueError, "keys is out of range"),
+    (lambda t: fleet.step(0, ticks=0), ValueError, "ticks must be 1 or more"),
+    (lambda t: fleet.step(0, ticks=2.0), TypeError, "ticks must be an int"),
+    (lambda t: fleet.rollout(np.asfortranarray(np.zeros((N, 4), np.uint16))), ValueError, "C-contiguous"),
+    (lambda t: fleet.rollout(keys1), ValueError, "keys must have shape (n, T)"),
+    (lambda t: fleet.rollout(np.zeros((N + 1, 4), np.uint16)), ValueError, "keys must have shape (n, T)"),
+    (lambda t: fleet.rollout(keys2.astype(np.int32)), TypeError, "keys must have dtype uint16"),
+    (lambda t: fleet.rollout(too_high2), ValueError, "keys[2, 3] is 600"),
+    (lambda t: fleet.rollout(3), TypeError, "keys must be a numpy array"),
+    # Which cars.
+    (lambda t: fleet.reset([N]), ValueError, f"index {N} is out of range"),
+    (lambda t: fleet.reset(-N - 1), ValueError, "out of range"),
+    (lambda t: fleet.reset(np.ones(N + 1, bool)), ValueError, "mask must have shape"),
+    (lambda t: fleet.reset([0.5]), TypeError, "integer indices"),
+    (lambda t: fleet.reset(True), TypeError, "not bool"),
+    (lambda t: caravelt.frame(fleet, N), ValueError, f"{N} is out of range"),
+    (lambda t: caravelt.frame(fleet, -N - 1), ValueError, "out of range"),
+    (lambda t: caravelt.frame(fleet, 0.0), TypeError, "i must be an int"),
+    (lambda t: caravelt.frame("fleet", 0), TypeError, "fleet must be a caravelt.Fleet"),
+    (lambda t: caravelt.frame(fleet, 0, data=t), ValueError, "cannot load"),
+    (write_state, ValueError, "read-only"),
+    (lambda t: fleet.state.setflags(write=True), ValueError, "WRITEABLE"),
+    # Scripts.
+    (lambda t: caravelt.run("1 Upp\n"), ValueError, 'script:1: unknown key "Upp"'),
+    (lambda t: caravelt.run("10 Up\n0 Up\n"), ValueError, "script:2: tick count"),
+    (lambda t: caravelt.run("2 Q / R\n"), ValueError, 'script:1: "/" only on a line of 1 tick'),
+    (lambda t: caravelt.run("drive.txt"), ValueError, 'no file "drive.txt"'),
+    (lambda t: caravelt.run(b"1 Up\n"), TypeError, "script must be"),
+    (lambda t: caravelt.run(Path(t / "none.txt")), FileNotFoundError, "none.txt"),
+    (lambda t: caravelt.run("1 Up\n", car=5), TypeError, "path must be a path"),
+]
+
+
+# Catches an argument converted instead of refused, a refusal that crashes or runs ticks
+# first, and a message that does not say what is wrong.
+@pytest.mark.parametrize("call,kind,words", REFUSALS, ids=[f"{i}:{r[2][:30]}" for i, r in enumerate(REFUSALS)])
+def test_refused(call, kind, words, tmp_path):
+    before = packed(fleet.state).tobytes()
+    with pytest.raises(kind) as e:
+        call(tmp_path)
+    assert words in str(e.value)
+    assert packed(fleet.state).tobytes() == before

@@ -1,0 +1,483 @@
+/* Courses: gates passed, laps and splits, cones knocked, resets, lap rows, the start. */
+#include <cstring>
+#include <set>
+#include <thread>
+#include "course/course.h"
+#include "script.h"
+#include "support.h"
+
+/* A course made here, in px: gates and cones as given, laps and penalty. */
+static course make_course(std::vector<course_gate> gates, std::vector<course_point> cones = {}, int laps = 0,
+                          float penalty = 2)
+{
+    course c;
+    c.name = "test", c.start = {50, 384}, c.heading = 90, c.laps = laps, c.penalty = penalty;
+    c.gates = std::move(gates), c.cones = std::move(cones);
+    EXPECT_EQ(course_index(&c), 0);
+    return c;
+}
+static course_gate vertical(float x, float y0 = 0, float y1 = 768) { return {{x, y0}, {x, y1}}; }
+
+/* A car on a course, moved as the simulation moves it: the screen wrap at the start of each
+ * tick, then the move, so that it may stand a move past an edge between ticks. */
+struct run {
+    course c;
+    course_progress p;
+    course_pose at;
+    unsigned events = 0;   /* of the last tick */
+    explicit run(course k, course_pose start = {50, 384, 90}) : c(std::move(k)), at(start) { course_progress_start(&p, &c); }
+    unsigned tick(float dx, float dy = 0, bool reset = false)
+    {
+        course_move m = {at.x, at.y, 0, 0, at.angle, reset};
+        at.x = at.x > 1024 ? at.x - 1024 : at.x < 0 ? at.x + 1024 : at.x;
+        at.y = at.y > 768 ? at.y - 768 : at.y < 0 ? at.y + 768 : at.y;
+        at.x += dx, at.y += dy;
+        m.x1 = at.x, m.y1 = at.y;
+        return events = course_count(&c, &p, &m);
+    }
+    /* n ticks of dx each; the events of them all. */
+    unsigned ticks(int n, float dx, float dy = 0)
+    {
+        unsigned all = 0;
+        while (n-- > 0)
+            all |= tick(dx, dy);
+        return all;
+    }
+};
+
+/* Whether the one move (x0, y0) -> (x1, y1) passes g, the only gate: it begins a lap. */
+static bool passes(course_gate g, float x0, float y0, float x1, float y1)
+{
+    course c = make_course({g});
+    course_progress p;
+    course_progress_start(&p, &c);
+    course_move m = {x0, y0, x1, y1, 0, false};
+    return course_count(&c, &p, &m) == COURSE_LAP_BEGUN;
+}
+
+/* Catches touching taken for passing, a move past a gate's end taken for crossing it, the wrap
+ * not undone (a move across an edge seen as a sweep over the whole screen), a gate near an
+ * edge missed by a move that crosses the edge, a long move the gate index misses. */
+TEST(Course, GateIsPassedOnlyByAStrictCrossingTheShortWay)
+{
+    course_gate diagonal = {{300, 300}, {340, 340}};
+    struct { course_gate g; float x0, y0, x1, y1; bool passed; const char *what; } cases[] = {
+        {vertical(100, 300, 400), 95, 350, 105, 350, true, "across"},
+        {vertical(100, 300, 400), 105, 350, 95, 351, true, "across, backwards"},
+        {vertical(100, 300, 400), 95, 350, 100, 350, false, "ends on the gate"},
+        {vertical(100, 300, 400), 100, 350, 105, 350, false, "starts on the gate"},
+        {vertical(100, 300, 400), 95, 400, 105, 400, false, "through its end post"},
+        {vertical(100, 300, 400), 95, 295, 105, 315, true, "diagonally, inside its ends"},
+        {vertical(100, 300, 400), 95, 401, 105, 401, false, "past its end"},
+        {diagonal, 330, 310, 310, 330, true, "a slanted gate"},
+        {diagonal, 320, 320, 330, 310, false, "a slanted gate, from its middle"},
+        {diagonal, 350, 350, 360, 360, false, "along its line, beyond it"},
+        {vertical(4, 300, 400), 1020, 350, 1030, 350, true, "near the left edge, a move not yet wrapped"},
+        {vertical(4, 300, 400), 1026, 350, 10, 350, true, "near the left edge, wrapped in the move"},
+        {vertical(1020, 300, 400), 2, 350, -6, 350, true, "near the right edge, leftwards"},
+        {vertical(512, 300, 400), 1020, 350, 6, 350, false, "mid-screen, a wrapped move"},
+        {{{500, 2}, {540, 2}}, 520, 764, 520, 772, true, "near the top, downwards across the bottom edge"},
+        {{{500, 384}, {540, 384}}, 520, 764, 520, 6, false, "mid-screen, a move wrapped in y"},
+        {{{0, 100}, {1024, 100}}, 1020, 96, 1030, 104, true, "along the whole screen, at a corner"},
+        {vertical(100, 300, 400), 50, 350, 200, 350, true, "a move of 150 px, ending far from the gate"},
+        {vertical(100, 300, 400), 150, 350, 300, 350, false, "a move of 150 px beside the gate"},
+    };
+    for (const auto &k : cases)
+        EXPECT_EQ(passes(k.g, k.x0, k.y0, k.x1, k.y1), k.passed) << k.what;
+}
+
+/* Catches gates counted out of order, a lap that ends before every gate, splits or lap ticks
+ * off by a tick, a reset tick that passes a gate or leaves its lap running, laps counted past
+ * the course's last.  Gates at x = 100 (start), 400 and 700, 10 px a tick along y = 384. */
+TEST(Course, GatesCountInOrderIntoLapsAndSplits)
+{
+    std::vector<course_gate> gates = {vertical(100), vertical(400), vertical(700)};
+    {   /* two laps straight round the screen */
+        run r(make_course(gates, {}, 2), {55, 384, 90});
+        EXPECT_EQ(r.ticks(4, 10), 0u);   /* 95: not yet */
+        EXPECT_EQ(r.tick(10), (unsigned)COURSE_LAP_BEGUN);   /* tick 5 */
+        EXPECT_EQ(r.ticks(29, 10), 0u);                      /* up to 395 */
+        EXPECT_EQ(r.tick(10), (unsigned)COURSE_GATE);        /* tick 35 */
+        EXPECT_EQ(r.p.now.splits[0], 30u);
+        EXPECT_EQ(r.ticks(30, 10), (unsigned)COURSE_GATE);   /* 705, tick 65 */
+        EXPECT_EQ(r.p.now.splits[1], 60u);
+        EXPECT_EQ(r.ticks(41, 10), 0u);   /* to 1115 (91) */
+        EXPECT_EQ(r.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN));   /* tick 107 */
+        EXPECT_TRUE(r.p.last.lap == 1 && r.p.last.start_tick == 5 && r.p.last.ticks == 102 && r.p.now.lap == 2
+                    && r.p.now.start_tick == 107);
+        EXPECT_EQ(r.ticks(103, 10), (unsigned)(COURSE_GATE | COURSE_LAP_DONE | COURSE_FINISHED));
+        EXPECT_EQ(r.p.last.ticks, 103u) << "the screen is 1024 px: this lap passes the gate 4 px on";
+        EXPECT_TRUE(r.p.laps_done == 2 && !r.p.in_lap && r.p.poses.empty() && r.p.best_poses.size() == 103);
+        EXPECT_EQ(r.ticks(300, 10), 0u) << "laps after the last";
+        EXPECT_EQ(r.p.laps_done, 2);
+    }
+    {   /* out of order: 3 before 2 does nothing; backwards through 1 begins the lap */
+        run r(make_course(gates), {705, 384, 90});
+        EXPECT_EQ(r.ticks(10, -10), 0u) << "gate 3 before a lap";
+        EXPECT_EQ(r.ticks(30, -10), 0u) << "gate 2 before a lap";
+        EXPECT_EQ(r.ticks(30, -10), (unsigned)COURSE_LAP_BEGUN);
+        EXPECT_EQ(r.ticks(50, 10), (unsigned)COURSE_GATE);   /* back over 1 (ignored), then 2 */
+        EXPECT_EQ(r.p.next_gate, 2);
+        EXPECT_EQ(r.ticks(40, -10), 0u) << "gate 2 again while 3 is next";
+        EXPECT_EQ(r.p.next_gate, 2);
+    }
+    {   /* R: the tick passes no gate and drops the lap; the clock waits for gate 1 */
+        run r(make_course(gates), {95, 384, 90});
+        r.tick(10);
+        r.ticks(29, 10);   /* at 395 */
+        EXPECT_EQ(r.tick(10, 0, true), (unsigned)COURSE_ABANDONED) << "a reset tick across gate 2";
+        EXPECT_TRUE(!r.p.in_lap && r.p.poses.empty());
+        EXPECT_EQ(r.ticks(40, 10), 0u) << "gate 3 after the reset";
+        r.at.x = 95;
+        EXPECT_EQ(r.tick(10, 0, true), 0u) << "a reset tick across gate 1";
+        EXPECT_EQ(r.tick(10), 0u);
+        r.at.x = 95;
+        EXPECT_EQ(r.tick(10), (unsigned)COURSE_LAP_BEGUN);
+        EXPECT_EQ(r.p.now.lap, 1);
+    }
+    {   /* one gate: each passing ends a lap and begins the next */
+        run r(make_course({vertical(100)}), {95, 384, 90});
+        r.tick(10);
+        EXPECT_EQ(r.ticks(103, 10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN));
+        EXPECT_EQ(r.p.last.ticks, 102u);
+    }
+}
+
+/* Whether a car standing at pose touches the one cone k. */
+static bool knocks(course_point k, course_pose car)
+{
+    course c = make_course({vertical(1000, 0, 10)}, {k});
+    course_progress p;
+    course_progress_start(&p, &c);
+    course_move m = {car.x, car.y, car.x, car.y, car.angle, false};
+    course_count(&c, &p, &m);
+    return p.knocked[0];
+}
+
+/* Catches a footprint turned the wrong way or taken along TrueAngle's axes swapped, a box grown
+ * square at its corners, the gap taken as "at most", the wrap ignored.  The footprint is 22 px
+ * either way along the heading, 11 across; a cone nearer than 2.5 px to it is knocked. */
+TEST(Course, ConeIsKnockedWithinAQuarterMetreOfTheFootprint)
+{
+    struct { course_point k; course_pose car; bool knocked; const char *what; } cases[] = {
+        {{500, 375.6f}, {500, 400, 0}, true, "ahead, 2.4 px off the nose"},
+        {{500, 375.5f}, {500, 400, 0}, false, "ahead, 2.5 px off the nose"},
+        {{500, 424.4f}, {500, 400, 0}, true, "behind, 2.4 px off the tail"},
+        {{513.4f, 400}, {500, 400, 0}, true, "beside, 2.4 px off the right side"},
+        {{486.4f, 410}, {500, 400, 0}, false, "beside, 2.6 px off the left side"},
+        {{500, 400}, {500, 400, 0}, true, "under the car"},
+        {{512.7f, 376.3f}, {500, 400, 0}, true, "off the front right corner, 2.40 px"},
+        {{512.8f, 376.2f}, {500, 400, 0}, false, "off the front right corner, 2.55 px"},
+        {{524, 400}, {500, 400, 90}, true, "heading right: 2 px off the nose"},
+        {{500, 376}, {500, 400, 90}, false, "heading right: 24 px above, beside it"},
+        {{511.75f, 379.65f}, {500, 400, 30}, true, "heading 30: 23.5 px ahead"},
+        {{488.25f, 379.65f}, {500, 400, -30}, true, "heading -30: 23.5 px ahead"},
+        {{488.25f, 379.65f}, {500, 400, 30}, false, "heading 30: the mirror of 23.5 px ahead"},
+        {{20, 384}, {1020, 384, 90}, true, "across the right edge, 2 px off the nose"},
+        {{20, 384}, {1030, 384, 90}, true, "across the right edge, the car not yet wrapped"},
+        {{1010, 5}, {1010, 760, 0}, true, "across the bottom edge, 13 px behind"},
+        {{1010, 384}, {10, 384, 90}, true, "across the left edge, 2 px off the tail"},
+        {{990, 384}, {10, 384, 90}, false, "across the left edge, 22 px off the tail"},
+    };
+    for (const auto &k : cases)
+        EXPECT_EQ(knocks(k.k, k.car), k.knocked) << k.what;
+}
+
+/* Catches a cone counted twice in one lap or not again in the next, cones counted before the
+ * first lap, after the last or in a dropped lap, a cone in a lap-ending tick counted for the
+ * old lap, fallen cones not standing again, the penalty left out of the total or the best lap
+ * taken by time alone.  Start gate at x = 100; cone A on the line y = 384 at x = 300, cone B
+ * touched first from x = 105 at y = 370 (the tick through the gate), not at all from y = 340. */
+TEST(Course, ConeCountsOncePerLapForTheLapRunning)
+{
+    std::vector<course_point> cones = {{300, 384}, {129, 360}};
+    {
+        run r(make_course({vertical(100, 300, 400)}, cones, 3), {275, 384, 90});
+        EXPECT_EQ(r.tick(1), 0u) << "a cone before the first lap counts nothing";
+        EXPECT_TRUE(r.p.knocked[0]) << "but falls";
+        r.at = {95, 370, 90};
+        EXPECT_EQ(r.tick(10), (unsigned)(COURSE_LAP_BEGUN | COURSE_CONE)) << "tick 2, B";
+        EXPECT_TRUE(r.p.now.cones == 1 && r.p.knocked[1] && !r.p.knocked[0]);
+        r.at.y = 384;
+        EXPECT_EQ(r.ticks(30, 10), (unsigned)COURSE_CONE) << "A, over 4 ticks of contact";
+        EXPECT_EQ(r.p.now.cones, 2);
+        r.at = {95, 370, 90};
+        EXPECT_EQ(r.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN | COURSE_CONE)) << "B, ending lap 1";
+        EXPECT_TRUE(r.p.last.cones == 2 && r.p.last.ticks == 31 && r.p.now.cones == 1);
+        EXPECT_DOUBLE_EQ(course_lap_total(&r.c, &r.p.last), 0.31 + 4);
+        r.at.y = 384;
+        r.ticks(30, 10);
+        r.at = {95, 340, 90};
+        EXPECT_EQ(r.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN));
+        EXPECT_TRUE(r.p.last.lap == 2 && r.p.last.cones == 2 && r.p.best.lap == 1) << "the same total: lap 1 stays best";
+        r.ticks(31, 10);
+        r.at = {95, 340, 90};
+        EXPECT_EQ(r.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_FINISHED));
+        EXPECT_TRUE(r.p.last.lap == 3 && r.p.last.cones == 0 && r.p.last.ticks == 32 && r.p.best.lap == 3);
+        r.at = {275, 384, 90};
+        EXPECT_EQ(r.tick(1), 0u) << "after the last lap";
+        EXPECT_TRUE(r.p.knocked[0]);
+    }
+    {   /* a dropped lap's cones: nothing, and they stand again */
+        run r(make_course({vertical(100, 300, 400)}, cones), {95, 384, 90});
+        r.ticks(19, 10);
+        EXPECT_EQ(r.p.now.cones, 1);
+        EXPECT_EQ(r.tick(-200, 0, true), (unsigned)COURSE_ABANDONED);
+        EXPECT_TRUE(!r.p.knocked[0] && !r.p.has_best);
+    }
+}
+
+/* Catches ghost poses out of step with the lap's ticks: pose k of a lap is where the car stood
+ * k ticks after the tick that began it, the best lap's kept to its end; none kept when not
+ * asked for, the laps the same. */
+TEST(Course, LapPosesFollowTheLapTickByTick)
+{
+    run r(make_course({vertical(100)}), {95, 384, 90});
+    r.tick(10);   /* lap 1 begins at 105 */
+    r.ticks(100, 10);
+    ASSERT_EQ(r.p.poses.size(), 101u);
+    EXPECT_EQ(r.p.poses[7].x, 175.0f);
+    r.ticks(2, 10);   /* lap 1 ends at 101, in tick 103: 102 ticks */
+    ASSERT_EQ(r.p.best_poses.size(), 103u);
+    EXPECT_TRUE(r.p.best_poses[0].x == 105 && r.p.best_poses[7].x == 175 && r.p.best_poses[102].x == 101);
+    EXPECT_TRUE(r.p.poses.size() == 1 && r.p.poses[0].x == 101);
+    r.ticks(103, 10);   /* lap 2 takes 103: the best stays lap 1's */
+    EXPECT_TRUE(r.p.last.ticks == 103 && r.p.best_poses.size() == 103u && r.p.best_poses[7].x == 175);
+    run lean(make_course({vertical(100)}), {95, 384, 90});
+    course_progress_start(&lean.p, &lean.c, false);
+    lean.ticks(206, 10);
+    EXPECT_TRUE(lean.p.last.ticks == 103 && lean.p.best.ticks == 102 && lean.p.poses.empty() && lean.p.best_poses.empty());
+}
+
+/* Catches a row with the wrong columns, times not exact to the hundredth, splits misplaced. */
+TEST(Course, LapRowsAreTheCsvColumns)
+{
+    course c = make_course({vertical(100), vertical(400), vertical(700)}, {}, 0, 0.5f);
+    course_lap l = {};
+    l.lap = 3, l.start_tick = 1001, l.ticks = 1234, l.cones = 3, l.splits[0] = 407, l.splits[1] = 1;
+    std::string text;
+    course_laps_header(&text, &c);
+    course_lap_row(&text, &c, &l);
+    EXPECT_EQ(text, "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s\n3,1001,1234,3,12.34,13.84,4.07,0.01\n");
+}
+
+/* Catches a start without its heading, a reset that ignores the course or forgets the heading
+ * without one, or a course's start that one car leaks into another's resets. */
+TEST_F(Sim, CourseStartIsWhereResetPutsTheCar)
+{
+    course c = make_course({vertical(100)});
+    c.start = {80.5f, 384.25f}, c.heading = 90;
+    course_start(&c);
+    EXPECT_TRUE(x == 80.5f && y == 384.25f && AxisAngle == 90 && TrueAngle == 90 && Velocity == 0);
+    car_state with_course, plain;
+    car_out(&with_course);
+    with_course.params = KVT;
+    car_start(&plain, nullptr);
+    for (car_state *v : {&with_course, &plain, &with_course, &plain}) {
+        car_in(v);
+        ticks(1, {A});
+        ticks(200, {UP, LEFT});
+        float heading = AxisAngle;
+        ticks(1, {UP, R}, controls);
+        car_out(v);
+        bool course = v == &with_course;
+        EXPECT_TRUE(x == (course ? 80.5f : 512) && y == (course ? 384.25f : 384) && TrueVelocity == 0) << course;
+        EXPECT_TRUE(AxisAngle == (course ? 90 : heading) && TrueAngle != heading) << course;
+    }
+}
+
+/* The course file `text` (with the good one's lines where it leaves them out) read from x.toml:
+ * "" or why it was refused. */
+static std::string read_course(const temp_dir &d, const std::string &text, course *c = nullptr)
+{
+    course k;
+    char e[512] = "";
+    write_file(d / "x.toml", text);
+    return read_course_file((d / "x.toml").c_str(), c ? c : &k, e, sizeof e) == 0 ? "" : e;
+}
+static const std::string START = "start = { x = 8.0, y = 38.4, heading = 90.0 }\n";
+static const std::string GATE = "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 42.4]\n";
+
+/* Catches a bad course accepted, or refused without its file and line or with the parser's
+ * words where ours are due; a course made in code that the index has no room for. */
+TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
+{
+    std::string gates, cones;
+    for (int i = 0; i < 101; i++)
+        gates += GATE;
+    for (int i = 0; i < 2001; i++)
+        cones += "[[cone]]\nat = [26.0, 36.4]\n";
+    struct { std::string text, message; } cases[] = {
+        {"laps = = 3\n", "1: not TOML (column 8): could not determine value type"},
+        {"laps = 1\nlaps = 2\n", "2: \"laps\" is given twice"},
+        {START + "lap = 3\n" + GATE, "2: unknown key \"lap\" (did you mean \"laps\"?)"},
+        {START + "colour = 3\n" + GATE, "2: unknown key \"colour\""},
+        {"start = { x = 8.0, y = 38.4, heading = 90.0, speed = 3 }\n" + GATE, "1: unknown key \"speed\" in start"},
+        {START + GATE + "c = [1, 2]\n", "5: unknown key \"c\" in gate 1 (did you mean \"a\"?)"},
+        {START + GATE + GATE + "[[cone]]\nAt = [1, 2]\n", "9: unknown key \"At\" in cone 1 (did you mean \"at\"?)"},
+        {START + "[[gate]]\na = [110, 34.4]\nb = [14.0, 42.4]\n", "3: gate 1's a (110, 34.4) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {START + GATE + "[[cone]]\nat = [26.0, -0.01]\n", "6: cone 1 (26, -0.01) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {"start = { x = 8.0, y = 76.81, heading = 90.0 }\n" + GATE, "1: start (8, 76.81) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {START + "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 34.4]\n", "2: gate 1 has zero length: a and b are one point"},
+        {START, "no gate: a course needs a [[gate]], the first its start and finish"},
+        {START + "gate = []\n", "no gate: a course needs a [[gate]], the first its start and finish"},
+        {START + gates, "302: more than 100 gates: a course holds at most 100"},
+        {START + GATE + cones, "4005: more than 2000 cones: a course holds at most 2000"},
+        {START + "penalty = -1\n" + GATE, "2: penalty must be 0 or more seconds, not -1"},
+        {START + "laps = -1\n" + GATE, "2: laps must be 0 (no limit) to 2147483647, not -1"},
+        {START + "laps = 1.5\n" + GATE, "2: laps takes a whole number (0: no limit), not a fraction"},
+        {"start = { x = 8.0, y = 38.4, heading = 360.5 }\n" + GATE, "1: start's heading must be 0 to 360 degrees, clockwise from up, not 360.5"},
+        {"start = { x = 8.0, y = 38.4 }\n" + GATE, "1: start has no heading"},
+        {"start = [8.0, 38.4]\n" + GATE, "1: start takes a table { x = ..., y = ..., heading = ... }, not an array"},
+        {GATE, "no start: start = { x = ..., y = ..., heading = ... } puts the car"},
+        {START + "[[gate]]\na = [14.0, 34.4]\n", "2: gate 1 has no b"},
+        {START + "gate = 3\n", "2: gate takes [[gate]] tables, not an integer"},
+        {START + "gate = [1, 2]\n", "2: gate takes [[gate]] tables, not an array of other things"},
+        {START + "[[gate]]\na = \"here\"\nb = [14.0, 42.4]\n", "3: gate 1's a takes [x, y] in metres, not text"},
+        {START + "[[gate]]\na = [1, 2, 3]\nb = [14.0, 42.4]\n", "3: gate 1's a takes [x, y] in metres: two numbers, not 3"},
+        {START + "[[gate]]\na = [nan, 2]\nb = [14.0, 42.4]\n", "3: the x of gate 1's a is nan: every number must be finite"},
+        {START + "[[gate]]\na = [1, true]\nb = [14.0, 42.4]\n", "3: the y of gate 1's a takes a number, not a boolean"},
+        {"name = \"two\\nlines\"\n" + START + GATE, "1: name holds a control character (0x0a)"},
+        {"name = \"" + std::string(81, 'n') + "\"\n" + START + GATE, "1: name is 81 bytes long; at most 80"},
+        {"name = 3\n" + START + GATE, "1: name takes text, not an integer"},
+    };
+    temp_dir d;
+    for (const auto &k : cases)
+        EXPECT_EQ(read_course(d, k.text), (k.message.find("no ") == 0 ? d / "x.toml: " : d / "x.toml:") + k.message) << k.text.substr(0, 200);
+    char e[512];
+    course c;
+    EXPECT_EQ(read_course_file((d / "none.toml").c_str(), &c, e, sizeof e), -1);
+    EXPECT_EQ(std::string(e), d / "none.toml: No such file or directory");
+    /* a course made in code past the index's room is refused too */
+    c.gates.assign(COURSE_GATES_MAX + 1, vertical(100));
+    EXPECT_EQ(course_index(&c), -1);
+    c.gates.clear();
+    EXPECT_EQ(course_index(&c), -1);
+    c.gates = {vertical(100)}, c.cones.assign(COURSE_CONES_MAX + 1, {1, 1});
+    EXPECT_EQ(course_index(&c), -1);
+}
+
+/* Catches a length rounded twice (metres to double, then tenfold to float), however written,
+ * or defaults other than the file's name, no lap limit and no penalty. */
+TEST(CourseFile, LengthsRoundOnceFromMetresToStoredPixels)
+{
+    struct { const char *x; float px; } cases[] = {
+        {"8", 80}, {"8.0", 80}, {"14.05", 140.5f}, {"1_0.5", 105}, {"1.05e1", 105}, {"+1050E-2", 105},
+        {"10.00000038146972657", std::bit_cast<float>(0x42c80001u)},   /* via double: 100 */
+        {"102.4", 1024}, {"0", 0},
+    };
+    temp_dir d;
+    for (const auto &k : cases) {
+        course c;
+        ASSERT_EQ(read_course(d, "start = { x = " + std::string(k.x) + ", y = 38.4, heading = 90 }\n" + GATE, &c), "") << k.x;
+        EXPECT_BITS(c.start.x, k.px) << k.x;
+        EXPECT_TRUE(c.name == "x" && c.laps == 0 && c.penalty == 0 && c.start.y == 384 && c.heading == 90);
+    }
+}
+
+/* Catches a hash blind to a value of the course (a cone moved by a float step, the penalty,
+ * the name, the gates' order) or one that changes with nothing changed. */
+TEST(CourseFile, HashTellsCoursesApart)
+{
+    temp_dir d;
+    const std::string cone = "[[cone]]\nat = [26.0, 36.4]\n", other = "[[gate]]\na = [20, 30]\nb = [20, 40]\n";
+    const std::string texts[] = {
+        START + GATE + other + cone, START + GATE + other + cone + cone, START + other + GATE + cone,
+        START + GATE + other + "[[cone]]\nat = [26.0, 36.40001]\n", "penalty = 2\n" + START + GATE + other + cone,
+        "name = \"y\"\n" + START + GATE + other + cone, "laps = 1\n" + START + GATE + other + cone,
+    };
+    std::set<uint64_t> seen;
+    for (const std::string &t : texts) {
+        course c;
+        ASSERT_EQ(read_course(d, t, &c), "");
+        EXPECT_TRUE(seen.insert(course_hash(&c)).second) << t;
+    }
+    course a, b;
+    read_course(d, texts[0], &a), read_course(d, texts[0], &b);
+    EXPECT_EQ(course_hash(&a), course_hash(&b));
+}
+
+/* A script driven from where start-up puts the car on course c, every tick counted: each
+ * completed lap, and the cones counted in any lap. */
+struct scripted_laps { std::vector<course_lap> laps; int cones = 0; std::string rows; };
+static scripted_laps drive_script(const course &c, const std::string &path)
+{
+    struct ctx { const course &c; course_progress p; scripted_laps out; } k = {c, {}, {}};
+    course_progress_start(&k.p, &c);
+    course_laps_header(&k.out.rows, &c);
+    sim_start();
+    course_start(&c);
+    FILE *f = fopen(path.c_str(), "r");
+    char err[512] = "";
+    EXPECT_TRUE(f && scan_script(f, path.c_str(), [](const stretch *s, void *v) {
+        ctx &k = *(ctx *)v;
+        for (uint64_t i = 0; i < s->ticks; i++) {
+            float x0 = x, y0 = y;
+            hold_keys(s->keys, s->after);
+            logic();
+            unsigned ev = course_after_tick(&k.c, &k.p, x0, y0);
+            k.out.cones += (ev & COURSE_CONE) != 0;
+            if (ev & COURSE_LAP_DONE)
+                k.out.laps.push_back(k.p.last), course_lap_row(&k.out.rows, &k.c, &k.p.last);
+        }
+        return 0;
+    }, &k, err, sizeof err) == 0) << path << err;
+    if (f)
+        fclose(f);
+    return k.out;
+}
+
+/* Catches a shipped course that its script no longer drives clean (a cone, a gate missed, a
+ * lap short) or whose lap times change from those the README quotes. */
+TEST(CourseFile, ShippedCoursesAreDrivenCleanByTheirScripts)
+{
+    struct { const char *name; std::vector<uint64_t> ticks; } cases[] = {
+        {"slalom", {946, 666, 671}}, {"figure8", {969, 748}}, {"autocross", {2134, 1872}},
+    };
+    for (const auto &k : cases) {
+        course c;
+        char err[512];
+        ASSERT_EQ(read_course_file((CARAVELT_DATA_DIR "/courses/" + std::string(k.name) + ".toml").c_str(), &c, err, sizeof err), 0) << err;
+        scripted_laps got = drive_script(c, CARAVELT_DOCS_DIR "/courses/" + std::string(k.name) + ".txt");
+        std::vector<uint64_t> ticks;
+        for (const course_lap &l : got.laps)
+            ticks.push_back(l.ticks);
+        EXPECT_EQ(ticks, k.ticks) << k.name;
+        EXPECT_EQ(got.cones, 0) << k.name;
+        if (!strcmp(k.name, "slalom")) {
+            EXPECT_EQ(got.rows, "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s\n"
+                                "1,427,946,0,9.46,9.46,2.28,4.09,5.50,6.70,7.77\n"
+                                "2,1373,666,0,6.66,6.66,0.85,1.87,2.87,3.92,4.89\n"
+                                "3,2039,671,0,6.71,6.71,0.91,1.94,2.93,3.96,4.94\n");
+        }
+    }
+}
+
+/* Catches anything shared between cars counted on one course from several threads (the
+ * Python fleet's way): each thread drives every shipped course in its own order, with its own
+ * cars and progress values, and gets the lap rows one thread gets.  (Under ThreadSanitizer:
+ * course_under_tsan.) */
+TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
+{
+    const char *names[] = {"slalom", "figure8", "autocross"};
+    std::vector<course> courses(3);
+    std::vector<std::string> alone(3);
+    for (int i = 0; i < 3; i++) {
+        char err[512];
+        ASSERT_EQ(read_course_file((CARAVELT_DATA_DIR "/courses/" + std::string(names[i]) + ".toml").c_str(), &courses[i], err, sizeof err), 0);
+        alone[i] = drive_script(courses[i], CARAVELT_DOCS_DIR "/courses/" + std::string(names[i]) + ".txt").rows;
+    }
+    std::vector<std::string> got(9);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; t++)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 3; k++) {
+                int i = (t + k) % 3;
+                got[3 * t + i] = drive_script(courses[i], CARAVELT_DOCS_DIR "/courses/" + std::string(names[i]) + ".txt").rows;
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    for (int j = 0; j < 9; j++)
+        EXPECT_EQ(got[j], alone[j % 3]) << "thread " << j / 3 << ", " << names[j % 3];
+}

@@ -1,0 +1,131 @@
+/* What the game and caravelt-sim read and write: no output on an input, every failed write
+ * said, a pipe's spool capped. */
+#include <filesystem>
+#include <map>
+#include <thread>
+#include "script.h"
+#include "support.h"
+
+/* Every file under d by path, with its bytes. */
+static std::map<std::string, std::string> contents(const temp_dir &d)
+{
+    std::map<std::string, std::string> m;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(d.path))
+        if (e.is_regular_file() && e.path().filename() != ".stderr")
+            m[e.path().string()] = read_file(e.path().string());
+    return m;
+}
+
+/* Catches an output that destroys a file the run reads (car file, script, replay, picture,
+ * by name, by another name or a hard link) or another output, in either program and any
+ * writing option: refused with status 2 and one line, every file as it was, none made. */
+TEST(Files, NoOutputIsAFileTheRunReads)
+{
+    const char *GAME = CARAVELT_GAME_EXE, *SIM = CARAVELT_SIM_EXE;
+    const std::string car = " would overwrite the car file \"my.toml\"";
+    const struct { const char *exe; std::string args, message; } cases[] = {
+        {GAME, "--car my.toml --record my.toml", "the recording \"my.toml\"" + car},
+        {GAME, "--car my.toml --trace alias.toml", "the trace \"alias.toml\"" + car},
+        {GAME, "--replay drive.txt --record ./drive.txt", "the recording \"./drive.txt\" would overwrite the replay \"drive.txt\""},
+        {GAME, "--replay link.txt --trace drive.txt", "the trace \"drive.txt\" would overwrite the replay \"link.txt\""},
+        {GAME, "--trace tarmac.bmp", "the trace \"tarmac.bmp\" would overwrite the picture \"tarmac.bmp\""},
+        {GAME, "--record car/../car/kvtcar.bmp", "the recording \"car/../car/kvtcar.bmp\" would overwrite the picture \"car/kvtcar.bmp\""},
+        {GAME, "--record new.rec --trace ./new.rec", "the trace \"./new.rec\" and the recording \"new.rec\" are the same file"},
+        {SIM, "--car my.toml --trace my.toml drive.txt", "the trace \"my.toml\"" + car},
+        {SIM, "--car my.toml --frame alias.bmp drive.txt", "the frame \"alias.bmp\"" + car},
+        {SIM, "--trace drive.txt drive.txt", "the trace \"drive.txt\" would overwrite the script \"drive.txt\""},
+        {SIM, "--trace ./drive.txt - <drive.txt", "the trace \"./drive.txt\" would overwrite the script \"standard input\""},
+        {SIM, "--trace - link.txt >>drive.txt", "the trace \"standard output\" would overwrite the script \"link.txt\""},
+        {SIM, "--frame tarmac.bmp --data . drive.txt", "the frame \"tarmac.bmp\" would overwrite the picture \"./tarmac.bmp\""},
+        {SIM, "--frame car/kvtcar.bmp --data \"$PWD\" drive.txt", "the frame \"car/kvtcar.bmp\" would overwrite the picture \"" + std::string("$PWD") + "/car/kvtcar.bmp\""},
+        {SIM, "--frame new.bmp --trace ./new.bmp drive.txt", "the frame \"new.bmp\" and the trace \"./new.bmp\" are the same file"},
+        {SIM, "--sheet --car my.toml --runs my.toml", "the runs \"my.toml\"" + car},
+        {SIM, "--sheet --car alias.toml >>my.toml", "the sheet \"standard output\" would overwrite the car file \"alias.toml\""},
+        {SIM, "--sheet --runs runs.csv >>runs.csv", "the sheet \"standard output\" and the runs \"runs.csv\" are the same file"},
+    };
+    temp_dir d;
+    write_file(d / "my.toml", "Mass = 900\n"), write_file(d / "drive.txt", "1 A\n10 Up\n"), write_file(d / "runs.csv", "keep\n");
+    std::filesystem::create_directory(d / "car");
+    std::filesystem::copy_file(CARAVELT_DATA_DIR "/tarmac.bmp", d / "tarmac.bmp");
+    std::filesystem::copy_file(CARAVELT_DATA_DIR "/car/kvtcar.bmp", d / "car/kvtcar.bmp");
+    ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.toml").c_str()), 0);
+    ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.bmp").c_str()), 0);
+    ASSERT_EQ(symlink("drive.txt", (d / "link.txt").c_str()), 0);
+    const auto before = contents(d);
+    for (const auto &c : cases) {
+        tool_run r = run_tool(d, c.args, c.exe);
+        std::string message = c.message;
+        for (size_t at; (at = message.find("$PWD")) != std::string::npos;)
+            message.replace(at, 4, d.path);
+        EXPECT_EQ(r.status, 2) << c.args;
+        EXPECT_EQ(r.err, (c.exe == GAME ? "caravelt: " : "caravelt-sim: ") + message + "\n") << c.args;
+        EXPECT_TRUE(contents(d) == before) << c.args << ": a file was made or changed";
+    }
+}
+
+/* Catches a failed write said nowhere, said twice, or ending the program by a signal: a trace
+ * past the write buffer on a full device, into a pipe closed after a few bytes, into a file
+ * removed while it is written (its name unlinked at the first write-out); the sheet's runs. */
+TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
+{
+    enum reader { NONE, CLOSES, UNLINKS };
+    const std::string long_drive = "1 A\n30000 Up Right\n";   /* about 4 MB of trace */
+    const struct { reader fifo; std::string args, message; } cases[] = {
+        {NONE, "--trace /dev/full drive.txt", "cannot write the trace \"/dev/full\": No space left on device"},
+        {NONE, "--trace - drive.txt >/dev/full", "cannot write the trace \"standard output\": No space left on device"},
+        {CLOSES, "--trace out.fifo drive.txt", "cannot write the trace \"out.fifo\": Broken pipe"},
+        {CLOSES, "--trace - drive.txt >out.fifo", "cannot write the trace \"standard output\": Broken pipe"},
+        {UNLINKS, "--trace out.fifo drive.txt", "cannot write the trace \"out.fifo\": the file was removed while it was being written"},
+        {NONE, "--sheet --runs /dev/full", "cannot write the runs \"/dev/full\": No space left on device"},
+    };
+    temp_dir d;
+    write_file(d / "drive.txt", long_drive);
+    for (const auto &c : cases) {
+        std::thread reader;
+        if (c.fifo != NONE) {
+            ASSERT_EQ(mkfifo((d / "out.fifo").c_str(), 0600), 0);
+            reader = std::thread([&] {
+                FILE *f = fopen((d / "out.fifo").c_str(), "r");
+                char buf[4096];
+                size_t got = fread(buf, 1, 100, f);
+                EXPECT_EQ(got, 100u);
+                if (c.fifo == UNLINKS)
+                    for (unlink((d / "out.fifo").c_str()); fread(buf, 1, sizeof buf, f) > 0;) {
+                    }
+                fclose(f);
+            });
+        }
+        tool_run r = run_tool(d, c.args);
+        if (reader.joinable())
+            reader.join();
+        unlink((d / "out.fifo").c_str());
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.err, "caravelt-sim: " + c.message + "\n") << c.args;
+    }
+}
+
+/* Catches an endless pipe spooled until the disk fills: past the cap the script is refused,
+ * naming the cap and suggesting a file. */
+TEST(Files, PipeBeyondTheSpoolCapIsRefused)
+{
+    std::string text;
+    for (int i = 0; i < 300; i++)
+        text += "1 Up\n";   /* 1500 bytes: within a pipe's buffer, so no writer waits */
+    for (uint64_t cap : {(uint64_t)1024, (uint64_t)1 << 20}) {
+        int p[2];
+        ASSERT_EQ(pipe(p), 0);
+        ASSERT_EQ(write(p[1], text.data(), text.size()), (ssize_t)text.size());
+        close(p[1]);
+        const std::string path = "/dev/fd/" + std::to_string(p[0]);
+        char err[512] = "";
+        script_in s;
+        ASSERT_EQ(script_open(&s, path.c_str(), err, sizeof err), 0) << err;
+        int st = script_check(&s, cap, err, sizeof err);
+        script_close(&s);
+        close(p[0]);
+        EXPECT_EQ(st, cap == 1024 ? 2 : 0) << err;
+        if (cap == 1024) {
+            EXPECT_STREQ(err, (path + ": more than 1024 bytes of script from a pipe: give it as a file instead").c_str());
+        }
+    }
+}
