@@ -33,7 +33,7 @@ def write_state(tmp):
 REFUSALS = [
     # Cars: the car file's own messages, the same checks for keywords.
     (lambda t: Car(Mas=1), ValueError, 'unknown field "Mas" (did you mean "Mass"?)'),
-    (lambda t: Car(Mass=0), ValueError, "Mass must be above 0"),
+    (lambda t: Car(Mass=0), ValueError, "Mass must be 10 to 100000 kg, not 0"),
     (lambda t: Car(G=float("nan")), ValueError, "finite"),
     (lambda t: Car(Mass=1e39), ValueError, "out of float range"),
     (lambda t: Car(GearMax=5.0), ValueError, "GearMax takes an integer"),
