@@ -23,15 +23,18 @@ static void report(const sheet_how *how, sheet_run run, long tick, float true_ve
         how->tick(how->ctx, run, tick, true_velocity);
 }
 
-/* True, with the reason in f->fault, when the tick just run left a state
- * that is not finite: the measuring stops there. */
-static bool faulted(sheet_figures *f, const char *run, long tick)
+/* One tick of a run under keys: true, or false with the reason in
+ * f->fault when it left a state that is not finite (the measuring stops
+ * there). */
+static bool drive_tick(unsigned keys, sheet_figures *f, const char *run, long tick)
 {
+    hold_keys(keys);
+    logic();
     char why[96];
     if (!state_not_finite(why, sizeof why))
-        return false;
+        return true;
     snprintf(f->fault, sizeof f->fault, "the %s run, tick %ld: %s", run, tick, why);
-    return true;
+    return false;
 }
 
 /* ----------------------------------------------------------------------
@@ -117,9 +120,7 @@ static void acceleration_run(const car *c, const sheet_how *how, sheet_figures *
     double covered = 0;
     long n = 1;
     for (; n <= SHEET_RUN_TICKS; n++) {
-        hold_keys(keys);
-        logic();
-        if (faulted(f, "acceleration", n))
+        if (!drive_tick(keys, f, "acceleration", n))
             break;
         double v = (double)TrueVelocity * 3.6;
         distance(f, n, TrueVelocity, &covered);
@@ -167,9 +168,7 @@ static void braking_run(const car_state *at100, const std::vector<float> &upto10
     double covered = 0;
     long b = 1;
     for (; b <= SHEET_RUN_TICKS; b++) {
-        hold_keys(DOWN);
-        logic();
-        if (faulted(f, "braking", f->t100 + b))
+        if (!drive_tick(DOWN, f, "braking", f->t100 + b))
             break;
         covered += std::fabs((double)TrueVelocity) / 100;
         report(how, SHEET_BRAKE, f->t100 + b, TrueVelocity);
@@ -200,9 +199,7 @@ static void steering_run(const car_state *at50, sheet_figures *f)
     double before = AxisAngle;
     f->driven += SHEET_STEER_TICKS;
     for (int k = 0; k < SHEET_STEER_TICKS; k++) {
-        hold_keys(UP | RIGHT);
-        logic();
-        if (faulted(f, "steering", f->t50 + 1 + k))
+        if (!drive_tick(UP | RIGHT, f, "steering", f->t50 + 1 + k))
             return;
         f->yaw += std::remainder((double)AxisAngle - before, 360.0);
         before = AxisAngle;
