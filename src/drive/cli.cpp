@@ -3,8 +3,10 @@
  */
 #include "cli.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "version.h"
 
@@ -30,22 +32,29 @@ void cli_version(const char *program, FILE *out)
     fprintf(out, "%s %s (%s)\n", program, caravelt_version, caravelt_commit);
 }
 
-/* One option's line: the name and value in a column, then the help. */
-static void option_line(FILE *out, const char *name, const char *value, const char *help)
+/* An option's name and value, as its line begins. */
+static std::string option_left(const char *name, const char *value)
 {
-    char left[64];
-    snprintf(left, sizeof left, "%s%s%s", name, value ? " " : "", value ? value : "");
-    fprintf(out, "  %-18s %s\n", left, help);
+    return std::string(name) + (value ? std::string(" ") + value : "");
+}
+
+/* One option's line: the name and value in a column `width` wide, then the help. */
+static void option_line(FILE *out, int width, const char *name, const char *value, const char *help)
+{
+    fprintf(out, "  %-*s %s\n", width, option_left(name, value).c_str(), help);
 }
 
 void cli_usage(const cli_program *p, FILE *out)
 {
+    size_t width = 18;   /* the column as wide as the longest, and no narrower */
+    for (size_t i = 0; i < p->count; i++)
+        width = std::max(width, option_left(p->options[i].name, p->options[i].value).size());
     fputs(p->usage, out);
     fputs("\nOptions:\n", out);
     for (size_t i = 0; i < p->count; i++)
-        option_line(out, p->options[i].name, p->options[i].value, p->options[i].help);
-    option_line(out, "-h, --help", nullptr, "print this help and exit");
-    option_line(out, "--version", nullptr, "print the version and the git commit built from, and exit");
+        option_line(out, (int)width, p->options[i].name, p->options[i].value, p->options[i].help);
+    option_line(out, (int)width, "-h, --help", nullptr, "print this help and exit");
+    option_line(out, (int)width, "--version", nullptr, "print the version and the git commit built from, and exit");
     if (p->after) {
         fputc('\n', out);
         fputs(p->after, out);

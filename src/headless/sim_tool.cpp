@@ -21,6 +21,7 @@
  */
 #include "sim_tool.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -41,7 +42,8 @@
 #include "drive/header.h"
 #include "frame_out.h"
 #include "present/present.h"
-#include "sheet.h"
+#include "sheet/sheet.h"
+#include "sheet/sweep.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 #include "trace.h"
@@ -72,11 +74,16 @@ struct options {
     bool force = false;            /* a recording run with a car or course not its own */
     const char *course = nullptr;  /* a course file: the car starts there, laps are counted */
     const char *laps = nullptr;    /* the course's completed laps as CSV */
+    std::vector<const char *> vary;   /* a sweep's axes, NAME=FROM:TO:STEP */
+    const char *threads = nullptr;    /* a sweep's threads */
+    const char *shard = nullptr;      /* a sweep's share, K/N */
 };
 
 static const char USAGE[] =
     "usage: caravelt-sim [OPTION]... [SCRIPT]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
+    "       caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]\n"
+    "                    [--threads N] [--shard K/N]\n"
     "Runs the game's own tick for each stretch of SCRIPT (standard input when\n"
     "absent or -), headless.  Every FILE is taken from the current folder.\n";
 
@@ -87,6 +94,8 @@ static const char AFTER[] =
     "file is driven when it still hashes the same, and a car that does not is refused.\n"
     "It names its course too: it runs only on a course with that hash (--course),\n"
     "or on none when it was made on none.  --sheet ignores --course.\n"
+    "With --vary, --sheet prints the figures of every setup of a grid as CSV, the\n"
+    "first --vary slowest.\n"
     "Pictures: from --data DIR; without it, from the current folder when it holds\n"
     "tarmac.bmp and car/kvtcar.bmp, else from the data folder beside the binary.\n";
 
@@ -121,6 +130,12 @@ static int parse_options(int argc, char **argv, options *o)
          nullptr},
         {"--runs", "FILE.csv", "the sheet's acceleration and braking runs, tick by tick", nullptr,
          &o->runs, nullptr},
+        {"--vary", "NAME=FROM:TO:STEP", "a sweep: the sheet of every value of a car field, as CSV",
+         nullptr, nullptr, &o->vary},
+        {"--threads", "N", "how many of the sweep's setups run at once (default: every core)",
+         nullptr, &o->threads, nullptr},
+        {"--shard", "K/N", "only the sweep's setups whose index modulo N is K (K from 0)", nullptr,
+         &o->shard, nullptr},
     };
     const cli_program program = {"caravelt-sim", USAGE, AFTER, rows, std::size(rows), &o->operands};
     int st = cli_parse(&program, argc, argv);
@@ -130,12 +145,19 @@ static int parse_options(int argc, char **argv, options *o)
         return fail(2, "more than one script: \"%s\"", o->operands[1]);
     if (!o->operands.empty())
         o->script = o->operands[0];
+    const char *sweep_only = o->threads ? "--threads" : o->shard ? "--shard" : nullptr;
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
         const char *clash = o->trace ? "--trace" : o->frame ? "--frame" : o->laps ? "--laps"
                             : !o->operands.empty() ? "script" : nullptr;
         if (clash)
             return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
+        if (o->vary.empty() && sweep_only)
+            return fail(2, "%s is for sweeps: only with --vary", sweep_only);
+        if (!o->vary.empty() && o->cars.size() > 1)
+            return fail(2, "--car given %zu times: a sweep varies one car", o->cars.size());
+        if (!o->vary.empty() && o->runs)
+            return fail(2, "--runs is for the sheet of single cars: not with --vary");
         return CLI_RUN;
     }
     if (!o->trace)
@@ -143,8 +165,10 @@ static int parse_options(int argc, char **argv, options *o)
     if (o->cars.size() > 1)
         return fail(2, "--car given %zu times: a run drives one car (several only with --sheet)",
                     o->cars.size());
-    if (o->shift || o->runs)
-        return fail(2, "%s is for the handling sheet: only with --sheet", o->shift ? "--shift" : "--runs");
+    const char *sheet_only = o->shift ? "--shift" : o->runs ? "--runs" : !o->vary.empty() ? "--vary"
+                             : sweep_only;
+    if (sheet_only)
+        return fail(2, "%s is for the handling sheet: only with --sheet", sheet_only);
     if (o->laps && !o->course)
         return fail(2, "--laps needs --course: laps are counted on a course");
     if (o->frame && !ends_with_bmp(o->frame))
@@ -373,6 +397,59 @@ static int finish(session *s, int st)
 }
 
 /* ----------------------------------------------------------------------
+ * A sweep: the base car, every axis and value checked, the threads and
+ * the shard, before any setup runs; then the CSV on standard output.
+ * ---------------------------------------------------------------------- */
+
+/* text as a whole number from lo to hi, and nothing else. */
+static bool whole_number(const char *text, long lo, long hi, long *out)
+{
+    char *end;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end || errno || v < lo || v > hi || !isdigit((unsigned char)*text))
+        return false;
+    *out = v;
+    return true;
+}
+
+static int sweep(const options *o, double shift)
+{
+    sweep_how how;
+    how.shift_rpm = shift;
+    how.threads = sweep_cores();
+    long n;
+    if (o->threads && !whole_number(o->threads, 1, 1024, &n))
+        return fail(2, "--threads \"%s\": a number of threads from 1 to 1024 is wanted", o->threads);
+    if (o->threads)
+        how.threads = (int)n;
+    if (o->shard) {
+        const char *slash = strchr(o->shard, '/');
+        std::string k(o->shard, slash ? (size_t)(slash - o->shard) : 0);
+        if (!slash || !whole_number(slash + 1, 1, SWEEP_SETUPS_MAX, &how.shards)
+            || !whole_number(k.c_str(), 0, how.shards - 1, &how.shard))
+            return fail(2, "--shard \"%s\": K/N is wanted, N shards of the grid (1 to ten million) "
+                        "and K the one to run (0 to N - 1)", o->shard);
+    }
+    sweep_grid g;
+    g.base = KVT;
+    char err[512];
+    if (!o->cars.empty() && read_car_file(o->cars[0], &g.base, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    std::vector<run_file> files;
+    if (!o->cars.empty())
+        files.push_back({"the car file", o->cars[0], id_of_path(o->cars[0]), false});
+    files.push_back({"the sweep", "standard output", id_of_fd(STDOUT_FILENO), true});
+    if (check_run_files(files, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    for (const char *v : o->vary)
+        if (sweep_add_axis(&g, v, err, sizeof err) != 0)
+            return fail(2, "--vary \"%s\": %s", v, err);
+    int werr = sweep_print(&g, &how, stdout);
+    return werr ? fail(1, "cannot write the sweep to standard output: %s", strerror(werr)) : 0;
+}
+
+/* ----------------------------------------------------------------------
  * The handling sheet: every car file read and checked, and the shift
  * speed, before anything is run or written; then one column per car.
  * ---------------------------------------------------------------------- */
@@ -386,6 +463,8 @@ static int sheet(const options *o)
         if (*end || end == o->shift || errno || !(shift > 0) || !std::isfinite(shift))
             return fail(2, "--shift \"%s\": an engine speed in rev/min above 0 is wanted", o->shift);
     }
+    if (!o->vary.empty())
+        return sweep(o, shift);
     size_t n = o->cars.empty() ? 1 : o->cars.size();
     std::vector<car> cars(n, KVT);
     std::vector<std::string> names(n, "preset");
@@ -414,7 +493,12 @@ static int sheet(const options *o)
     std::vector<sheet_figures> figs(n);
     std::vector<const char *> cols(n);
     for (size_t i = 0; i < n; i++) {
-        sheet_measure(&cars[i], shift, &figs[i], runs, names[i].c_str());
+        sheet_runs_file rows = {runs, names[i].c_str()};
+        sheet_how how;
+        how.shift_rpm = shift;
+        if (runs)
+            how.tick = sheet_runs_row, how.ctx = &rows;
+        sheet_measure(&cars[i], &how, &figs[i]);
         cols[i] = names[i].c_str();
     }
     int st = 0;

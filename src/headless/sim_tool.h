@@ -5,6 +5,8 @@
  *   caravelt-sim [--car FILE] [--force] [--course FILE [--laps FILE.csv]] [--trace FILE]
  *                [--frame FILE.bmp] [--data DIR] [SCRIPT]
  *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
+ *   caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]
+ *                [--threads N] [--shard K/N]
  *   caravelt-sim [-h | --help] [--version]
  *
  * Exit status: 0 done; 1 a trace, laps or frame that cannot be made
