@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "course/course.h"
+#include "fleet.h"
 #include "rows.h"
 
 namespace py = pybind11;
@@ -33,12 +35,19 @@ using py::ssize_t;
  * ---------------------------------------------------------------------- */
 struct fleet {
     std::shared_ptr<std::vector<car_state>> cars;
+    std::shared_ptr<const course> track;     /* the course, or null */
+    std::vector<course_progress> progress;   /* each car's on it */
     int threads = 1;
     py::array state;              /* the read-only view of the cars */
+    py::array laps;               /* read-only, taken after every call; None without a course */
     std::atomic<bool> busy{false};
 
     size_t n() const { return cars->size(); }
+    fleet_cars parts() { return {cars->data(), n(), track.get(), track ? progress.data() : nullptr}; }
 };
+
+/* f.laps taken from the cars' progress again (nothing without a course). */
+void laps_taken(fleet &f);
 
 /* The fleet taken for one call; RuntimeError when another thread has it. */
 struct fleet_taken {
@@ -77,6 +86,7 @@ py::dtype columns(bool with_tick, size_t base, size_t itemsize);
  * The module's parts.
  * ---------------------------------------------------------------------- */
 void bind_car(py::module_ &m);     /* Car (bind_car.cpp) */
+void bind_course(py::module_ &m);  /* Course (bind_course.cpp) */
 void bind_fleet(py::module_ &m);   /* Fleet (bind_fleet.cpp) */
 void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
 
