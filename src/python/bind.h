@@ -78,6 +78,17 @@ std::string no_nul(const std::string &s, const char *what);
  * ValueError naming `what` when out of range. */
 size_t index_of(long long i, size_t n, const char *what);
 
+/* What a key mask is, for refusals. */
+extern const char KEY_MASK_RULE[];
+
+/* ----------------------------------------------------------------------
+ * key_array: h as the caller's own uint16 array of `ndim` dimensions with
+ * n rows, C order, every mask 0 to 511; else the TypeError or ValueError
+ * naming it `what` and the shape it must have (or one int, when or_int).
+ * ---------------------------------------------------------------------- */
+py::array key_array(py::handle h, int ndim, size_t n, const char *shape_wanted, const char *what,
+                    bool or_int);
+
 /* The traced columns at base + their place in a row, in records of
  * itemsize bytes; a leading int64 `tick` at 0 when with_tick. */
 py::dtype columns(bool with_tick, size_t base, size_t itemsize);
@@ -88,6 +99,7 @@ py::dtype columns(bool with_tick, size_t base, size_t itemsize);
 void bind_car(py::module_ &m);     /* Car (bind_car.cpp) */
 void bind_course(py::module_ &m);  /* Course (bind_course.cpp) */
 void bind_fleet(py::module_ &m);   /* Fleet (bind_fleet.cpp) */
+void bind_env(py::module_ &m);     /* _Env, for CarEnv and VectorEnv (bind_env.cpp) */
 void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
 
 #endif

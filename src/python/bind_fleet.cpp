@@ -13,7 +13,7 @@
 
 #include "fleet.h"
 
-static const char MASK_RULE[] =
+const char KEY_MASK_RULE[] =
     "a key mask is 0 to 511, a sum of UP=1 DOWN=2 LEFT=4 RIGHT=8 A=16 Z=32 X=64 R=128 Q=256";
 
 /* The columns sit in a car_state in the row's order, right after one
@@ -24,26 +24,24 @@ static const char MASK_RULE[] =
 SIM_STATE_TRACED(SAME_LAYOUT)
 #undef SAME_LAYOUT
 
-/* keys as the caller's own uint16 array of `ndim` dimensions with n rows,
- * C order, every mask 0 to 511; else the TypeError or ValueError. */
-static py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wanted)
+py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wanted, const char *what,
+                    bool or_int)
 {
+    const std::string name = what;
     if (!py::isinstance<py::array>(keys))
-        throw py::type_error(std::string("keys must be a numpy array of dtype uint16 with shape ")
-                             + shape_wanted + (ndim == 1 ? " or one int" : "") + ", not "
-                             + type_name(keys));
+        throw py::type_error(name + " must be a numpy array of dtype uint16 with shape " + shape_wanted
+                             + (or_int ? " or one int" : "") + ", not " + type_name(keys));
     py::array a = py::reinterpret_borrow<py::array>(keys);
     if (!a.dtype().equal(py::dtype::of<uint16_t>()))
-        throw py::type_error("keys must have dtype uint16 (numpy.uint16), not "
+        throw py::type_error(name + " must have dtype uint16 (numpy.uint16), not "
                              + py::str(a.dtype()).cast<std::string>());
     if (a.ndim() != ndim || (size_t)a.shape(0) != n)
-        throw py::value_error(std::string("keys must have shape ") + shape_wanted + " with n = "
-                              + std::to_string(n) + ", not "
-                              + py::str(a.attr("shape")).cast<std::string>());
+        throw py::value_error(name + " must have shape " + shape_wanted + " with n = " + std::to_string(n)
+                              + ", not " + py::str(a.attr("shape")).cast<std::string>());
     int flags = py::detail::array_proxy(a.ptr())->flags;
     if (!(flags & py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_)
         || !(flags & py::detail::npy_api::NPY_ARRAY_ALIGNED_))
-        throw py::value_error("keys must be C-contiguous and aligned (row-major, as numpy makes "
+        throw py::value_error(name + " must be C-contiguous and aligned (row-major, as numpy makes "
                               "arrays), not a strided or Fortran-order view");
     const uint16_t *k = (const uint16_t *)a.data();
     size_t count = (size_t)a.size();
@@ -56,7 +54,7 @@ static py::array key_array(py::handle keys, int ndim, size_t n, const char *shap
             j++;
         std::string at = ndim == 1 ? std::to_string(j)
                                    : std::to_string(j / a.shape(1)) + ", " + std::to_string(j % a.shape(1));
-        throw py::value_error("keys[" + at + "] is " + std::to_string(k[j]) + ": " + MASK_RULE);
+        throw py::value_error(name + "[" + at + "] is " + std::to_string(k[j]) + ": " + KEY_MASK_RULE);
     }
     return a;
 }
@@ -66,7 +64,7 @@ static uint16_t one_mask(py::handle keys)
 {
     long long v = whole(keys, "keys");
     if (v < 0 || v > KEY_MASK_MAX)
-        throw py::value_error("keys is " + std::to_string(v) + ": " + MASK_RULE);
+        throw py::value_error("keys is " + std::to_string(v) + ": " + KEY_MASK_RULE);
     return (uint16_t)v;
 }
 
@@ -168,7 +166,7 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
     if (all_same)
         mask = one_mask(keys);
     else
-        held = key_array(keys, 1, f.n(), "(n,)"), k = (const uint16_t *)held.data();
+        held = key_array(keys, 1, f.n(), "(n,)", "keys", true), k = (const uint16_t *)held.data();
     fleet_taken taken(f);
     try {
         in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
@@ -183,7 +181,7 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
 
 static py::array fleet_rollout_py(fleet &f, py::handle keys)
 {
-    py::array held = key_array(keys, 2, f.n(), "(n, T)");
+    py::array held = key_array(keys, 2, f.n(), "(n, T)", "keys", false);
     size_t T = (size_t)held.shape(1);
     py::array out(columns(false, 0, sizeof(state_row)), {(ssize_t)f.n(), (ssize_t)T});
     fleet_taken taken(f);

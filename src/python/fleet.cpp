@@ -49,8 +49,7 @@ void over_threads(size_t n, int threads, size_t grain,
  * (some 1.5 ms of work against some 50 us to start and join one). */
 static const size_t THREAD_GRAIN_TICKS = 16384;
 
-/* Parts of n cars of `ticks` ticks each that are worth a thread. */
-static size_t cars_per_part(uint64_t ticks)
+size_t fleet_grain(uint64_t ticks)
 {
     return ticks >= THREAD_GRAIN_TICKS ? 1 : (size_t)(THREAD_GRAIN_TICKS / (ticks ? ticks : 1));
 }
@@ -70,7 +69,7 @@ static inline void fleet_tick(const course *c, course_progress *p)
 
 void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64_t ticks, int threads)
 {
-    over_threads(f.n, threads, cars_per_part(ticks), [&](size_t first, size_t last) {
+    over_threads(f.n, threads, fleet_grain(ticks), [&](size_t first, size_t last) {
         for (size_t i = first; i < last; i++) {
             course_progress *p = f.c ? &f.p[i] : nullptr;
             car_in(&f.cars[i]);
@@ -85,7 +84,7 @@ void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64
 void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t first, size_t count,
                    state_row *out, int threads)
 {
-    over_threads(f.n, threads, cars_per_part(count), [&](size_t from, size_t to) {
+    over_threads(f.n, threads, fleet_grain(count), [&](size_t from, size_t to) {
         for (size_t i = from; i < to; i++) {
             const uint16_t *k = keys + i * T;
             state_row *r = out + i * T;

@@ -39,6 +39,9 @@ enum { KEY_MASK_MAX = 511 };
 void over_threads(size_t n, int threads, size_t grain,
                   const std::function<void(size_t first, size_t last)> &work);
 
+/* Cars of `ticks` ticks each that make a part worth a thread of its own. */
+size_t fleet_grain(uint64_t ticks);
+
 /* The cars of a fleet, and their progress on its course (c null: none). */
 struct fleet_cars {
     car_state *cars;

@@ -16,5 +16,6 @@ PYBIND11_MODULE(_caravelt, m)
     bind_car(m);
     bind_course(m);
     bind_fleet(m);
+    bind_env(m);
     bind_run(m);
 }

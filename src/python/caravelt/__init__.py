@@ -12,6 +12,9 @@
   fleet.rollout(keys), fleet.reset(which=None).
 - run(script, car=None, course=None): a caravelt-sim script's trace.
 - frame(fleet, i): the game's driving view of car i, (768, 1024, 3) uint8.
+- CarEnv(car=None, course=None, render_mode=None, max_seconds=60.0,
+  ticks_per_step=1) and VectorEnv(n, ...): a car on a course as a
+  learning agent's environment, with Gymnasium's interface.
 
 One tick is 0.01 s.  Nothing here converts an array it is given: the
 wrong dtype, shape or memory order is refused (TypeError or ValueError
@@ -28,7 +31,7 @@ import numpy as np
 from . import _caravelt
 from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR
 
-__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "UP", "DOWN", "LEFT", "RIGHT", "A",
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "CarEnv", "VectorEnv", "OBSERVATION", "UP", "DOWN", "LEFT", "RIGHT", "A",
            "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
 
@@ -283,3 +286,6 @@ def frame(fleet, i, data=None):
         raise TypeError(f"fleet must be a caravelt.Fleet, not {type(fleet).__name__}")
     folder = DATA_DIR if data is None else os.fsdecode(os.fspath(data))
     return _caravelt._frame(fleet, i, folder)
+
+
+from .env import CarEnv, VectorEnv, OBSERVATION  # noqa: E402 (they use the names above)
