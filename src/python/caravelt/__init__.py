@@ -31,7 +31,8 @@ import numpy as np
 from . import _caravelt
 from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR
 
-__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "CarEnv", "VectorEnv", "OBSERVATION", "UP", "DOWN", "LEFT", "RIGHT", "A",
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "CarEnv", "VectorEnv", "OBSERVATION",
+           "GATE_REWARD", "SECOND_COST", "UP", "DOWN", "LEFT", "RIGHT", "A",
            "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
 
@@ -288,4 +289,4 @@ def frame(fleet, i, data=None):
     return _caravelt._frame(fleet, i, folder)
 
 
-from .env import CarEnv, VectorEnv, OBSERVATION  # noqa: E402 (they use the names above)
+from .env import CarEnv, VectorEnv, OBSERVATION, GATE_REWARD, SECOND_COST  # noqa: E402 (they use the names above)
