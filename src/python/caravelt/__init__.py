@@ -22,6 +22,7 @@ naming the parameter), as is a mask above 511, an unknown car field or an
 index out of range.
 """
 
+import decimal
 import errno
 import numbers
 import os
@@ -48,7 +49,10 @@ def _existing_file(path, what):
 
 def _number_text(name, value):
     """The decimal text a car file would hold for value: Python's repr of
-    a float (which reads back as the same double), an int's digits."""
+    a float (which reads back as the same double), an int's digits, a
+    Decimal's own digits (rounded once, as the same text in a file)."""
+    if isinstance(value, decimal.Decimal):
+        return format(value, "f")
     if isinstance(value, bool) or not isinstance(value, numbers.Real):
         raise TypeError(f"{name} takes a number, not {type(value).__name__}")
     if isinstance(value, numbers.Integral):
@@ -63,10 +67,12 @@ class Car(_caravelt.Car):
         Car("data/cars/light.toml", Mass=950, GearReduction=[...9 ratios])
 
     Fields are named as in a car file and read as attributes (GearReduction
-    as a tuple of nine).  A refused file or value raises ValueError with
-    the car file's own message; a file that is not there FileNotFoundError.
-    A Car does not change once made; it compares, hashes and pickles by
-    its values, bit for bit."""
+    as a tuple of nine; one entry is set as **{"GearReduction[3]": 2.2}).
+    A decimal.Decimal is taken as its digits, as a car file's text.  A
+    refused file or value raises ValueError with the car file's own
+    message; a file that is not there FileNotFoundError.  A Car does not
+    change once made; it compares, hashes and pickles by its values, bit
+    for bit."""
 
     __slots__ = ()
 
