@@ -106,6 +106,8 @@ def main(argv):
     parser.add_argument("--scheduler", help="the cluster's scheduler, tcp://host:8786 (default: a local cluster)")
     parser.add_argument("--workers", type=int, default=len(os.sched_getaffinity(0)),
                         help="worker processes of the local cluster (default: every core)")
+    parser.add_argument("--per-task", type=int, default=SETUPS_PER_TASK, metavar="N",
+                        help=f"setups a task measures (default {SETUPS_PER_TASK})")
     args = parser.parse_args(argv)
     try:
         axes = [axis(v) for v in args.vary]
@@ -113,8 +115,8 @@ def main(argv):
             raise ValueError("a field is varied twice")
         if not (args.shift > 0 and args.shift != float("inf")):
             raise ValueError(f"--shift {args.shift}: an engine speed in rev/min above 0 is wanted")
-        if args.workers < 1:
-            raise ValueError(f"--workers {args.workers}: 1 or more is wanted")
+        if args.workers < 1 or args.per_task < 1:
+            raise ValueError("--workers and --per-task take 1 or more")
         car = caravelt.Car(args.car)
         for name, values in axes:   # every value as the car would take it, before any work
             for v in values:
@@ -138,13 +140,13 @@ def main(argv):
     # Tasks go out a few per worker at a time and their rows come back in
     # order, so memory stays flat however large the grid.
     window = 4 * max(1, len(client.scheduler_info()["workers"]))
-    shares = range(0, total, SETUPS_PER_TASK)
+    shares = range(0, total, args.per_task)
     running = collections.deque()
     with client:
         car_value = client.scatter(car, broadcast=True)
         for first in shares:
             running.append(client.submit(measure, car_value, names, args.shift,
-                                         setups(axes, first, SETUPS_PER_TASK), pure=False))
+                                         setups(axes, first, args.per_task), pure=False))
             if len(running) >= window:
                 out.write(running.popleft().result())
         while running:
