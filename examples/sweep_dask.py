@@ -89,7 +89,7 @@ def measure(car, names, shift, share):
     import caravelt as module   # on the worker
     rows = []
     for index, values in share:
-        setup = module.Car(**car.fields(), **{n: decimal.Decimal(v) for n, v in zip(names, values)})
+        setup = module.Car(**{**car.fields(), **{n: decimal.Decimal(v) for n, v in zip(names, values)}})
         figures = module.sheet(setup, shift=shift)
         fault = figures.pop("fault")
         row = [str(index), *values, *(figure_text(c, v) for c, v in figures.items())]
@@ -120,7 +120,7 @@ def main(argv):
         car = caravelt.Car(args.car)
         for name, values in axes:   # every value as the car would take it, before any work
             for v in values:
-                caravelt.Car(**car.fields(), **{name: decimal.Decimal(v)})
+                caravelt.Car(**{**car.fields(), name: decimal.Decimal(v)})
     except (ValueError, TypeError, OSError) as e:
         print(f"sweep_dask: {e}", file=sys.stderr)
         return 2
