@@ -2,7 +2,7 @@
 #include <cstring>
 #include <set>
 #include <thread>
-#include "course/course.h"
+#include "course/race.h"
 #include "script.h"
 #include "support.h"
 
@@ -480,4 +480,155 @@ TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
         t.join();
     for (int j = 0; j < 9; j++)
         EXPECT_EQ(got[j], alone[j % 3]) << "thread " << j / 3 << ", " << names[j % 3];
+}
+
+/* The thread's car moved by hand on a race: each tick wraps it as the simulation does, moves
+ * it dx along y = 384 and counts the tick, R held or not. */
+struct racer {
+    course c;
+    course_race r;
+    explicit racer(course k, float x0 = 95) : c(std::move(k))
+    {
+        race_start(&r, &c);
+        x = x0, y = 384, AxisAngle = 90;
+    }
+    racer(const racer &) = delete;
+    unsigned tick(float dx, bool reset = false)
+    {
+        x = x > 1024 ? x - 1024 : x;
+        float x0 = x, y0 = y;
+        x += dx;
+        KeyMask = reset ? 1u << SIM_R : 0;
+        return race_after_tick(&r, x0, y0);
+    }
+    unsigned ticks(int n, float dx)
+    {
+        unsigned all = 0;
+        while (n-- > 0)
+            all |= tick(dx);
+        return all;
+    }
+};
+
+/* Catches a split compared with the wrong gate's or lap's, a difference of the wrong sign, a
+ * lap compared with the best it has just become, a lap given that is not beaten by a quicker
+ * lap or is by an equal one, a split left up after R.  Gates at x = 100 (start), 400, 700;
+ * lap 1 at 10 px a tick (splits 0.30, 0.60, lap 1.02), lap 2 at 20, 5 and 10 (0.15, 0.75, 1.18). */
+TEST_F(Sim, RaceSplitsAreAgainstTheLapToBeat)
+{
+    const std::vector<course_gate> gates = {vertical(100), vertical(400), vertical(700)};
+    struct step { int n; float dx; int kind, number; double time, delta; bool compared; };
+    const int N = course_split::NONE, G = course_split::GATE, L = course_split::LAP;
+    const std::vector<step> own = {
+        {1, 10, N, 0, 0, 0, false}, {30, 10, G, 2, 0.30, 0, false}, {30, 10, G, 3, 0.60, 0, false},
+        {42, 10, L, 1, 1.02, 0, false}, {15, 20, G, 2, 0.15, -0.15, true}, {60, 5, G, 3, 0.75, 0.15, true},
+        {43, 10, L, 2, 1.18, 0.16, true},
+    };
+    struct { const char *what; int given_ticks; std::vector<step> steps; const char *best; } cases[] = {
+        {"no lap given", 0, own, "own"},
+        /* given: 1.10 s, splits 0.20 and 0.70; lap 1 beats it and is the lap to beat for lap 2 */
+        {"a slower lap given", 110, {own[0], {30, 10, G, 2, 0.30, 0.10, true}, {30, 10, G, 3, 0.60, -0.10, true},
+                                     {42, 10, L, 1, 1.02, -0.08, true}, own[4], own[5], own[6]}, "own"},
+        {"an equal lap given", 102, {own[0], {30, 10, G, 2, 0.30, 0.10, true}, {30, 10, G, 3, 0.60, -0.10, true},
+                                     {42, 10, L, 1, 1.02, 0, true}, {15, 20, G, 2, 0.15, -0.05, true}}, "given"},
+    };
+    for (const auto &k : cases) {
+        racer t(make_course(gates));
+        if (k.given_ticks) {
+            t.r.has_given = true;
+            t.r.given.ticks = (uint64_t)k.given_ticks, t.r.given.splits[0] = 20, t.r.given.splits[1] = 70;
+        }
+        for (size_t i = 0; i < k.steps.size(); i++) {
+            const step &s = k.steps[i];
+            t.ticks(s.n, s.dx);
+            const course_split &got = t.r.split;
+            EXPECT_TRUE(got.kind == s.kind && got.number == s.number && got.compared == s.compared)
+                << k.what << ", step " << i << ": kind " << got.kind << " number " << got.number;
+            EXPECT_NEAR(got.time, s.time, 1e-9) << k.what << ", step " << i;
+            EXPECT_NEAR(got.delta, s.delta, 1e-9) << k.what << ", step " << i;
+        }
+        EXPECT_EQ(race_best(&t.r), std::string(k.best) == "own" ? &t.r.p.best : &t.r.given) << k.what;
+        EXPECT_EQ(t.tick(10, true), (unsigned)COURSE_ABANDONED) << k.what;
+        EXPECT_EQ(t.r.split.kind, N) << k.what << ": a split left up after R";
+    }
+}
+
+/* Catches R after the last lap doing nothing (or anything before it), a new run that forgets
+ * the best lap, restarts the tick count or does not wait for the start gate.  One lap. */
+TEST_F(Sim, RaceRAfterTheLastLapBeginsTheLapsAgain)
+{
+    racer t(make_course({vertical(100), vertical(400)}, {}, 1));
+    t.ticks(1 + 30 + 72, 10);   /* lap 1: 102 ticks, the course done */
+    ASSERT_TRUE(course_finished(&t.c, &t.r.p) && t.r.p.has_best);
+    EXPECT_EQ(t.ticks(103, 10), 0u) << "laps after the last";
+    x = 95;
+    EXPECT_EQ(t.tick(10, true), 0u) << "the tick with R passes no gate";
+    EXPECT_FALSE(course_finished(&t.c, &t.r.p));
+    uint64_t tick = t.r.p.tick;
+    x = 95;
+    EXPECT_EQ(t.ticks(1, 10), (unsigned)COURSE_LAP_BEGUN) << "over the start gate";
+    EXPECT_TRUE(t.r.p.now.lap == 1 && t.r.p.now.start_tick == tick + 1 && race_best(&t.r) == &t.r.p.best
+                && t.r.p.best.ticks == 102 && race_ghost(&t.r) != nullptr);
+    racer mid(make_course({vertical(100), vertical(400)}, {}, 2));
+    mid.ticks(40, 10);
+    EXPECT_EQ(mid.tick(10, true), (unsigned)COURSE_ABANDONED);
+    EXPECT_EQ(mid.r.p.laps_done, 0) << "R before the last lap only drops the lap";
+}
+
+/* Catches a ghost one tick out of step: k ticks into each lap, it stands where the car stood k
+ * ticks into the lap to beat, as the drive's own record of its places says; none before the
+ * first lap, none past the end of the lap to beat. */
+TEST_F(Sim, RaceGhostStandsWhereTheLapToBeatStoodAsFarIntoIt)
+{
+    course c;
+    char err[512];
+    ASSERT_EQ(read_course_file(CARAVELT_DATA_DIR "/courses/slalom.toml", &c, err, sizeof err), 0) << err;
+    struct ctx { course_race r; std::vector<course_pose> at; std::vector<int> lap; int checked, past; } k;
+    race_start(&k.r, &c);
+    k.at = {{x, y, AxisAngle}}, k.lap = {0}, k.checked = k.past = 0;   /* at[t]: after tick t */
+    course_start(&c);
+    FILE *f = fopen(CARAVELT_DOCS_DIR "/courses/slalom.txt", "r");
+    ASSERT_TRUE(f);
+    EXPECT_EQ(scan_script(f, "slalom.txt", [](const stretch *s, void *v) {
+        ctx &k = *(ctx *)v;
+        for (uint64_t i = 0; i < s->ticks; i++) {
+            float x0 = x, y0 = y;
+            hold_keys(s->keys, s->after);
+            logic();
+            race_after_tick(&k.r, x0, y0);
+            k.at.push_back({x, y, AxisAngle});
+            k.lap.push_back(k.r.p.in_lap ? k.r.p.now.lap : 0);
+            const course_pose *g = race_ghost(&k.r);
+            const course_lap *best = race_best(&k.r);
+            if (!k.r.p.in_lap || !best) {
+                EXPECT_EQ(g, nullptr) << "tick " << k.at.size() - 1;
+                continue;
+            }
+            uint64_t into = k.r.p.tick - k.r.p.now.start_tick;
+            if (into > best->ticks) {
+                EXPECT_EQ(g, nullptr) << "past the end of the lap to beat";
+                k.past++;
+                continue;
+            }
+            const course_pose &then = k.at[best->start_tick + into];
+            EXPECT_TRUE(g && g->x == then.x && g->y == then.y && g->angle == then.angle) << "tick " << k.at.size() - 1;
+            k.checked++;
+        }
+        return 0;
+    }, &k, err, sizeof err), 0) << err;
+    fclose(f);
+    EXPECT_EQ(k.checked, 666 + 667) << "every tick of lap 2 against lap 1, of lap 3 against lap 2";
+    EXPECT_EQ(k.past, 4) << "lap 3 is 5 ticks longer than lap 2: the ghost stops at its end";
+}
+
+/* Catches a lap's poses kept without bound: a lap of more than an hour keeps its first hour's. */
+TEST(Course, LapPosesStopAfterAnHour)
+{
+    run r(make_course({vertical(100)}), {95, 384, 90});
+    r.tick(10);
+    for (size_t i = 0; i < COURSE_POSES_MAX + 100; i++)
+        r.tick(0);
+    EXPECT_EQ(r.p.poses.size(), COURSE_POSES_MAX);
+    r.ticks(102, 10);
+    EXPECT_TRUE(r.p.has_best && r.p.best_poses.size() == COURSE_POSES_MAX && r.p.poses.size() == 1);
 }

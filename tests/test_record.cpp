@@ -1,6 +1,7 @@
 /* A drive recorded through the key seam replays exactly in caravelt-sim; its header reads
  * back whatever the names; the text waiting to be written stays bounded. */
 #include "record.h"
+#include "script.h"
 #include "support.h"
 #include "trace.h"
 
@@ -52,7 +53,66 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
         write_file(d / "word.sh", "printf %s " + shell_word(p));
         EXPECT_EQ(system(("bash '" + d / "word.sh" + "' >'" + d / "back" + "'").c_str()), 0);
         EXPECT_EQ(read_file(d / "back"), p) << shell_word(p);
+        header.clear();
+        record_header(&header, p, p, 0, p, 0x0123456789abcdefull);
+        recorded_header h = read_recorded_header(header);
+        EXPECT_TRUE(h.recording && h.has_car && !h.car_preset && h.car == p && h.has_course && h.course == p
+                    && h.course_hash == 0x0123456789abcdefull) << "read back: " << shell_word(p);
+        EXPECT_NE(header.find("\n# replay headless: caravelt-sim --car " + shell_word(p) + " --course " + shell_word(p)
+                              + " --trace trace.csv " + shell_word(p) + "\n"), std::string::npos) << header;
     }
+    std::string back;
+    for (const char *word : {"'a'b'", "$'\\q'", "$'\\x4'", "a b", "'open"})
+        EXPECT_FALSE(shell_word_back(word, &back)) << word << " is no word shell_word writes";
+}
+
+/* The head of a script as read by its check (a pipe's too): the recording's header. */
+static std::string head_of(const temp_dir &d, const std::string &text, bool pipe)
+{
+    write_file(d / "s.rec", text);
+    script_in in;
+    char err[256];
+    FILE *f = pipe ? popen(("cat '" + d / "s.rec" + "'").c_str(), "r") : nullptr;
+    EXPECT_EQ(script_open(&in, pipe ? "-" : (d / "s.rec").c_str(), err, sizeof err), 0);
+    if (pipe)
+        in.f = f, in.own = false;
+    EXPECT_EQ(script_check(&in, SCRIPT_SPOOL_MAX, err, sizeof err), 0) << err;
+    std::string head = in.head;
+    script_close(&in);
+    if (f)
+        pclose(f);
+    return head;
+}
+
+/* Catches a recording replayed from another course's start (or a course's from the centre),
+ * a plain script refused for want of a header, the header lost when the script is a pipe or
+ * taken from comments after the first stretch. */
+TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
+{
+    std::string on_a, on_none;
+    record_header(&on_a, "d.rec", nullptr, 0, "a.toml", 0xaa);
+    record_header(&on_none, "d.rec", nullptr, 0);
+    const std::string late = "1 Up\n" + on_a;   /* a header after a stretch is a comment */
+    struct { std::string text; const char *course; uint64_t hash; const char *refused; } cases[] = {
+        {on_a, "b.toml", 0xaa, nullptr},
+        {on_a, "b.toml", 0xab, "recorded on another course, a.toml (hash 00000000000000aa); b.toml has hash 00000000000000ab"},
+        {on_a, nullptr, 0, "recorded on the course a.toml: replay it with --course"},
+        {on_none, "b.toml", 0xaa, "recorded without a course: replay it without --course"},
+        {on_none, nullptr, 0, nullptr},
+        {"# my own script\n", "b.toml", 0xab, nullptr},
+        {late, nullptr, 0, nullptr},
+    };
+    temp_dir d;
+    for (const auto &k : cases)
+        for (bool pipe : {false, true}) {
+            script_in in;
+            in.name = "d.rec";
+            in.head = head_of(d, k.text + "10 Up\n", pipe);
+            char err[256] = "";
+            int st = check_recorded_course(&in, k.course, k.hash, err, sizeof err);
+            EXPECT_EQ(st, k.refused ? 2 : 0) << k.text << (pipe ? " (pipe)" : "");
+            EXPECT_EQ(std::string(err), k.refused ? std::string("d.rec: ") + k.refused : "") << (pipe ? " (pipe)" : "");
+        }
 }
 
 /* Catches ticks run back to back (after a long title screen or a stopped process) holding

@@ -1,6 +1,7 @@
 /* The driving view's texts and the title screen, composed in memory. */
 #include <cstring>
 #include <map>
+#include "course/race.h"
 #include "present/chart.h"
 #include "present_support.h"
 
@@ -113,4 +114,21 @@ TEST_F(Frame, ExtremeStatesDrawWithoutConvertingThemToInt)
             EXPECT_EQ(car_pixels() > 100, what && std::isfinite(v)) << v << (what ? " as heading" : " as x");
         }
     chart_shown = false;
+    /* and as the ghost's place and heading, and as times in the timing box */
+    course c;
+    c.name = "wild", c.start = {50, 384}, c.heading = 90, c.laps = 0, c.penalty = 3e38f;
+    c.gates = {{{100, 300}, {100, 400}}};
+    ASSERT_EQ(course_index(&c), 0);
+    course_race r;
+    race_start(&r, &c);
+    r.p.in_lap = r.has_given = true, r.p.now.cones = 2, r.p.tick = r.p.now.start_tick = UINT64_MAX;
+    r.given.ticks = UINT64_MAX, r.given.cones = INT32_MAX;
+    view_race = &r;
+    for (float v : wild)
+        for (int what = 0; what < 2; what++) {
+            r.given_poses = {what ? course_pose{200, 200, v} : course_pose{v, -v, 0}};
+            r.split = {course_split::GATE, 2, v, true, v};
+            draw_frame(buffer);
+        }
+    view_race = nullptr;
 }

@@ -146,6 +146,16 @@ void course_progress_start(course_progress *p, const course *c, bool keep_poses)
     p->angle_cos = 1;
 }
 
+void course_progress_again(course_progress *p, const course *c)
+{
+    p->in_lap = false;
+    p->next_gate = 0;
+    p->laps_done = 0;
+    p->now = course_lap{};
+    p->poses.clear();
+    p->knocked.assign(c->cones.size(), 0);
+}
+
 double course_lap_total(const course *c, const course_lap *l)
 {
     return (double)l->ticks / 100 + l->cones * (double)c->penalty;
@@ -199,14 +209,20 @@ static void begin_lap(const course *c, course_progress *p)
     std::fill(p->knocked.begin(), p->knocked.end(), 0);
 }
 
+/* The pose after a tick of the lap in progress, while there is room. */
+static void keep_pose(course_progress *p, const course_pose &pose)
+{
+    if (p->keep_poses && p->poses.size() < COURSE_POSES_MAX)
+        p->poses.push_back(pose);
+}
+
 /* The start gate passed again after all the others, its pose the lap's
  * last: the lap is done, and the next begins unless it was the last. */
 static unsigned end_lap(const course *c, course_progress *p, const course_pose &pose)
 {
     course_lap &l = p->now;
     l.ticks = p->tick - l.start_tick;
-    if (p->keep_poses)
-        p->poses.push_back(pose);
+    keep_pose(p, pose);
     p->last = l;
     p->laps_done++;
     if (!p->has_best || course_lap_total(c, &l) < course_lap_total(c, &p->best)) {
@@ -214,7 +230,7 @@ static unsigned end_lap(const course *c, course_progress *p, const course_pose &
         p->has_best = true;
         std::swap(p->poses, p->best_poses);
     }
-    if (c->laps && p->laps_done >= c->laps) {
+    if (course_finished(c, p)) {
         p->in_lap = false;
         p->next_gate = 0;
         p->poses.clear();
@@ -229,7 +245,7 @@ static unsigned end_lap(const course *c, course_progress *p, const course_pose &
 static unsigned gate_passed(const course *c, course_progress *p, const course_pose &pose)
 {
     if (!p->in_lap) {
-        if (c->laps && p->laps_done >= c->laps)
+        if (course_finished(c, p))
             return 0;   /* the course is done: nothing counts any more */
         begin_lap(c, p);
         return COURSE_LAP_BEGUN;
@@ -325,8 +341,8 @@ unsigned course_count(const course *c, course_progress *p, const course_move *m)
         ev = gates_of_tick(c, p, m);
     if (c->cell_first[cell] != c->cell_first[cell + 1])
         ev |= knock_cones(c, p, cell, x, y, m->angle);
-    if (p->in_lap && p->keep_poses)
-        p->poses.push_back({m->x1, m->y1, m->angle});
+    if (p->in_lap)
+        keep_pose(p, {m->x1, m->y1, m->angle});
     return ev;
 }
 

@@ -51,6 +51,9 @@
 /* The screen the car drives on, in pixels, and its scale. */
 inline constexpr int COURSE_SCREEN_W = 1024, COURSE_SCREEN_H = 768, COURSE_PX_PER_M = 10;
 
+/* The poses kept of one lap at most: an hour of it (4.3 MB). */
+inline constexpr size_t COURSE_POSES_MAX = 360000;
+
 /* What a course file may hold at most. */
 inline constexpr int COURSE_GATES_MAX = 100, COURSE_CONES_MAX = 2000, COURSE_NAME_MAX = 80;
 
@@ -137,7 +140,9 @@ struct course_progress {
     /* The car's pose after each tick of the lap in progress, from the tick
      * that began it (poses[k]: k ticks into the lap), and likewise of the
      * best lap, its end included: a ghost k ticks into a lap stands at
-     * best_poses[k].  Reused from lap to lap; kept only when keep_poses. */
+     * best_poses[k].  Reused from lap to lap; kept only when keep_poses,
+     * and for a lap's first COURSE_POSES_MAX ticks only, so that memory
+     * stays bounded however long a lap takes. */
     bool keep_poses;
     std::vector<course_pose> poses, best_poses;
 
@@ -150,6 +155,19 @@ struct course_progress {
  * keep_poses: note the laps' poses, for a ghost (some 12 bytes a tick of
  * the lap in progress and of the best; a fleet that draws none saves it). */
 void course_progress_start(course_progress *p, const course *c, bool keep_poses = true);
+
+/* After the course's last lap: its laps begin again, as at the start (lap
+ * 1 next, once the start gate is passed; every cone standing), with the
+ * ticks counted and the best lap and its poses kept.  Nothing else
+ * counts after the last lap; the game and caravelt-sim call this on a
+ * tick with R held then (course_race). */
+void course_progress_again(course_progress *p, const course *c);
+
+/* Whether p has done c's last lap (never, when c has no limit). */
+inline bool course_finished(const course *c, const course_progress *p)
+{
+    return c->laps && p->laps_done >= c->laps;
+}
 
 /* One tick's move: the car's centre before and after it (px, as the
  * simulation holds them, before or after its screen wrap), its AxisAngle

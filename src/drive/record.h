@@ -20,6 +20,8 @@
 #include <ctime>
 #include <string>
 
+#include "script.h"
+
 /* Text waiting to be written out; whoever writes it clears it. */
 extern std::string record_text;   /* script lines, once recording is on */
 extern std::string trace_text;    /* trace rows, once tracing is on */
@@ -60,7 +62,37 @@ uint64_t car_hash(void);
 std::string shell_word(const char *path);
 
 /* Appends the recording's comment header to out: when it began, which
- * car (car_file, or the preset when null) and how to replay `path`. */
-void record_header(std::string *out, const char *path, const char *car_file, time_t when);
+ * car (car_file, or the preset when null), the course driven on when
+ * course_file is not null (course_hash: course_hash() of it) and how to
+ * replay `path`. */
+void record_header(std::string *out, const char *path, const char *car_file, time_t when,
+                   const char *course_file = nullptr, uint64_t course_hash = 0);
+
+/* A shell word as shell_word writes it, back to the bytes it stands for;
+ * false when word is not one shell_word could have written. */
+bool shell_word_back(const std::string &word, std::string *out);
+
+/* What a recording's header (script_in::head) says of its car and course;
+ * nothing of either in a script that is not a recording. */
+struct recorded_header {
+    bool recording = false;              /* the head begins as record_header's does */
+    bool has_car = false, car_preset = false;
+    std::string car;                     /* the car file, when not the preset */
+    uint64_t car_hash = 0;
+    bool has_course = false;
+    std::string course, course_word;     /* the course file, and as the header writes it */
+    uint64_t course_hash = 0;
+};
+recorded_header read_recorded_header(const std::string &head);
+
+/* ----------------------------------------------------------------------
+ * check_recorded_course: a recording is replayed on the course it was
+ * driven on, or none when it was driven on none: the course's start is
+ * where its drive began.  course_file null: no course; else hash is its
+ * course_hash().  A script that is no recording goes anywhere.  0, or 2
+ * with one line in err naming the script.
+ * ---------------------------------------------------------------------- */
+int check_recorded_course(const script_in *s, const char *course_file, uint64_t hash, char *err,
+                          size_t errsize);
 
 #endif

@@ -159,16 +159,33 @@ int script_next(script_in *s, stretch *out, char *err, size_t errsize)
             snprintf(err, errsize, "%s:%lu: %s", s->name, s->line, why);
             return 2;
         }
-        if (r > 0)
+        if (r > 0) {
+            s->head_read = true;
             return 1;
+        }
+        if (!s->head_read && len > 0 && text[0] == '#' && s->head.size() + len < SCRIPT_HEAD_MAX)
+            s->head.append(text, len).push_back('\n');
         if (c == EOF)
             break;
     }
+    s->head_read = true;
     if (ferror(s->f)) {
         snprintf(err, errsize, "%s: cannot read: %s", s->name, strerror(errno ? errno : EIO));
         return 2;
     }
     return 0;
+}
+
+/* scan_script over s, which keeps its head. */
+static int scan_in(script_in *s, stretch_fn each, void *ctx, char *err, size_t errsize)
+{
+    stretch st;
+    int r;
+    while ((r = script_next(s, &st, err, errsize)) == 1)
+        if (each)
+            if (int status = each(&st, ctx))
+                return status;
+    return r;
 }
 
 int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
@@ -177,13 +194,7 @@ int scan_script(FILE *in, const char *name, stretch_fn each, void *ctx,
     script_in s;
     s.f = in;
     s.name = name;
-    stretch st;
-    int r;
-    while ((r = script_next(&s, &st, err, errsize)) == 1)
-        if (each)
-            if (int status = each(&st, ctx))
-                return status;
-    return r;
+    return scan_in(&s, each, ctx, err, errsize);
 }
 
 /* ----------------------------------------------------------------------
@@ -241,7 +252,7 @@ int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize)
 {
     struct stat st;
     if (fstat(fileno(s->f), &st) == 0 && S_ISREG(st.st_mode) && (s->start = ftell(s->f)) >= 0) {
-        int r = scan_script(s->f, s->name, nullptr, nullptr, err, errsize);
+        int r = scan_in(s, nullptr, nullptr, err, errsize);
         return r ? r : script_rewind(s, err, errsize);
     }
     spooling sp = {temporary_file(), 0, spool_max};
@@ -249,7 +260,7 @@ int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize)
         snprintf(err, errsize, "cannot make a temporary file for %s: %s", s->name, strerror(errno));
         return 1;
     }
-    int r = scan_script(s->f, s->name, spool_stretch, &sp, err, errsize);
+    int r = scan_in(s, spool_stretch, &sp, err, errsize);
     if (r == 0 && fflush(sp.f) != 0)
         r = SPOOL_FAILED;
     if (r == SPOOL_FULL) {

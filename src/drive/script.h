@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "files.h"
 
@@ -92,7 +93,14 @@ struct script_in {
     bool own = false;           /* f is closed by script_close (never stdin) */
     long start = 0;             /* where the first line is, for the next pass */
     file_id id;                 /* the file named, as opened (before any spool) */
+    std::string head;           /* its comment lines before the first stretch, each with
+                                   its newline, as read by the first pass (a recording's
+                                   header); at most SCRIPT_HEAD_MAX bytes of them */
+    bool head_read = false;     /* the first pass is past them */
 };
+
+/* Most of a script's leading comment lines kept in script_in::head. */
+enum { SCRIPT_HEAD_MAX = 8192 };
 
 /* Most a pipe may put in the spool: past this, a file is the way. */
 inline constexpr uint64_t SCRIPT_SPOOL_MAX = (uint64_t)4 << 30;

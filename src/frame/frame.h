@@ -5,7 +5,12 @@
 #define CARAVELT_FRAME_FRAME_H
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <vector>
+
+#include "drive/files.h"
+#include "drive/script.h"
 
 /* What the command line asked for; all off by default. */
 struct game_options {
@@ -15,6 +20,8 @@ struct game_options {
     const char *record;   /* --record FILE: every tick's keys, as a script */
     const char *trace;    /* --trace FILE: one CSV row per tick */
     const char *replay;   /* --replay FILE: keys from a recording, then the driver's */
+    const char *course;   /* --course FILE: cones, gates and timed laps */
+    const char *ghost;    /* --ghost FILE: the best lap of a recording on the course, to race */
 };
 extern game_options game_opts;
 
@@ -39,6 +46,31 @@ void hotkeys(void);
 int read_game_car(void);
 void load_game_car(void);
 void reload_game_car(void);
+
+/* The course of --course and the ghost of --ghost (course.cpp, ghost.cpp).
+ * read_game_course: before any window, the course file read and the
+ * ghost's recording checked; run_game_ghost: once the files are settled,
+ * its laps driven.  Each 0, or the status after one line on stderr (1 for
+ * a bad course file, as for a car file; 2 for usage or a ghost refused).
+ * start_game_course: at start-up, after the car: the car at the course's
+ * start and the course drawn.  count_course_tick: after every tick run,
+ * from the car's place (x0, y0) before it.  Nothing without --course. */
+int read_game_course(void);
+int run_game_ghost(void);
+void start_game_course(void);
+void count_course_tick(float x0, float y0);
+
+/* The files the course options read, for the rule that no output is one:
+ * the course file, the ghost's recording and the car file it names. */
+void course_run_files(std::vector<run_file> *files);
+
+/* The course for a recording's header: its file (null without --course)
+ * and its hash. */
+uint64_t game_course_hash(void);
+
+/* 0 when the replay was recorded on the course given (or with none on
+ * none, or is no recording), else 2 after one line on stderr. */
+int check_replay_course(const script_in *replay);
 
 /* The line along the foot of the driving view (notice.cpp), by what
  * says it, the first up shown: a passing word (F5) for three seconds, a

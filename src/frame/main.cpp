@@ -30,9 +30,15 @@ int main(int argc, char **argv)
     }
     if (game_opts.car && read_game_car() != 0)
         return 1;
+    if (int st = read_game_course())
+        return st;
 
     if (int st = open_drive_files())
         return st;
+    if (int st = run_game_ghost()) {
+        abandon_drive_files();
+        return st;
+    }
 
     init();
     if (!replaying())

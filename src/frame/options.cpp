@@ -33,6 +33,10 @@ static const option_row rows[] = {
      "write one CSV row per tick to FILE, as caravelt-sim --trace does"},
     {"--replay", "FILE", &game_opts.replay, nullptr,
      "drive with the keys recorded in FILE (no title screen); pauses at its end"},
+    {"--course", "FILE", &game_opts.course, nullptr,
+     "drive on the course in this TOML course file: cones, gates, timed laps"},
+    {"--ghost", "FILE", &game_opts.ghost, nullptr,
+     "with --course: race the best lap of a recording made on that course"},
 };
 
 /* The keys of the driving view that the title screen does not list. */
@@ -41,7 +45,9 @@ static const char KEYS_HELP[] =
     "  G          show or hide the chart of the last ten seconds\n"
     "  P          pause or resume the simulation\n"
     "  . (period) while paused, run exactly one tick\n"
-    "  F5         read the --car file again (a bad file keeps the car)\n";
+    "  F5         read the --car file again (a bad file keeps the car)\n"
+    "\nWith --course, R puts the car at the course's start and drops the lap\n"
+    "being timed; after the last lap, the laps begin again.\n";
 
 void print_usage(FILE *out)
 {

@@ -127,7 +127,8 @@ void drive_hooks(void)
     record_spill = spill;
     sim_title_screen = game_title;
     if (recording && record_text.empty())
-        record_header(&record_text, game_opts.record, game_opts.car, time(nullptr));
+        record_header(&record_text, game_opts.record, game_opts.car, time(nullptr), game_opts.course,
+                      game_course_hash());
 }
 
 /* ----------------------------------------------------------------------
@@ -143,6 +144,7 @@ void run_tick(void)
         halted[0] = '\0';
         say_on_screen(NOTICE_HALTED, nullptr);
     }
+    float x0 = x, y0 = y;
     if (recorded_tick()) {
         chart_record();
     } else {
@@ -152,6 +154,7 @@ void run_tick(void)
                  (unsigned long long)ticks_recorded, why);
         say_on_screen(NOTICE_HALTED, halted);
     }
+    count_course_tick(x0, y0);
     if (replaying() && ++replay_used == replay_now.ticks)
         replay_next();
 }
@@ -166,7 +169,7 @@ bool tick_may_run(void)
  * ---------------------------------------------------------------------- */
 
 /* No output is a file the game reads (the car file, the replay, the two
- * pictures) or the other output; 0, or 2 after saying so. */
+ * pictures, the course's files) or the other output; 0, or 2 after saying so. */
 static int check_files(void)
 {
     std::vector<run_file> files;
@@ -176,6 +179,7 @@ static int check_files(void)
         files.push_back({"the replay", game_opts.replay, replay.id, false});
     for (const char *pic : {"car/kvtcar.bmp", "tarmac.bmp"})
         files.push_back({"the picture", pic, id_of_path(pic), false});
+    course_run_files(&files);
     for (const output &o : outputs)
         if (o.path)
             files.push_back({std::string("the ") + o.what, o.path, id_of_path(o.path), true});
@@ -212,9 +216,12 @@ int open_drive_files(void)
         return complain(2, "%s", err);
     if (int st = check_files())
         return st;
-    if (game_opts.replay)
+    if (game_opts.replay) {
         if (int st = script_check(&replay, SCRIPT_SPOOL_MAX, err, sizeof err))
             return complain(st, "%s", err);
+        if (int st = check_replay_course(&replay))
+            return st;
+    }
     return open_outputs();
 }
 

@@ -106,8 +106,8 @@ static void catch_signals(void)
 
 /* ----------------------------------------------------------------------
  * init: library, SIGINT and SIGTERM, 100 Hz tick, keyboard, 1024x768x16 display, the two
- * pictures, the frame buffer, the car preset and its start position, and
- * then the outputs emptied for the drive.
+ * pictures, the frame buffer, the car preset and its start position (a
+ * course's start with --course), and then the outputs emptied for the drive.
  * Ticks count from the timer step on, through the title screen too.
  * ---------------------------------------------------------------------- */
 void init(void)
@@ -139,6 +139,7 @@ void init(void)
 
     sim_start();
     load_game_car();
+    start_game_course();
 
     /* Only now, with everything up, are the outputs emptied. */
     begin_drive_files();

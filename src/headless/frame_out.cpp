@@ -109,6 +109,7 @@ int frame_save(const char *path, char *err, size_t errsize)
 
 void frame_end(void)
 {
+    forget_course_ground();
     if (buffer)
         destroy_bitmap(buffer);
     if (Track)

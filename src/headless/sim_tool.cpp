@@ -8,7 +8,9 @@
  * A script file is read twice (check, then run), so memory stays flat
  * however long it is; a pipe is checked into a spool and run from there
  * (script.h).  No output may be a file the run reads (the script, the
- * car file, the frame's pictures) or the other output.
+ * car file, the course file, the frame's pictures) or another output.
+ * With a course, every tick is counted on it as the game counts it
+ * (course/race.h), and each completed lap is a row of --laps.
  *
  * A write that fails, or an output found removed meanwhile, stops the run
  * with one line naming the file and why; so does a state that stops being
@@ -29,8 +31,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "course/race.h"
 #include "drive/files.h"
+#include "drive/record.h"
 #include "frame_out.h"
+#include "present/present.h"
 #include "sheet.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
@@ -60,15 +65,20 @@ struct options {
     bool sheet = false;          /* the handling sheet instead of a script */
     const char *shift = nullptr; /* the sheet's shift speed, rev/min */
     const char *runs = nullptr;  /* the sheet's runs, tick by tick, as CSV */
+    const char *course = nullptr; /* a course file: the car starts there, laps are counted */
+    const char *laps = nullptr;  /* the course's completed laps as CSV */
 };
 
 static const char USAGE[] =
-    "usage: caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]\n"
+    "usage: caravelt-sim [--car FILE] [--course FILE [--laps FILE.csv]] [--trace FILE] [--frame FILE.bmp]\n"
+    "                    [--data DIR] [SCRIPT]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
     "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments;\n"
     "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns\n"
-    "--sheet prints a Markdown table of each car's figures (the preset's without --car);\n"
-    "--runs also writes the speed of its acceleration and braking runs, tick by tick\n";
+    "--course starts the car on a course and counts its laps; --laps writes a row per lap done\n"
+    "--sheet prints a Markdown table of each car's figures (the preset's without --car;\n"
+    "  it ignores --course); --runs also writes the speed of its acceleration and braking\n"
+    "  runs, tick by tick\n";
 
 static bool ends_with_bmp(const char *path)
 {
@@ -96,6 +106,10 @@ static int parse_options(int argc, char **argv, options *o)
             slot = &o->shift;
         else if (!only_names && strcmp(a, "--runs") == 0)
             slot = &o->runs;
+        else if (!only_names && strcmp(a, "--course") == 0)
+            slot = &o->course;
+        else if (!only_names && strcmp(a, "--laps") == 0)
+            slot = &o->laps;
         else if (!only_names && strcmp(a, "--sheet") == 0) {
             o->sheet = true;
             continue;
@@ -123,7 +137,8 @@ static int parse_options(int argc, char **argv, options *o)
     }
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
-        const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : script_seen ? "script" : nullptr;
+        const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : o->laps ? "--laps"
+                            : script_seen ? "script" : nullptr;
         if (clash)
             return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
         return 0;
@@ -133,6 +148,8 @@ static int parse_options(int argc, char **argv, options *o)
                     o->cars.size());
     if (o->shift || o->runs)
         return fail(2, "%s is for the handling sheet: only with --sheet", o->shift ? "--shift" : "--runs");
+    if (o->laps && !o->course)
+        return fail(2, "--laps needs --course: laps are counted on a course");
     if (o->frame && !ends_with_bmp(o->frame))
         return fail(2, "the frame \"%s\" must be named FILE.bmp: it is written as a BMP picture",
                     o->frame);
@@ -162,6 +179,18 @@ static bool can_write(const char *path, char *why, size_t size)
     return true;
 }
 
+/* Flushes and closes an output written with stdio: 0, or its first
+ * failure (an errno, or FILE_REMOVED) for failure_text. */
+static int close_output(FILE *f)
+{
+    int e = fflush(f) != 0 || ferror(f) ? (errno ? errno : EIO) : 0;
+    if (!e && file_removed(fileno(f)))
+        e = FILE_REMOVED;
+    if (fclose(f) != 0 && !e)
+        e = errno ? errno : EIO;
+    return e;
+}
+
 /* ----------------------------------------------------------------------
  * One invocation: what was opened, so that one way out closes it all.
  * ---------------------------------------------------------------------- */
@@ -172,6 +201,9 @@ struct session {
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
+    course track;                 /* --course's */
+    course_race race;
+    FILE *lf = nullptr;           /* --laps */
 };
 
 static const char *trace_name(const session *s)
@@ -193,6 +225,8 @@ static int check_files(session *s)
     std::vector<run_file> files;
     for (const char *c : s->o.cars)
         files.push_back({"the car file", c, id_of_path(c), false});
+    if (s->o.course)
+        files.push_back({"the course file", s->o.course, id_of_path(s->o.course), false});
     files.push_back({"the script", s->in.f == stdin ? "standard input" : s->o.script, s->in.id, false});
     if (s->o.frame)
         for (const char *pic : {"car/kvtcar.bmp", "tarmac.bmp"}) {
@@ -204,6 +238,8 @@ static int check_files(session *s)
                      to_stdout ? id_of_fd(STDOUT_FILENO) : id_of_path(s->o.trace), true});
     if (s->o.frame)
         files.push_back({"the frame", s->o.frame, id_of_path(s->o.frame), true});
+    if (s->o.laps)
+        files.push_back({"the laps", s->o.laps, id_of_path(s->o.laps), true});
     char err[512];
     return check_run_files(files, err, sizeof err) ? fail(2, "%s", err) : 0;
 }
@@ -215,16 +251,32 @@ static int check(session *s)
     char err[512];
     if (!s->o.cars.empty() && read_car_file(s->o.cars[0], &s->drive, err, sizeof err) != 0)
         return fail(2, "%s", err);
+    if (s->o.course && read_course_file(s->o.course, &s->track, err, sizeof err) != 0)
+        return fail(2, "%s", err);
     if (script_open(&s->in, s->o.script, err, sizeof err) != 0)
         return fail(2, "%s", err);
     if (int st = check_files(s))
         return st;
     int st = script_check(&s->in, SCRIPT_SPOOL_MAX, err, sizeof err);
+    if (st == 0)
+        st = check_recorded_course(&s->in, s->o.course, course_hash(&s->track), err, sizeof err);
     return st ? fail(st, "%s", err) : 0;
 }
 
-/* Prepare: the frame's pictures and folder, then the trace file, before
- * any tick; the state start-up leaves. */
+/* A completed lap's row to --laps, or its header for null; nothing
+ * without --laps.  A failed write is told when the file is closed. */
+static void lap_row(session *s, const course_lap *l)
+{
+    if (!s->lf)
+        return;
+    std::string row;
+    l ? course_lap_row(&row, &s->track, l) : course_laps_header(&row, &s->track);
+    fputs(row.c_str(), s->lf);
+}
+
+/* Prepare: the frame's pictures and folder and the laps' folder, then the
+ * trace and laps files, before any tick; the state start-up leaves (at
+ * the course's start with one). */
 static int prepare(session *s)
 {
     char err[512], why[256];
@@ -235,15 +287,25 @@ static int prepare(session *s)
         if (!can_write(s->o.frame, why, sizeof why))
             return fail(1, "cannot write the frame \"%s\": %s", s->o.frame, why);
     }
+    if (s->o.laps && !can_write(s->o.laps, why, sizeof why))
+        return fail(1, "cannot write the laps \"%s\": %s", s->o.laps, why);
     bool to_stdout = strcmp(s->o.trace, "-") == 0;
     s->tf = to_stdout ? stdout : fopen(s->o.trace, "w");
     if (!s->tf)
         return fail(1, "cannot write the trace \"%s\": %s", s->o.trace, strerror(errno));
     trace_open(&s->out, s->tf, TRACE_BUFFER);
     trace_header(&s->out);
+    if (s->o.laps && !(s->lf = fopen(s->o.laps, "w")))
+        return fail(1, "cannot write the laps \"%s\": %s", s->o.laps, strerror(errno));
     sim_start();
     load_car(&s->drive);
     hold_keys(0);
+    if (s->o.course) {
+        course_start(&s->track);
+        race_start(&s->race, &s->track, s->o.frame != nullptr);   /* the frame's ghost */
+        view_race = &s->race;
+        lap_row(s, nullptr);
+    }
     return 0;
 }
 
@@ -261,6 +323,7 @@ static int run(session *s)
     while ((r = script_next(&s->in, &st, err, sizeof err)) == 1) {
         hold_keys(st.keys, st.after);
         for (uint64_t i = 0; i < st.ticks; i++) {
+            float x0 = x, y0 = y;
             logic();
             char why[128];
             if (state_not_finite(why, sizeof why))
@@ -270,6 +333,8 @@ static int run(session *s)
             trace_row(&s->out, ++tick);
             if (s->out.failed)
                 return 1;
+            if (s->o.course && (race_after_tick(&s->race, x0, y0) & COURSE_LAP_DONE))
+                lap_row(s, &s->race.p.last);
         }
     }
     return r == 2 ? fail(2, "%s", err) : 0;
@@ -288,6 +353,10 @@ static int finish(session *s, int st)
         if (werr)
             st = fail(1, "cannot write the trace \"%s\": %s", trace_name(s), failure_text(werr));
     }
+    if (s->lf) {
+        if (int e = close_output(s->lf))
+            st = fail(1, "cannot write the laps \"%s\": %s", s->o.laps, failure_text(e));
+    }
     if (st == 0 && s->frame_ready) {
         char err[512];
         if (frame_save(s->o.frame, err, sizeof err) != 0)
@@ -295,6 +364,7 @@ static int finish(session *s, int st)
     }
     if (s->frame_ready)
         frame_end();
+    view_race = nullptr;
     script_close(&s->in);
     return st;
 }
@@ -345,15 +415,9 @@ static int sheet(const options *o)
         cols[i] = names[i].c_str();
     }
     int st = 0;
-    if (runs) {
-        int e = fflush(runs) != 0 || ferror(runs) ? (errno ? errno : EIO) : 0;
-        if (!e && file_removed(fileno(runs)))
-            e = FILE_REMOVED;
-        if (fclose(runs) != 0 && !e)
-            e = errno ? errno : EIO;
-        if (e)
+    if (runs)
+        if (int e = close_output(runs))
             st = fail(1, "cannot write the runs \"%s\": %s", o->runs, failure_text(e));
-    }
     sheet_print(stdout, cols.data(), figs.data(), (int)n);
     if (fflush(stdout) != 0 || ferror(stdout))
         st = fail(1, "cannot write the sheet to standard output: %s", strerror(errno ? errno : EIO));

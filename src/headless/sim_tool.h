@@ -2,11 +2,12 @@
  * headless/sim_tool.h -- caravelt-sim: the game's simulation driven by a
  * script, with no timer, window or title screen.
  *
- *   caravelt-sim [--car FILE] [--trace FILE] [--frame FILE.bmp] [--data DIR] [SCRIPT]
+ *   caravelt-sim [--car FILE] [--course FILE [--laps FILE.csv]] [--trace FILE] [--frame FILE.bmp]
+ *                [--data DIR] [SCRIPT]
  *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
  *
- * Exit status: 0 done; 1 a trace or frame that cannot be made (missing
- * picture, unwritable output); 2 bad usage or a bad script, refused
+ * Exit status: 0 done; 1 a trace, laps or frame that cannot be made
+ * (missing picture, unwritable output); 2 bad usage or a bad script, refused
  * before anything runs or is written.  Every failure is one line on
  * standard error.
  */

@@ -69,6 +69,43 @@ enum { PAUSED_X = 476, PAUSED_Y = 16, PAUSED_W = 72, PAUSED_H = 20 };
 /* One frame: compose into buffer, copy to the screen, rest 10 ms. */
 void graphic(void);
 
+/* Whether a car at x, y px heading `heading` degrees is drawn: finite, and
+ * near enough the screen for its sprite to show; and the library's turn
+ * for that heading. */
+bool car_drawable(float x, float y, float heading);
+fixed car_turn(float heading);
+
+/* ----------------------------------------------------------------------
+ * A course over the driving view (course_view.cpp).
+ * ---------------------------------------------------------------------- */
+
+/* The course a front end drives, drawn by draw_frame: its cones and gates
+ * on the tarmac, the ghost of the lap to beat, the timing box.  Null (no
+ * course): the view is the plain one, to the pixel. */
+struct course_race;
+extern const course_race *view_race;
+
+/* The tarmac with the course on it, in place of the plain tarmac: cones
+ * (fallen ones lying) and gates (the next one marked).  The tarmac and
+ * the course are drawn together once and kept; forget_course_ground
+ * frees that (the tarmac is about to go). */
+void draw_ground(BITMAP *dst, const course_race *r);
+void forget_course_ground(void);
+
+/* The car of the lap to beat, translucent, where race_ghost has it. */
+void draw_ghost(BITMAP *dst, const course_race *r);
+
+/* The timing box at the top, clear of the pause sign: the course's name;
+ * the lap and its running time; the last and best laps' totals; the
+ * split at the last gate or lap and its difference from the lap to beat. */
+enum { TIMING_LINES = 4, TIMING_CHARS = 42, TIMING_X = 332, TIMING_Y = 42, TIMING_W = 360, TIMING_H = 54 };
+void timing_text(const course_race *r, int i, char *out, size_t size);
+
+/* The split's difference as drawn ("-0.12"), empty without one; -1 when
+ * ahead (green), 1 behind (red), 0 level or none (white). */
+int timing_delta_text(const course_race *r, char *out, size_t size);
+void draw_timing(BITMAP *dst, const course_race *r);
+
 /* ----------------------------------------------------------------------
  * Telemetry column (telemetry.cpp).
  * ---------------------------------------------------------------------- */

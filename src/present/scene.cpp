@@ -34,6 +34,27 @@ static const double HEADING_WIDE = 23040;
 static const int dash_col[DASHBOARD_LINES] = {940, 900, 900, 900};
 static const int dash_row[DASHBOARD_LINES] = {300, 310, 320, 330};
 
+/* A heading taken within one turn when the library's angle would not
+ * hold it. */
+static double drawn_heading(float heading)
+{
+    double h = heading;
+    return std::fabs(h) < HEADING_WIDE ? h : std::fmod(h, 360.0);
+}
+
+/* A position or heading that is not finite, or a position far off the
+ * screen, draws no car: no such float is ever converted to int. */
+bool car_drawable(float px, float py, float heading)
+{
+    return px >= -SPRITE_REACH && px <= 1024 + SPRITE_REACH && py >= -SPRITE_REACH
+           && py <= 768 + SPRITE_REACH && std::isfinite(drawn_heading(heading));
+}
+
+fixed car_turn(float heading)
+{
+    return ftofix(drawn_heading(heading) / DEG_PER_ANGLE_UNIT);
+}
+
 void dashboard_text(int i, char *out, size_t size)
 {
     switch (i) {
@@ -46,22 +67,22 @@ void dashboard_text(int i, char *out, size_t size)
 
 /* ----------------------------------------------------------------------
  * draw_frame: the whole driving view into dst.  The tarmac copy is the
- * only erase; a tarmac smaller than the frame leaves the rest as it was.
+ * only erase; a tarmac smaller than the frame leaves the rest as it was
+ * (with a course, black).
  * ---------------------------------------------------------------------- */
 void draw_frame(BITMAP *dst)
 {
-    blit(Track, dst, 0, 0, 0, 0, 1024, 768);
+    if (view_race) {
+        draw_ground(dst, view_race);
+        draw_ghost(dst, view_race);
+    } else {
+        blit(Track, dst, 0, 0, 0, 0, 1024, 768);
+    }
 
     /* Sprite pixel (13, 25) lands on the car's position, truncated toward
-     * zero; heading 0 draws the sprite as stored (facing up).  A position
-     * or heading that is not finite, or a position far off the screen,
-     * draws no car: no such float is ever converted to int. */
-    double heading = AxisAngle;
-    if (!(std::fabs(heading) < HEADING_WIDE))
-        heading = std::fmod(heading, 360.0);
-    if (x >= -SPRITE_REACH && x <= 1024 + SPRITE_REACH && y >= -SPRITE_REACH
-        && y <= 768 + SPRITE_REACH && std::isfinite(heading))
-        pivot_sprite(dst, kvtcar, (int)x, (int)y, 13, 25, ftofix(heading / DEG_PER_ANGLE_UNIT));
+     * zero; heading 0 draws the sprite as stored (facing up). */
+    if (car_drawable(x, y, AxisAngle))
+        pivot_sprite(dst, kvtcar, (int)x, (int)y, 13, 25, car_turn(AxisAngle));
 
     int black = makecol(0, 0, 0);
     for (int i = 0; i < DASHBOARD_LINES; i++) {
@@ -72,6 +93,8 @@ void draw_frame(BITMAP *dst)
 
     debug(dst);
 
+    if (view_race)
+        draw_timing(dst, view_race);
     if (chart_shown)
         draw_chart(dst);
     if (paused_shown) {

@@ -26,6 +26,10 @@ brighter() {
     m=$(convert "$WORK/$1.png" -crop "$2x$3+$4+$5" +repage -colorspace Gray -format "%[fx:mean]" info:)
     awk -v m="$m" -v l="$6" 'BEGIN { exit !(m > l) }'
 }
+# differ A B [CROP]: pixels that differ, each channel within FUZZ.
+differ() { convert "$WORK/$1.png" "$WORK/$2.png" ${3:+-crop "$3" +repage} miff:- \
+    | compare ${FUZZ:+-fuzz "$FUZZ"} -metric AE - null: 2>&1 | cut -d' ' -f1; }
+same() { [ "$(differ "$@")" -eq 0 ]; }
 # The title: almost all black, white text where the heading is.  The
 # driving view: light tarmac in the bottom-right corner.
 is_title() { ! brighter "$1" 1024 768 0 0 0.05 && brighter "$1" 320 8 300 50 0.1; }

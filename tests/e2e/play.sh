@@ -4,10 +4,6 @@
 # tick, G changes only the chart's panel, P resumes; Escape while paused.
 . "$(dirname "$0")/lib.sh"
 
-# differ A B [CROP]: pixels that differ, each channel within FUZZ.
-differ() { convert "$WORK/$1.png" "$WORK/$2.png" ${3:+-crop "$3" +repage} miff:- \
-    | compare ${FUZZ:+-fuzz "$FUZZ"} -metric AE - null: 2>&1 | cut -d' ' -f1; }
-same() { [ "$(differ "$@")" -eq 0 ]; }
 is_paused() { brighter "$1" 72 20 476 16 0.02 && ! brighter "$1" 72 20 476 16 0.3; }
 RESIST=900x10+0+340   # telemetry "TotalResistance": (brake + rolling + drag) / Mass
 NOTICE=900x10+0+752   # the reload notice along the foot of the view

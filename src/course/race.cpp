@@ -1,0 +1,63 @@
+/*
+ * course/race.cpp -- a course as the front ends drive it (see race.h).
+ */
+#include "race.h"
+
+#include "sim/sim.h"
+
+void race_start(course_race *r, const course *c, bool keep_poses)
+{
+    r->c = c;
+    course_progress_start(&r->p, c, keep_poses);
+    r->has_given = false;
+    r->given = course_lap{};
+    r->given_poses.clear();
+    r->split = course_split{};
+}
+
+/* Whether this car's best lap is the one to beat. */
+static bool own_best(const course_race *r)
+{
+    return r->p.has_best
+           && (!r->has_given || course_lap_total(r->c, &r->p.best) < course_lap_total(r->c, &r->given));
+}
+
+const course_lap *race_best(const course_race *r)
+{
+    return own_best(r) ? &r->p.best : r->has_given ? &r->given : nullptr;
+}
+
+const course_pose *race_ghost(const course_race *r)
+{
+    if (!r->p.in_lap || !race_best(r))
+        return nullptr;
+    const std::vector<course_pose> &poses = own_best(r) ? r->p.best_poses : r->given_poses;
+    uint64_t k = r->p.tick - r->p.now.start_tick;
+    return k < poses.size() ? &poses[k] : nullptr;
+}
+
+unsigned race_after_tick(course_race *r, float x0, float y0)
+{
+    const course *c = r->c;
+    course_progress *p = &r->p;
+    if (((KeyMask >> SIM_R) & 1) && course_finished(c, p))
+        course_progress_again(p, c);
+
+    /* the lap to beat as the tick finds it: the lap the tick ends may replace it */
+    const course_lap *best = race_best(r);
+    double best_total = best ? course_lap_total(c, best) : 0;
+    int gate = p->next_gate;
+    double best_split = best && gate > 0 ? (double)best->splits[gate - 1] / 100 : 0;
+
+    unsigned ev = course_after_tick(c, p, x0, y0);
+    course_split &s = r->split;
+    if (ev & COURSE_GATE)
+        s = {course_split::GATE, gate + 1, (double)p->now.splits[gate - 1] / 100, best != nullptr, 0};
+    else if (ev & COURSE_LAP_DONE)
+        s = {course_split::LAP, p->last.lap, course_lap_total(c, &p->last), best != nullptr, 0};
+    else if (ev & (COURSE_LAP_BEGUN | COURSE_ABANDONED))
+        s = course_split{};
+    if (ev & (COURSE_GATE | COURSE_LAP_DONE) && s.compared)
+        s.delta = s.time - (s.kind == course_split::GATE ? best_split : best_total);
+    return ev;
+}

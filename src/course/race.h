@@ -1,0 +1,59 @@
+/*
+ * course/race.h -- a course as the game and caravelt-sim drive it: the
+ * car's progress, the lap to beat and its ghost, the split a timing
+ * screen shows, and R after the last lap beginning the laps again.  Both
+ * front ends count a drive through here, so a recording counts the same
+ * in either.  No game library: the drawing is in present/.
+ */
+#ifndef CARAVELT_COURSE_RACE_H
+#define CARAVELT_COURSE_RACE_H
+
+#include "course.h"
+
+/* What the timing screen shows under the times: the split at the gate
+ * passed last, or the lap just done, each against the lap to beat. */
+struct course_split {
+    enum { NONE, GATE, LAP } kind;
+    int number;         /* GATE: the gate's number (2 for the second); LAP: the lap's */
+    double time;        /* s: the split, or the lap's total */
+    bool compared;      /* there was a lap to beat */
+    double delta;       /* s, when compared: time less the lap to beat's; < 0 ahead */
+};
+
+struct course_race {
+    const course *c;
+    course_progress p;                   /* this car's, its laps' poses kept */
+
+    /* A lap from elsewhere to beat (--ghost: a recording's best on this
+     * course), when has_given: its numbers and its car's pose after each
+     * of its ticks.  It stays the lap to beat until a lap of this car's
+     * has a smaller total. */
+    bool has_given;
+    course_lap given;
+    std::vector<course_pose> given_poses;
+
+    course_split split;
+};
+
+/* r fresh on c: no tick counted, no lap, no lap given.  keep_poses: the
+ * laps' poses kept for a ghost (course_progress_start). */
+void race_start(course_race *r, const course *c, bool keep_poses = true);
+
+/* ----------------------------------------------------------------------
+ * race_after_tick: the tick this thread's car has just run, from (x0,
+ * y0), counted on the course (course_after_tick) and the split noted.  A
+ * tick with R held after the last lap begins the laps again first
+ * (course_progress_again).  Returns the COURSE_ bits.
+ * ---------------------------------------------------------------------- */
+unsigned race_after_tick(course_race *r, float x0, float y0);
+
+/* The lap to beat: the best of this car's laps and the lap given, by
+ * total (a tie keeps the one that was first); null before there is any. */
+const course_lap *race_best(const course_race *r);
+
+/* Where the car of the lap to beat stood as far into its lap as this car
+ * is into its own (k ticks after the tick that began each), or null:
+ * outside a lap, no lap to beat, or past its end. */
+const course_pose *race_ghost(const course_race *r);
+
+#endif

@@ -1,0 +1,285 @@
+/*
+ * present/course_view.cpp -- a course over the driving view: cones and
+ * gates on the tarmac, the ghost of the lap to beat, the timing box.
+ */
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "course/race.h"
+#include "present.h"
+
+const course_race *view_race;
+
+/* Seconds to the hundredth from ticks, exactly. */
+static std::string seconds(uint64_t ticks)
+{
+    char t[32];
+    snprintf(t, sizeof t, "%" PRIu64 ".%02u", ticks / 100, (unsigned)(ticks % 100));
+    return t;
+}
+
+/* A lap's total as shown, "-" for none. */
+static std::string total(const course *c, const course_lap *l)
+{
+    char t[40] = "-";
+    if (l)
+        snprintf(t, sizeof t, "%.2f", course_lap_total(c, l));
+    return t;
+}
+
+static std::string plural(int n, const char *what)
+{
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+/* The name in at most TIMING_CHARS bytes, cut between characters: the
+ * library reads a character's bytes as its first byte announces them. */
+static std::string cut_name(const std::string &name)
+{
+    size_t n = std::min(name.size(), (size_t)TIMING_CHARS);
+    while (n < name.size() && n > 0 && ((unsigned char)name[n] & 0xc0) == 0x80)
+        n--;
+    return name.substr(0, n);
+}
+
+void timing_text(const course_race *r, int i, char *out, size_t size)
+{
+    const course *c = r->c;
+    const course_progress *p = &r->p;
+    const course_lap *best = race_best(r);
+    std::string t;
+    if (i == 0)
+        t = cut_name(c->name);
+    else if (i == 1 && course_finished(c, p))
+        t = "Finished, " + plural(c->laps, "lap") + ": R to go again";
+    else if (i == 1 && !p->in_lap)
+        t = "To the start gate";
+    else if (i == 1)
+        t = "Lap " + std::to_string(p->now.lap) + (c->laps ? " of " + std::to_string(c->laps) : "") + "  "
+            + seconds(p->tick - p->now.start_tick) + (p->now.cones ? "  " + plural(p->now.cones, "cone") : "");
+    else if (i == 2)
+        t = "Last " + total(c, p->has_best ? &p->last : nullptr) + "  Best " + total(c, best)
+            + (best && best != &p->best ? " (ghost)" : "");
+    else if (r->split.kind != course_split::NONE) {
+        char s[64];
+        snprintf(s, sizeof s, "%.2f", r->split.time);
+        t = (r->split.kind == course_split::GATE ? "Gate " : "Lap ") + std::to_string(r->split.number) + "  " + s;
+    }
+    snprintf(out, size, "%s", t.c_str());
+}
+
+int timing_delta_text(const course_race *r, char *out, size_t size)
+{
+    out[0] = '\0';
+    if (r->split.kind == course_split::NONE || !r->split.compared)
+        return 0;
+    double d = r->split.delta;
+    snprintf(out, size, "%+.2f", d);
+    return d < 0 ? -1 : d > 0 ? 1 : 0;
+}
+
+/* ----------------------------------------------------------------------
+ * Cones and gates, on the tarmac under the car.
+ * ---------------------------------------------------------------------- */
+
+/* A standing cone seen from above: an orange disc, its tip white.  A
+ * fallen one lies on its side, dull, its tip to the lower right. */
+static void draw_cone(BITMAP *dst, int x, int y, bool fallen)
+{
+    if (fallen) {
+        triangle(dst, x - 3, y - 5, x - 5, y + 2, x + 6, y + 4, makecol(150, 70, 20));
+        return;
+    }
+    circlefill(dst, x, y, 4, makecol(255, 120, 0));
+    circle(dst, x, y, 4, makecol(110, 45, 0));
+    circlefill(dst, x, y, 1, makecol(255, 255, 255));
+}
+
+/* A gate's two posts: the start gate's white, the others blue; the gate
+ * that counts next yellow, larger, with a dotted line between them. */
+static void draw_gate(BITMAP *dst, const course_gate &g, bool start, bool next)
+{
+    int col = next ? makecol(255, 220, 0) : start ? makecol(255, 255, 255) : makecol(30, 80, 230);
+    if (next) {
+        double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y;
+        int dots = (int)(std::hypot(dx, dy) / 6);
+        for (int k = 1; k < dots; k++)
+            circlefill(dst, (int)(g.a.x + dx * k / dots), (int)(g.a.y + dy * k / dots), 1, col);
+    }
+    for (const course_point &q : {g.a, g.b}) {
+        circlefill(dst, (int)q.x, (int)q.y, next ? 4 : 3, col);
+        circle(dst, (int)q.x, (int)q.y, next ? 4 : 3, makecol(0, 0, 0));
+    }
+}
+
+/* The tarmac with the course drawn once, so that a frame costs one copy
+ * however many cones: `full` with every gate and cone standing, `bare`
+ * with the gates alone, what a fallen cone lies on.  Made again when the
+ * tarmac or the course's places change. */
+static struct {
+    BITMAP *full, *bare;
+    const BITMAP *track;
+    std::vector<course_gate> gates;
+    std::vector<course_point> cones;
+} ground;
+
+void forget_course_ground(void)
+{
+    for (BITMAP *b : {ground.full, ground.bare})
+        if (b)
+            destroy_bitmap(b);
+    ground.full = ground.bare = nullptr;
+    ground.track = nullptr;
+}
+
+/* ground made for c over the tarmac, or false when there is no memory
+ * for it (the course is then drawn whole each frame). */
+static bool ground_for(const course *c)
+{
+    auto same = [](const auto &a, const auto &b) {
+        return a.size() == b.size() && (a.empty() || memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+    };
+    if (ground.full && ground.track == Track && same(ground.gates, c->gates) && same(ground.cones, c->cones))
+        return true;
+    forget_course_ground();
+    ground.full = create_bitmap(1024, 768), ground.bare = create_bitmap(1024, 768);
+    if (!ground.full || !ground.bare) {
+        forget_course_ground();
+        return false;
+    }
+    clear_to_color(ground.bare, makecol(0, 0, 0));
+    blit(Track, ground.bare, 0, 0, 0, 0, 1024, 768);
+    for (size_t g = 0; g < c->gates.size(); g++)
+        draw_gate(ground.bare, c->gates[g], g == 0, false);
+    blit(ground.bare, ground.full, 0, 0, 0, 0, 1024, 768);
+    for (const course_point &k : c->cones)
+        draw_cone(ground.full, (int)k.x, (int)k.y, false);
+    ground.track = Track, ground.gates = c->gates, ground.cones = c->cones;
+    return true;
+}
+
+void draw_ground(BITMAP *dst, const course_race *r)
+{
+    const course *c = r->c;
+    const course_progress *p = &r->p;
+    bool made = ground_for(c);
+    blit(made ? ground.full : Track, dst, 0, 0, 0, 0, 1024, 768);
+    for (size_t g = 0; !made && g < c->gates.size(); g++)
+        draw_gate(dst, c->gates[g], g == 0, false);
+    for (size_t k = 0; k < c->cones.size(); k++) {
+        int cx = (int)c->cones[k].x, cy = (int)c->cones[k].y;
+        if (made && p->knocked[k])   /* the standing cone taken away */
+            blit(ground.bare, dst, cx - 6, cy - 6, cx - 6, cy - 6, 13, 13);
+        if (!made || p->knocked[k])
+            draw_cone(dst, cx, cy, p->knocked[k] != 0);
+    }
+    if (!course_finished(c, p))
+        draw_gate(dst, c->gates[p->next_gate], p->next_gate == 0, true);
+}
+
+/* ----------------------------------------------------------------------
+ * The ghost: the car's sprite turned into a scratch bitmap, then laid
+ * over the view at half strength.
+ * ---------------------------------------------------------------------- */
+
+/* Room for the sprite turned any way about its pivot (13, 25): its
+ * farthest corner is 29 px from it. */
+enum { GHOST_SIZE = 64 };
+
+void draw_ghost(BITMAP *dst, const course_race *r)
+{
+    const course_pose *g = race_ghost(r);
+    if (!g || !car_drawable(g->x, g->y, g->angle))
+        return;
+    static BITMAP *scratch;
+    if (!scratch || bitmap_color_depth(scratch) != bitmap_color_depth(dst)) {
+        if (scratch)
+            destroy_bitmap(scratch);
+        if (!(scratch = create_bitmap_ex(bitmap_color_depth(dst), GHOST_SIZE, GHOST_SIZE)))
+            return;   /* no memory for it: no ghost this frame */
+    }
+    clear_to_color(scratch, bitmap_mask_color(scratch));
+    pivot_sprite(scratch, kvtcar, GHOST_SIZE / 2, GHOST_SIZE / 2, 13, 25, car_turn(g->angle));
+    int gx = (int)g->x - GHOST_SIZE / 2, gy = (int)g->y - GHOST_SIZE / 2;
+    if (bitmap_color_depth(dst) != 16 || !is_memory_bitmap(dst)) {
+        set_trans_blender(0, 0, 0, 128);
+        draw_trans_sprite(dst, scratch, gx, gy);
+        return;
+    }
+    /* Half the car and half what is under it, channel by channel: the low
+     * bit of each 5-6-5 channel dropped, the halves added.  The library's
+     * blender does the same through a call per pixel, three times slower. */
+    const uint16_t mask = (uint16_t)bitmap_mask_color(scratch);
+    for (int sy = std::max(0, dst->ct - gy); sy < GHOST_SIZE && gy + sy < dst->cb; sy++) {
+        const uint16_t *from = (const uint16_t *)scratch->line[sy];
+        uint16_t *to = (uint16_t *)dst->line[gy + sy] + gx;
+        for (int sx = std::max(0, dst->cl - gx); sx < GHOST_SIZE && gx + sx < dst->cr; sx++)
+            if (from[sx] != mask)
+                to[sx] = (uint16_t)(((from[sx] & 0xf7de) >> 1) + ((to[sx] & 0xf7de) >> 1));
+    }
+}
+
+/* ----------------------------------------------------------------------
+ * The timing box at the top: white on black, the split's difference
+ * green when ahead of the lap to beat, red when behind.  Text is slow to
+ * draw: the box is kept, and a line drawn again only when it changes
+ * (mostly the running time).
+ * ---------------------------------------------------------------------- */
+static struct {
+    BITMAP *box;
+    char lines[TIMING_LINES][TIMING_CHARS + 1];
+    char delta[16];
+    int sign;
+    bool stale;   /* the box is new: every line to draw */
+} shown;
+
+/* Line i of the box as text (and the difference after the last), in b
+ * at its place, on black. */
+static void box_line(BITMAP *b, int bx, int by, int i, const char *text, const char *delta, int sign)
+{
+    int white = makecol(255, 255, 255), ty = by + 6 + 12 * i;
+    rectfill(b, bx, ty - 2, bx + TIMING_W - 1, ty + 9, makecol(0, 0, 0));
+    textout_ex(b, font, text, bx + 8, ty, white, -1);
+    if (delta) {
+        int col = sign < 0 ? makecol(60, 220, 60) : sign > 0 ? makecol(255, 70, 70) : white;
+        textout_ex(b, font, delta, bx + 8 + text_length(font, text) + 16, ty, col, -1);
+    }
+}
+
+void draw_timing(BITMAP *dst, const course_race *r)
+{
+    if (!shown.box || bitmap_color_depth(shown.box) != bitmap_color_depth(dst)) {
+        if (shown.box)
+            destroy_bitmap(shown.box);
+        shown.box = create_bitmap_ex(bitmap_color_depth(dst), TIMING_W, TIMING_H);
+        if (shown.box)
+            clear_to_color(shown.box, makecol(0, 0, 0));
+        shown.stale = true;
+    }
+    BITMAP *b = shown.box ? shown.box : dst;
+    int bx = shown.box ? 0 : TIMING_X, by = shown.box ? 0 : TIMING_Y;
+    if (!shown.box)
+        rectfill(dst, TIMING_X, TIMING_Y, TIMING_X + TIMING_W - 1, TIMING_Y + TIMING_H - 1, makecol(0, 0, 0));
+    char text[TIMING_CHARS + 1], delta[sizeof shown.delta];
+    for (int i = 0; i < TIMING_LINES; i++) {
+        timing_text(r, i, text, sizeof text);
+        bool last = i == TIMING_LINES - 1;
+        int sign = last ? timing_delta_text(r, delta, sizeof delta) : 0;
+        if (shown.box && !shown.stale && !strcmp(text, shown.lines[i])
+            && (!last || (!strcmp(delta, shown.delta) && sign == shown.sign)))
+            continue;
+        box_line(b, bx, by, i, text, last ? delta : nullptr, sign);
+        if (shown.box)
+            memcpy(shown.lines[i], text, sizeof text);
+        if (shown.box && last)
+            memcpy(shown.delta, delta, sizeof delta), shown.sign = sign;
+    }
+    if (shown.box)
+        blit(shown.box, dst, 0, 0, TIMING_X, TIMING_Y, TIMING_W, TIMING_H);
+    shown.stale = false;
+}

@@ -1,0 +1,160 @@
+/* Courses in the built programs: caravelt-sim's lap rows, and what both programs refuse. */
+#include <dirent.h>
+#include <set>
+#include "course/course.h"
+#include "record.h"
+#include "support.h"
+
+static const std::string COURSES = CARAVELT_DATA_DIR "/courses/", SCRIPTS = CARAVELT_DOCS_DIR "/courses/";
+
+/* Catches lap rows that are not the laps the shipped scripts drive (a gate, tick or split
+ * off), and a course that pushes the car: the same script on a course with the same start
+ * and nothing near the drive leaves the same trace. */
+TEST(CourseRun, ShippedCoursesGiveTheirLapRows)
+{
+    struct { const char *name, *rows; } cases[] = {
+        {"slalom", "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s\n"
+                   "1,427,946,0,9.46,9.46,2.28,4.09,5.50,6.70,7.77\n"
+                   "2,1373,666,0,6.66,6.66,0.85,1.87,2.87,3.92,4.89\n"
+                   "3,2039,671,0,6.71,6.71,0.91,1.94,2.93,3.96,4.94\n"},
+        {"figure8", "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s,gate7_s,gate8_s\n"
+                    "1,410,969,0,9.69,9.69,3.26,4.19,5.12,6.08,7.77,8.39,9.01\n"
+                    "2,1379,748,0,7.48,7.48,1.41,2.15,2.94,3.94,5.63,6.26,6.88\n"},
+        {"autocross", "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s,gate7_s,"
+                      "gate8_s,gate9_s,gate10_s,gate11_s,gate12_s,gate13_s,gate14_s,gate15_s\n"
+                      "1,425,2134,0,21.34,21.34,2.32,4.14,5.64,7.01,9.05,9.94,10.87,11.84,13.79,15.42,16.63,17.23,17.90,20.27\n"
+                      "2,2559,1872,0,18.72,18.72,0.92,1.99,3.20,4.43,6.47,7.36,8.29,9.27,11.21,12.81,14.01,14.61,15.26,17.63\n"},
+    };
+    temp_dir d;
+    for (const auto &k : cases) {
+        std::string file = COURSES + k.name + ".toml", script = SCRIPTS + k.name + ".txt";
+        tool_run r = run_tool(d, "--course '" + file + "' --laps laps.csv --trace t.csv '" + script + "'");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read_file(d / "laps.csv"), k.rows) << k.name;
+        course c;
+        char err[512];
+        ASSERT_EQ(read_course_file(file.c_str(), &c, err, sizeof err), 0) << err;
+        char start[160];
+        snprintf(start, sizeof start, "start = { x = %.9g, y = %.9g, heading = %.9g }\n[[gate]]\na = [0, 0]\nb = [0.5, 0]\n",
+                 c.start.x / 10.0, c.start.y / 10.0, (double)c.heading);
+        write_file(d / "bare.toml", start);
+        r = run_tool(d, "--course bare.toml --trace bare.csv '" + script + "'");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(read_file(d / "bare.csv") == read_file(d / "t.csv")) << k.name << ": its cones or gates moved the car";
+    }
+}
+
+/* The names in folder d, sorted. */
+static std::set<std::string> names_in(const temp_dir &d)
+{
+    std::set<std::string> names;
+    DIR *dir = opendir(d.path.c_str());
+    while (struct dirent *e = dir ? readdir(dir) : nullptr)
+        if (e->d_name[0] != '.')
+            names.insert(e->d_name);
+    if (dir)
+        closedir(dir);
+    return names;
+}
+
+/* Catches a course, a ghost or a replay taken that should not be (a bad course file, another
+ * course's recording, a recording with no course or no lap, a ghost's car changed since),
+ * refused without its one line and status, or after writing something; and a good command
+ * line refused (the game then fails only for want of a display, leaving nothing behind). */
+TEST(CourseRun, RefusedInOneTable)
+{
+    temp_dir d;
+    course slalom;
+    char err[512];
+    ASSERT_EQ(read_course_file((COURSES + "slalom.toml").c_str(), &slalom, err, sizeof err), 0) << err;
+    sim_start();
+    auto recording = [&](const char *car, const char *course, uint64_t hash, const std::string &keys) {
+        std::string text;
+        record_header(&text, "x.rec", car, 0, course, hash);
+        return text + keys;
+    };
+    const uint64_t hash = course_hash(&slalom);
+    const std::string lap = read_file(SCRIPTS + "slalom.txt");
+    write_file(d / "good.toml", read_file(COURSES + "slalom.toml"));
+    write_file(d / "bad.toml", "name = \"x\"\nstart = { x = 8.0, y = 38.4, heading = 90.0 }\nlap = 2\n");
+    write_file(d / "s.txt", "10 Up\n");
+    write_file(d / "car.toml", "Mass = 900\n");
+    write_file(d / "lap.rec", recording(nullptr, "good.toml", hash, lap));
+    write_file(d / "on.rec", recording(nullptr, "good.toml", hash, "10 Up\n"));
+    write_file(d / "other.rec", recording(nullptr, "figure8.toml", hash ^ 1, lap));
+    write_file(d / "none.rec", recording(nullptr, nullptr, 0, lap));
+    write_file(d / "car.rec", recording("car.toml", "good.toml", hash, lap));   /* the preset's hash */
+    write_file(d / "nocar.rec", recording("missing.toml", "good.toml", hash, lap));
+    write_file(d / "old.csv", "keep me\n");
+    char other[200], changed[200];
+    snprintf(other, sizeof other, "recorded on another course, figure8.toml (hash %016llx); good.toml has hash %016llx",
+             (unsigned long long)(hash ^ 1), (unsigned long long)hash);
+    car light = KVT;
+    light.Mass = 900;
+    load_car(&light);
+    write_file(d / "carok.rec", recording("car.toml", "good.toml", hash, "10 Up\n"));
+    uint64_t light_hash = car_hash();
+    load_preset();
+    snprintf(changed, sizeof changed, "car.rec: its car car.toml is not the one it was recorded with (parameters hash "
+             "%016llx, recorded %016llx)", (unsigned long long)light_hash, (unsigned long long)car_hash());
+    const char *SIM = CARAVELT_SIM_EXE, *GAME = CARAVELT_GAME_EXE;
+    const std::string no_display = "cannot start the Allegro library: no display to open (DISPLAY is not set)";
+    const struct { const char *exe; std::string args; int status; std::string message; } cases[] = {
+        {SIM, "--course bad.toml s.txt", 2, "bad.toml:3: unknown key \"lap\" (did you mean \"laps\"?)"},
+        {GAME, "--course bad.toml --trace new.csv", 1, "bad.toml:3: unknown key \"lap\" (did you mean \"laps\"?)"},
+        {SIM, "--laps new.csv s.txt", 2, "--laps needs --course: laps are counted on a course"},
+        {SIM, "--sheet --laps new.csv", 2, "--sheet runs its own manoeuvres: it takes no --laps"},
+        {SIM, "--course good.toml --laps good.toml s.txt", 2, "the laps \"good.toml\" would overwrite the course file \"good.toml\""},
+        {SIM, "--course good.toml --laps old.csv --trace old.csv s.txt", 2, "the laps \"old.csv\" and the trace \"old.csv\" are the same file"},
+        {SIM, "--course good.toml other.rec", 2, "other.rec: " + std::string(other)},
+        {SIM, "--course good.toml - <other.rec", 2, "stdin: " + std::string(other)},
+        {SIM, "--course good.toml none.rec", 2, "none.rec: recorded without a course: replay it without --course"},
+        {SIM, "on.rec", 2, "on.rec: recorded on the course good.toml: replay it with --course"},
+        {GAME, "--course good.toml --replay other.rec --trace new.csv", 2, "other.rec: " + std::string(other)},
+        {GAME, "--replay on.rec --trace new.csv", 2, "on.rec: recorded on the course good.toml: replay it with --course"},
+        {GAME, "--ghost lap.rec", 2, "--ghost needs --course: a ghost is a lap of a course"},
+        {GAME, "--course good.toml --ghost s.txt", 2, "s.txt: not a recording made on a course: a ghost is a lap recorded with --course"},
+        {GAME, "--course good.toml --ghost none.rec", 2, "none.rec: not a recording made on a course: a ghost is a lap recorded with --course"},
+        {GAME, "--course good.toml --ghost other.rec", 2, "other.rec: " + std::string(other)},
+        {GAME, "--course good.toml --ghost on.rec --trace new.csv", 2, "on.rec: no lap of the course completed: no ghost to race"},
+        {GAME, "--course good.toml --ghost car.rec", 2, changed},
+        {GAME, "--course good.toml --ghost nocar.rec", 2, "nocar.rec: its car: missing.toml: No such file or directory"},
+        {GAME, "--course good.toml --ghost missing.rec", 2, "missing.rec: No such file or directory"},
+        {GAME, "--course good.toml --ghost lap.rec --record good.toml", 2, "the recording \"good.toml\" would overwrite the course file \"good.toml\""},
+        {GAME, "--course good.toml --ghost lap.rec --trace lap.rec", 2, "the trace \"lap.rec\" would overwrite the ghost \"lap.rec\""},
+        {GAME, "--course good.toml --ghost carok.rec --trace car.toml", 2, "the trace \"car.toml\" would overwrite the ghost's car file \"car.toml\""},
+        {GAME, "--course good.toml --ghost - --replay - <lap.rec", 2, "--ghost and --replay cannot both read standard input"},
+        /* accepted: the game goes as far as the display */
+        {GAME, "--course good.toml --ghost lap.rec --trace new.csv --record old.csv", 1, no_display},
+        {GAME, "--course good.toml --replay on.rec --ghost - <lap.rec --trace new.csv", 1, no_display},
+    };
+    const std::set<std::string> before = names_in(d);
+    for (const auto &k : cases) {
+        tool_run r = run_tool(d, k.args, k.exe);
+        std::string prefix = k.exe == SIM ? "caravelt-sim: " : "caravelt: ";
+        EXPECT_EQ(r.status, k.status) << k.args;
+        EXPECT_EQ(r.err, prefix + k.message + "\n") << k.args;
+        EXPECT_EQ(names_in(d), before) << k.args << ": a file made or left";
+        EXPECT_EQ(read_file(d / "old.csv") + read_file(d / "good.toml").substr(0, 8), "keep me\n# Slalom") << k.args;
+    }
+}
+
+/* Catches a failed write of the laps passed as success, or laps begun after they are known
+ * to fail; and --sheet changed by a course it ignores. */
+TEST(CourseRun, LapsThatCannotBeWrittenAreStatusOne)
+{
+    temp_dir d;
+    const std::string course = " --course '" + COURSES + "slalom.toml' ", script = " '" + SCRIPTS + "slalom.txt'";
+    const struct { std::string laps, message; } cases[] = {
+        {"/dev/full", "cannot write the laps \"/dev/full\": No space left on device"},
+        {"no/such.csv", "cannot write the laps \"no/such.csv\": No such file or directory"},
+    };
+    for (const auto &k : cases) {
+        tool_run r = run_tool(d, "--trace t.csv --laps " + k.laps + course + script);
+        EXPECT_EQ(r.status, 1) << k.laps;
+        EXPECT_EQ(r.err, "caravelt-sim: " + k.message + "\n");
+    }
+    EXPECT_EQ(run_tool(d, ">plain.md --sheet").status, 0);
+    EXPECT_EQ(run_tool(d, ">course.md --sheet" + course).status, 0);
+    EXPECT_EQ(read_file(d / "course.md"), read_file(d / "plain.md"));
+}

@@ -1,0 +1,147 @@
+/* A course over the driving view: the timing box's texts, cones, gates and the ghost drawn. */
+#include "course/race.h"
+#include "present_support.h"
+
+/* A course made here, in px: three gates, a cone on the line and one off it, 3 laps. */
+static course test_course(void)
+{
+    course c;
+    c.name = "Slalom", c.start = {50, 384}, c.heading = 90, c.laps = 3, c.penalty = 2;
+    c.gates = {{{100, 300}, {100, 400}}, {{400, 300}, {400, 400}}, {{700, 300}, {700, 400}}};
+    c.cones = {{300, 200}, {600, 200}};
+    EXPECT_EQ(course_index(&c), 0);
+    return c;
+}
+
+/* A lap of `ticks` ticks with `cones` knocked. */
+static course_lap lap_of(int number, uint64_t ticks, int cones = 0)
+{
+    course_lap l = {};
+    l.lap = number, l.ticks = ticks, l.cones = cones;
+    return l;
+}
+
+/* Catches a line that misreads the race: the lap and running time, the cones of the lap, no
+ * limit, the course done; last and best as totals (penalties in), the lap given named as the
+ * ghost's; a split's difference with the wrong sign, colour or rounding; a long name not cut,
+ * or cut inside a character (the library then reads past its end). */
+TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
+{
+    course c = test_course();
+    struct { const char *what; std::function<void(course_race &)> set; const char *lines[TIMING_LINES]; const char *delta; int sign; } cases[] = {
+        {"before the start", [](course_race &) {}, {"Slalom", "To the start gate", "Last -  Best -", ""}, "", 0},
+        {"lap 2, a gate ahead", [](course_race &r) {
+             r.p.in_lap = true, r.p.tick = 2607, r.p.now = lap_of(2, 0, 1), r.p.now.start_tick = 1373;
+             r.p.has_best = true, r.p.last = r.p.best = lap_of(1, 946);
+             r.split = {course_split::GATE, 3, 4.09, true, -0.125};
+         }, {"Slalom", "Lap 2 of 3  12.34  1 cone", "Last 9.46  Best 9.46", "Gate 3  4.09"}, "-0.12", -1},
+        {"no limit, a lap behind", [](course_race &r) {
+             r.p.in_lap = true, r.p.tick = 105, r.p.now = lap_of(7, 0, 2), r.p.now.start_tick = 100;
+             r.p.has_best = true, r.p.last = lap_of(6, 1000, 1), r.p.best = lap_of(4, 900);
+             r.split = {course_split::LAP, 6, 12, true, 3};
+         }, {"Slalom", "Lap 7  0.05  2 cones", "Last 12.00  Best 9.00", "Lap 6  12.00"}, "+3.00", 1},
+        {"done, the last lap level", [](course_race &r) {
+             r.p.laps_done = 3, r.p.has_best = true, r.p.last = r.p.best = lap_of(3, 671);
+             r.split = {course_split::LAP, 3, 6.71, true, 0};
+         }, {"Slalom", "Finished, 3 laps: R to go again", "Last 6.71  Best 6.71", "Lap 3  6.71"}, "+0.00", 0},
+        {"a ghost's lap to beat, nothing compared", [](course_race &r) {
+             r.has_given = true, r.given = lap_of(1, 800);
+             r.p.has_best = true, r.p.last = r.p.best = lap_of(1, 946);
+             r.split = {course_split::GATE, 2, 2.28, false, 0};
+         }, {"Slalom", "To the start gate", "Last 9.46  Best 8.00 (ghost)", "Gate 2  2.28"}, "", 0},
+    };
+    for (const auto &k : cases) {
+        course_race r;
+        course nolimit = c;
+        nolimit.laps = 0;
+        race_start(&r, std::string(k.what).find("no limit") == 0 ? &nolimit : &c);
+        k.set(r);
+        char text[128];
+        for (int i = 0; i < TIMING_LINES; i++) {
+            timing_text(&r, i, text, sizeof text);
+            EXPECT_STREQ(text, k.lines[i]) << k.what << ", line " << i;
+        }
+        EXPECT_EQ(timing_delta_text(&r, text, sizeof text), k.sign) << k.what;
+        EXPECT_STREQ(text, k.delta) << k.what;
+    }
+    for (std::string name : {std::string(80, 'n'), std::string(TIMING_CHARS - 1, 'n') + "\u00e9t\u00e9"}) {
+        course_race r;
+        course named = c;
+        named.name = name;
+        race_start(&r, &named);
+        char text[128];
+        timing_text(&r, 0, text, sizeof text);
+        EXPECT_EQ(std::string(text), std::string(TIMING_CHARS - (name.size() < 80), 'n'))
+            << "a name as wide as the box at most, cut between characters";
+    }
+}
+
+/* Catches a course drawn without a course asked for, or leaving a trace once it is gone; a
+ * cone that does not fall or stand again, a next gate not marked, a ghost drawn solid,
+ * elsewhere than its pose or at the wrong tick of the lap to beat, a split's difference in
+ * the wrong colour, the course kept drawn as it was before it changed. */
+TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
+{
+    x = 512, y = 600, AxisAngle = 0;
+    draw_frame(buffer);
+    BITMAP *plain = create_bitmap(1024, 768), *solid = create_bitmap(1024, 768);
+    blit(buffer, plain, 0, 0, 0, 0, 1024, 768);
+    const course_pose ghost = {800.5f, 550, 90};
+    blit(buffer, solid, 0, 0, 0, 0, 1024, 768);
+    pivot_sprite(solid, kvtcar, 800, 550, 13, 25, itofix(64));   /* the car, solid, where the ghost goes */
+
+    course c = test_course();
+    course_race r;
+    race_start(&r, &c);
+    r.p.in_lap = true, r.p.tick = 12, r.p.now = lap_of(1, 0), r.p.now.start_tick = 10, r.p.next_gate = 1;
+    r.p.knocked = {0, 1};
+    r.has_given = true, r.given = lap_of(1, 100);
+    r.given_poses.assign(101, {300, 300, 0});
+    r.given_poses[2] = ghost;   /* two ticks into its lap */
+    r.split = {course_split::GATE, 2, 1, true, 0.5};
+    view_race = &r;
+    draw_frame(buffer);
+    view_race = nullptr;
+
+    auto rgb = [](int c) { return std::vector<int>{getr(c), getg(c), getb(c)}; };
+    auto at = [&](int px, int py) { return rgb(getpixel(buffer, px, py)); };
+    EXPECT_EQ(at(303, 200), rgb(makecol(255, 120, 0))) << "the standing cone";
+    EXPECT_NE(at(603, 200), rgb(makecol(255, 120, 0))) << "the knocked cone still standing";
+    EXPECT_EQ(at(600, 203), rgb(makecol(150, 70, 20))) << "the knocked cone lying";
+    EXPECT_EQ(at(400, 300), rgb(makecol(255, 220, 0))) << "the next gate's post";
+    EXPECT_EQ(at(400, 350), rgb(makecol(255, 220, 0))) << "the next gate's line";
+    EXPECT_EQ(at(700, 400), rgb(makecol(30, 80, 230))) << "a gate's post";
+    EXPECT_EQ(at(100, 400), rgb(makecol(255, 255, 255))) << "the start gate's post";
+    EXPECT_EQ(at(TIMING_X + 2, TIMING_Y + 2), rgb(makecol(0, 0, 0))) << "the timing box";
+    int red = 0;
+    for (int px = TIMING_X; px < TIMING_X + TIMING_W; px++)
+        red += at(px, TIMING_Y + 6 + 36 + 3) == rgb(makecol(255, 70, 70));
+    EXPECT_GT(red, 3) << "a split behind the lap to beat in red";
+
+    int ghosted = 0, solid_car = 0;   /* the ghost's pixels: between the tarmac and the solid car */
+    for (int py = 500; py < 600; py++)
+        for (int px = 750; px < 850; px++) {
+            int p = getpixel(plain, px, py), s = getpixel(solid, px, py), g = getpixel(buffer, px, py);
+            solid_car += s != p;
+            if (g == p)
+                continue;
+            ghosted++;
+            EXPECT_TRUE(s != p && g != s) << "at " << px << "," << py << ": not a translucent car";
+        }
+    EXPECT_GT(solid_car, 500);
+    EXPECT_EQ(ghosted, solid_car);
+
+    c.cones[0] = {320, 220}, r.p.knocked = {0, 0};   /* the course is drawn once and kept: not stale */
+    view_race = &r;
+    draw_frame(buffer);
+    view_race = nullptr;
+    EXPECT_TRUE(at(303, 200) != rgb(makecol(255, 120, 0)) && at(323, 220) == rgb(makecol(255, 120, 0)))
+        << "a cone moved, drawn where it was";
+    EXPECT_EQ(at(603, 200), rgb(makecol(255, 120, 0))) << "a cone stood again, drawn fallen";
+
+    draw_frame(buffer);
+    for (int py = 0; py < 768; py++)
+        ASSERT_EQ(memcmp(buffer->line[py], plain->line[py], 1024 * 2), 0) << "row " << py << " after the course is gone";
+    destroy_bitmap(plain);
+    destroy_bitmap(solid);
+}
