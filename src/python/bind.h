@@ -36,17 +36,17 @@ using py::ssize_t;
 struct fleet {
     std::shared_ptr<std::vector<car_state>> cars;
     std::shared_ptr<const course> track;     /* the course, or null */
-    std::vector<course_progress> progress;   /* each car's on it */
+    std::vector<course_race> races;          /* each car's on it */
     int threads = 1;
     py::array state;              /* the read-only view of the cars */
     py::array laps;               /* read-only, taken after every call; None without a course */
     std::atomic<bool> busy{false};
 
     size_t n() const { return cars->size(); }
-    fleet_cars parts() { return {cars->data(), n(), track.get(), track ? progress.data() : nullptr}; }
+    fleet_cars parts() { return {cars->data(), n(), track.get(), track ? races.data() : nullptr}; }
 };
 
-/* f.laps taken from the cars' progress again (nothing without a course). */
+/* f.laps taken from the cars' races again (nothing without a course). */
 void laps_taken(fleet &f);
 
 /* The fleet taken for one call; RuntimeError when another thread has it. */

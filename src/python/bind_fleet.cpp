@@ -106,7 +106,7 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::sh
     f->cars = std::make_shared<std::vector<car_state>>(params.size());
     f->track = track;
     if (track)
-        f->progress.resize(params.size());
+        f->races.resize(params.size());
     for (size_t i = 0; i < params.size(); i++) {
         car_start(&(*f->cars)[i], &params[i]);
         fleet_reset_car(f->parts(), i);
@@ -120,7 +120,7 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::sh
                          {(ssize_t)f->n()}, {(ssize_t)sizeof(car_state)}, f->cars->data(), owner);
     read_only(f->state);
     if (track) {
-        /* an array of its own: the progress values hold vectors, no view fits */
+        /* an array of its own: the races hold vectors, no view fits */
         f->laps = py::array(laps_columns(), std::vector<ssize_t>{(ssize_t)f->n()});
         laps_taken(*f);
         read_only(f->laps);

@@ -58,7 +58,7 @@ static py::array frame_py(fleet &f, py::handle i, const std::string &data)
     py::array_t<uint8_t> rgb({(ssize_t)VIEW_H, (ssize_t)VIEW_W, (ssize_t)3});
     fleet_taken taken(f);
     /* The drawing's bitmaps are process-wide: drawn holding the lock. */
-    view_draw(&(*f.cars)[at], rgb.mutable_data());
+    view_draw(&(*f.cars)[at], f.track ? &f.races[at] : nullptr, rgb.mutable_data());
     return rgb;
 }
 

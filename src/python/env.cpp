@@ -34,7 +34,8 @@ void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, 
               env_result *r)
 {
     const course *c = f.c;
-    course_progress *p = &f.p[i];
+    course_race *race = &f.r[i];
+    const course_progress *p = &race->p;
     env_episode &ep = e[i];
     uint64_t ticks = s.ticks_per_step;
     if (ticks > s.max_ticks - ep.ticks)
@@ -48,7 +49,7 @@ void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, 
         int gates_before = gates_in_lap(c, p), cones_before = p->in_lap ? p->now.cones : 0;
         float x0 = x, y0 = y;
         logic();
-        unsigned ev = course_after_tick(c, p, x0, y0);
+        unsigned ev = race_after_tick(race, x0, y0);
         run++;
         if (!ev)
             continue;
@@ -100,7 +101,7 @@ void env_observe(const env_spec &s, const fleet_cars &f, const env_episode *e, s
     const course *c = f.c;
     double h = (double)k.AxisAngle * PI8 / 180, hs = std::sin(h), hc = std::cos(h);
     double cx = on_screen(k.x, COURSE_SCREEN_W), cy = on_screen(k.y, COURSE_SCREEN_H);
-    const course_gate &g = c->gates[f.p[i].next_gate];
+    const course_gate &g = c->gates[f.r[i].p.next_gate];
     double v[ENV_OBS] = {
         k.Velocity, k.TrueVelocity, angle_between(k.AxisAngle, k.TrueAngle), k.EngineRev, (double)k.Gear,
         k.PedalAccelerator, k.PedalBrake, k.PedalClutch, k.DrivingWheelTurning, (double)k.KeyHeld,

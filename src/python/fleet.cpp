@@ -54,28 +54,28 @@ size_t fleet_grain(uint64_t ticks)
     return ticks >= THREAD_GRAIN_TICKS ? 1 : (size_t)(THREAD_GRAIN_TICKS / (ticks ? ticks : 1));
 }
 
-/* One tick of the car in this thread's names, counted on c (when there
- * is one) from where the tick found it. */
-static inline void fleet_tick(const course *c, course_progress *p)
+/* One tick of the car in this thread's names, counted in its race r
+ * (when there is one) from where the tick found it. */
+static inline void fleet_tick(course_race *r)
 {
-    if (!c) {
+    if (!r) {
         logic();
         return;
     }
     float x0 = x, y0 = y;
     logic();
-    course_after_tick(c, p, x0, y0);
+    race_after_tick(r, x0, y0);
 }
 
 void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64_t ticks, int threads)
 {
     over_threads(f.n, threads, fleet_grain(ticks), [&](size_t first, size_t last) {
         for (size_t i = first; i < last; i++) {
-            course_progress *p = f.c ? &f.p[i] : nullptr;
+            course_race *r = f.c ? &f.r[i] : nullptr;
             car_in(&f.cars[i]);
             hold_keys(keys[all_same ? 0 : i] & KEY_MASK_MAX);
             for (uint64_t t = 0; t < ticks; t++)
-                fleet_tick(f.c, p);
+                fleet_tick(r);
             car_out(&f.cars[i]);
         }
     });
@@ -88,11 +88,11 @@ void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t f
         for (size_t i = from; i < to; i++) {
             const uint16_t *k = keys + i * T;
             state_row *r = out + i * T;
-            course_progress *p = f.c ? &f.p[i] : nullptr;
+            course_race *race = f.c ? &f.r[i] : nullptr;
             car_in(&f.cars[i]);
             for (size_t t = first; t < first + count; t++) {
                 hold_keys(k[t] & KEY_MASK_MAX);
-                fleet_tick(f.c, p);
+                fleet_tick(race);
                 take_row(&r[t]);
             }
             car_out(&f.cars[i]);
@@ -110,7 +110,7 @@ void fleet_reset_car(const fleet_cars &f, size_t i)
     car_in(&f.cars[i]);
     course_start(f.c);
     car_out(&f.cars[i]);
-    course_progress_start(&f.p[i], f.c, false);   /* a fleet draws no ghost */
+    race_start(&f.r[i], f.c, false);   /* a fleet draws no ghost */
 }
 
 void fleet_reset(const fleet_cars &f, const size_t *which, size_t k)
@@ -131,7 +131,7 @@ void fleet_laps(const fleet_cars &f, laps_row *rows)
 {
     const double none = std::numeric_limits<double>::quiet_NaN();
     for (size_t i = 0; i < f.n; i++) {
-        const course_progress &p = f.p[i];
+        const course_progress &p = f.r[i].p;
         laps_row &r = rows[i];
         r = laps_row{};
         r.laps_done = p.laps_done;
@@ -147,7 +147,7 @@ void fleet_laps(const fleet_cars &f, laps_row *rows)
             lap_figures(f.c, p.best, &r.best_ticks, &r.best_cones, &r.best_total);
             r.best_lap = p.best.lap;
         }
-        r.finished = f.c->laps && p.laps_done >= f.c->laps;
+        r.finished = course_finished(f.c, &p);
         r.ticks = (int64_t)p.tick;
     }
 }

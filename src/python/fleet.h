@@ -8,10 +8,11 @@
  * held through hold_keys: a title screen returns at once.  Only the nine
  * driving bits of a mask are held.
  *
- * With a course, each car has its own progress on it, counted after each
- * of its ticks (course_after_tick) from where the tick found the car; the
- * course is only read, so threads share it.  Without one, `c` and `p`
- * are null.
+ * With a course, each car has its own race on it, counted after each of
+ * its ticks (race_after_tick) from where the tick found the car, as the
+ * game and caravelt-sim count: R after the last lap begins the laps
+ * again.  A fleet keeps no lap's poses, so it has no ghost.  The course is
+ * only read, so threads share it.  Without one, `c` and `r` are null.
  *
  * None of these touches Python: the callers check their arguments and
  * release the interpreter's lock around them.
@@ -23,7 +24,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "course/course.h"
+#include "course/race.h"
 #include "rows.h"
 
 /* Key masks above this hold keys that do not exist. */
@@ -42,12 +43,12 @@ void over_threads(size_t n, int threads, size_t grain,
 /* Cars of `ticks` ticks each that make a part worth a thread of its own. */
 size_t fleet_grain(uint64_t ticks);
 
-/* The cars of a fleet, and their progress on its course (c null: none). */
+/* The cars of a fleet, and their races on its course (c null: none). */
 struct fleet_cars {
     car_state *cars;
     size_t n;
     const course *c;
-    course_progress *p;
+    course_race *r;
 };
 
 /* ----------------------------------------------------------------------
