@@ -1,54 +1,80 @@
-"""Fleets on a course: the cars start where the course says, and their laps
-are counted as caravelt-sim counts them, whatever the threads."""
+"""Fleets on a course against caravelt-sim --course: the same rows, the
+same laps, the same frames, whatever the threads."""
 import os
 
 import numpy as np
 
 import caravelt
-from conftest import DATA, masks_of, packed, random_stretches, script_masks
+from conftest import (DATA, KEY_NAMES, car_args, masks_of, numbered, packed, random_stretches, read_bmp,
+                      script_masks, sim, trace_text)
 
 ROOT = os.path.dirname(DATA)
+SLALOM = caravelt.COURSES["slalom"]
 
 
 def course_script(name):
     return script_masks(os.path.join(ROOT, "docs", "courses", f"{name}.txt"))
 
 
-def laps_of_steps(fleet, keys):
-    """Steps fleet tick by tick through keys (n, T): per car, the laps as
-    they complete, (lap, ticks, cones, total)."""
-    done = [[] for _ in range(len(fleet))]
-    for t in range(keys.shape[1]):
-        before = fleet.laps["laps_done"].copy()
-        fleet.step(np.ascontiguousarray(keys[:, t]))
-        laps = fleet.laps
-        for i in np.flatnonzero(laps["laps_done"] != before):
-            done[i].append((int(laps["laps_done"][i]), int(laps["last_ticks"][i]), int(laps["last_cones"][i]),
-                            round(float(laps["last_total"][i]), 2)))
-    return done
+def script_of(masks):
+    """Masks a tick as a caravelt-sim script, a line a tick."""
+    return "".join("1 " + " ".join(k for b, k in enumerate(KEY_NAMES) if m >> b & 1) + "\n" for m in masks)
 
 
-# Catches a car that does not start at the course's start, a lap counted from the wrong move
-# (the car's place after the tick taken for before it), or a drive that a course changes: a
-# fleet's rows on a course are run()'s, and the shipped scripts' laps come out as the README says.
-def test_shipped_scripts_drive_their_courses_clean():
-    expected = {"slalom": [946, 666, 671], "figure8": [969, 748], "autocross": [2134, 1872]}
-    for name, lap_ticks in expected.items():
-        keys = course_script(name)[None, :]
-        fleet = caravelt.Fleet(caravelt.Car(), caravelt.COURSES[name])
-        course = fleet.course
-        assert tuple(fleet.state[["x", "y"]][0]) == (course.start[0] * 10, course.start[1] * 10)
-        rows = fleet.rollout(keys)
-        trace = caravelt.run(os.path.join(ROOT, "docs", "courses", f"{name}.txt"), course=course)
-        assert packed(rows[0]).tobytes() == packed(trace[list(rows.dtype.names)]).tobytes()
-        laps = fleet.laps[0]
-        assert laps["laps_done"] == len(lap_ticks) and laps["finished"] and laps["best_cones"] == 0
-        assert laps["best_ticks"] == min(lap_ticks) and laps["last_ticks"] == lap_ticks[-1]
-        fleet.reset()
-        assert [d[1] for d in laps_of_steps(fleet, keys)[0]] == lap_ticks
+def lap_rows(text):
+    """--laps rows as (lap, ticks, cones, total_s)."""
+    rows = [line.split(",") for line in text.splitlines()[1:]]
+    return [(int(r[0]), int(r[2]), int(r[3]), r[5]) for r in rows]
 
 
-# Catches cars counted on another car's progress, or a lap counted twice or not at all when the
+# Catches a car that does not start at the course's start, a lap counted from the wrong move,
+# laps not begun again by R after the last, a lap abandoned by R still counted, cars counted on
+# one another's races, and laps lost between steps and rollouts: each car's rows and laps are
+# caravelt-sim's for its own script on the course.
+def test_a_fleet_on_a_course_drives_and_counts_as_caravelt_sim(tmp_path):
+    clean = course_script("slalom")
+    T = 2 * len(clean) + 1
+    files = [None, "cars/light.toml", "cars/drift.toml", None]
+    keys = np.stack([
+        np.resize(np.concatenate([clean, [caravelt.R], np.full(T, caravelt.UP)]), T),   # three laps, R, again
+        np.resize(np.roll(clean, 40), T),
+        masks_of(random_stretches(5, T)),
+        np.resize(np.concatenate([clean[:1800], [caravelt.R] * 3, clean]), T),   # lap 2 abandoned
+    ]).astype(np.uint16)
+    cars = [caravelt.Car() if f is None else caravelt.Car(os.path.join(DATA, f)) for f in files]
+    fleet = caravelt.Fleet(cars, SLALOM, threads=2)
+    rows, laps = [], [[] for _ in files]
+
+    def note_laps(before):   # a lap done since: no part below holds two, or one and R after it
+        for i in np.flatnonzero((fleet.laps["laps_done"] != before) & (fleet.laps["laps_done"] > 0)):
+            laps[i].append(fleet.laps[i].copy())
+    cuts = sorted(set(range(0, T, 100)) | {len(clean), T})
+    for t0, t1 in zip(cuts, cuts[1:]):
+        if 1500 <= t0 < 1900:   # these a tick a call, the rest in rollouts
+            for t in range(t0, t1):
+                before = fleet.laps["laps_done"].copy()
+                fleet.step(np.ascontiguousarray(keys[:, t]))
+                rows.append(packed(fleet.state)[:, None])
+                note_laps(before)
+        else:
+            before = fleet.laps["laps_done"].copy()
+            rows.append(fleet.rollout(np.ascontiguousarray(keys[:, t0:t1])))
+            note_laps(before)
+    got = np.concatenate(rows, axis=1)
+    for i, f in enumerate(files):
+        trace = sim(*car_args(f), "--course", SLALOM, "--laps", str(tmp_path / "laps.csv"),
+                    script=script_of(keys[i]))
+        assert trace_text(numbered(got[i])) == trace.split("\n", 1)[1], f"car {i}"
+        expected = lap_rows((tmp_path / "laps.csv").read_text())
+        assert [(int(r["laps_done"]), int(r["last_ticks"]), int(r["last_cones"]), "%.2f" % r["last_total"])
+                for r in laps[i]] == expected, f"car {i}"
+    assert [int(r["last_ticks"]) for r in laps[0]] == [946, 666, 671]
+    again = fleet.laps[0]   # through the start gate after R: lap 1 once more, the best kept
+    assert again["in_lap"] and again["laps_done"] == 0 and again["best_ticks"] == 666 and not again["finished"]
+    assert int(laps[3][0]["last_ticks"]) == 946 and all(r["last_ticks"] != 666 for r in laps[3])
+
+
+# Catches cars counted on another car's race, or a lap counted twice or not at all when the
 # cars are split over threads or their ticks over chunks: the same laps and rows, bit for bit.
 def test_any_number_of_threads_counts_the_same_laps():
     n, T = 6, 16384
@@ -64,3 +90,20 @@ def test_any_number_of_threads_counts_the_same_laps():
         results.append((rows.tobytes(), first, fleet.laps.tobytes()))
     assert results[0] == results[1] == results[2]
     assert (np.frombuffer(results[0][1], fleet.laps.dtype)["laps_done"] > 0).any()
+
+
+# Catches a course drawn otherwise than the game draws it (cones standing or fallen, the next
+# gate, the timing box and its split), or drawn from another car's race: mid-lap with cones
+# down, and at the finish.
+def test_frames_on_a_course_are_caravelt_sims(tmp_path):
+    clean = course_script("figure8")
+    ragged = np.concatenate([clean[:600], np.full(300, caravelt.UP | caravelt.RIGHT, np.uint16)])
+    fleet = caravelt.Fleet([caravelt.Car(), caravelt.Car()], caravelt.COURSES["figure8"])
+    for keys in (ragged, clean):
+        fleet.reset()
+        fleet.rollout(np.stack([np.zeros_like(keys), keys]))
+        bmp = tmp_path / "frame.bmp"
+        sim("--course", caravelt.COURSES["figure8"], "--frame", str(bmp), "--data", DATA, "--trace", "/dev/null",
+            script=script_of(keys))
+        assert (caravelt.frame(fleet, 1) == read_bmp(bmp)).all()
+    assert fleet.laps["finished"][1] and not fleet.laps["in_lap"][0]
