@@ -13,7 +13,7 @@ TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test exhaustive bench plots sheet clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -71,3 +71,9 @@ sheet: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/sheet.sh $(BUILD)/caravelt-sim
+
+# A sweep of the sheet drawn as a heat map: docs/sweep.png.
+sweep: deps-plots
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
+	sh tools/sweep.sh $(BUILD)/caravelt-sim

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -125,6 +126,23 @@ inline void expect_refused(const temp_dir &d, const std::string &args, const std
     EXPECT_EQ(r.err, "caravelt-sim: " + message + "\n") << args;
     EXPECT_EQ(read_file(d / "out.txt") + read_file(d / "old.csv"), "keep me\n") << args;
     EXPECT_FALSE(exists(d / "new.bmp")) << args;
+}
+
+/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label; "figure": the name. */
+inline std::map<std::string, std::string> sheet_table(const temp_dir &d, const std::string &args, int col = 1)
+{
+    tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> m;
+    std::istringstream in(read_file(d / "sheet.md"));
+    for (std::string line, cell; std::getline(in, line);) {
+        std::vector<std::string> cells;
+        for (std::istringstream c(line); std::getline(c, cell, '|');)
+            cells.push_back(cell.size() >= 2 ? cell.substr(1, cell.size() - 2) : cell);
+        if (cells.size() > (size_t)col + 1)
+            m[cells[1]] = cells[col + 1];
+    }
+    return m;
 }
 
 #endif

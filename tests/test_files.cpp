@@ -42,6 +42,7 @@ TEST(Files, NoOutputIsAFileTheRunReads)
         {SIM, "--sheet --car my.toml --runs my.toml", "the runs \"my.toml\"" + car},
         {SIM, "--sheet --car alias.toml >>my.toml", "the sheet \"standard output\" would overwrite the car file \"alias.toml\""},
         {SIM, "--sheet --runs runs.csv >>runs.csv", "the sheet \"standard output\" and the runs \"runs.csv\" are the same file"},
+        {SIM, "--sheet --vary G=1:2:1 --car alias.toml >>my.toml", "the sweep \"standard output\" would overwrite the car file \"alias.toml\""},
     };
     temp_dir d;
     write_file(d / "my.toml", "Mass = 900\n"), write_file(d / "drive.txt", "1 A\n10 Up\n"), write_file(d / "runs.csv", "keep\n");
@@ -65,7 +66,8 @@ TEST(Files, NoOutputIsAFileTheRunReads)
 
 /* Catches a failed write said nowhere, said twice, or ending the program by a signal: a trace
  * past the write buffer on a full device, into a pipe closed after a few bytes, into a file
- * removed while it is written (its name unlinked at the first write-out); the sheet's runs. */
+ * removed while it is written (its name unlinked at the first write-out); the sheet's runs; a
+ * sweep's rows. */
 TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
 {
     enum reader { NONE, CLOSES, UNLINKS };
@@ -77,6 +79,7 @@ TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
         {CLOSES, "--trace - drive.txt >out.fifo", "cannot write the trace \"standard output\": Broken pipe"},
         {UNLINKS, "--trace out.fifo drive.txt", "cannot write the trace \"out.fifo\": the file was removed while it was being written"},
         {NONE, "--sheet --runs /dev/full", "cannot write the runs \"/dev/full\": No space left on device"},
+        {NONE, "--sheet --vary G=1:1.1:0.1 >/dev/full", "cannot write the sweep to standard output: No space left on device"},
     };
     temp_dir d;
     write_file(d / "drive.txt", long_drive);

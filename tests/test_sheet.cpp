@@ -1,5 +1,8 @@
-/* The handling sheet against its definitions over caravelt-sim traces; edge cars; refusals. */
-#include <map>
+/* The handling sheet against its definitions over caravelt-sim traces; edge cars; refusals; the
+ * loop shortcut against the full runs. */
+#include "sheet/sheet.h"
+#include "sheet/sweep.h"
+#include "sim/carfile.h"
 #include "support.h"
 
 static const std::string CARS = CARAVELT_DATA_DIR "/cars/";
@@ -30,23 +33,6 @@ static std::string accel_script(const std::vector<long> &shifts, long ticks)
         if (t <= ticks)
             s += (t > at ? std::to_string(t - at) + " Up\n" : "") + "1 Up A\n", at = t + 1;
     return ticks >= at ? s + std::to_string(ticks - at + 1) + " Up\n" : s;
-}
-
-/* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label; "figure": the name. */
-static std::map<std::string, std::string> sheet(const temp_dir &d, const std::string &args, int col = 1)
-{
-    tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
-    EXPECT_EQ(r.status, 0) << r.err;
-    std::map<std::string, std::string> m;
-    std::istringstream in(read_file(d / "sheet.md"));
-    for (std::string line, cell; std::getline(in, line);) {
-        std::vector<std::string> cells;
-        for (std::istringstream c(line); std::getline(c, cell, '|');)
-            cells.push_back(cell.size() >= 2 ? cell.substr(1, cell.size() - 2) : cell);
-        if (cells.size() > (size_t)col + 1)
-            m[cells[1]] = cells[col + 1];
-    }
-    return m;
 }
 
 /* Catches any figure off its definition, for the preset and a car file. */
@@ -91,7 +77,7 @@ TEST(Sheet, FiguresMatchTheirDefinitionsOverTraces)
             slip = std::max(slip, std::fabs(std::remainder(st[t - 1][AXIS] - st[t - 1][TRAVEL], 360)));
         }
         auto fmt = [](const char *f, double v) { char b[64]; snprintf(b, sizeof b, f, v); return std::string(b); };
-        std::map<std::string, std::string> got = sheet(d, car_arg), want = {
+        std::map<std::string, std::string> got = sheet_table(d, car_arg), want = {
             {"0-50 km/h (s)", fmt("%.2f", t50 / 100.0)},
             {"0-100 km/h (s)", fmt("%.2f", t100 / 100.0)},
             {"400 m (s)", fmt("%.2f", t400 / 100.0)},
@@ -124,7 +110,7 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
     temp_dir d;
     for (const auto &k : cases) {
         write_file(d / "odd.toml", k.car);
-        auto got = sheet(d, "--car odd.toml");
+        auto got = sheet_table(d, "--car odd.toml");
         for (const auto &[label, value] : k.want)
             EXPECT_EQ(got[label], value) << k.car << ": " << label;
     }
@@ -134,19 +120,20 @@ TEST(Sheet, FiguresNeverReachedAreDashes)
 TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
 {
     temp_dir d;
-    auto preset = sheet(d, "");
-    EXPECT_EQ(sheet(d, ""), preset);
+    auto preset = sheet_table(d, "");
+    EXPECT_EQ(sheet_table(d, ""), preset);
     EXPECT_EQ(preset["figure"], "preset");
     const std::string light = "--car '" + CARS + "light.toml'", both = light + " --car '" + CARS + "kvt.toml'";
-    auto first = sheet(d, both), second = sheet(d, both, 2);
-    EXPECT_EQ(first, sheet(d, light));
+    auto first = sheet_table(d, both), second = sheet_table(d, both, 2);
+    EXPECT_EQ(first, sheet_table(d, light));
     EXPECT_EQ(second["figure"], "kvt");
     second.erase("figure"), preset.erase("figure");
     EXPECT_EQ(second, preset);
     EXPECT_NE(first, second);
 }
 
-/* Catches an option the sheet ignores, or one only it takes, accepted. */
+/* Catches an option the sheet ignores, or one only it takes, accepted; a sweep that runs, or
+ * writes, what it should refuse: a bad grid, value, thread count or shard. */
 TEST(Sheet, Refusals)
 {
     struct { const char *args, *message; } cases[] = {
@@ -157,11 +144,116 @@ TEST(Sheet, Refusals)
         {"--shift 5000 s.txt", "--shift is for the handling sheet: only with --sheet"},
         {"--sheet --shift fast", "--shift \"fast\": an engine speed in rev/min above 0 is wanted"},
         {"--sheet --car a.toml --car bad.toml", "bad.toml:1: unknown field \"Mas\" (did you mean \"Mass\"?)"},
+        /* sweeps */
+        {"--vary Mass=800:900:100", "--vary is for the handling sheet: only with --sheet"},
+        {"--threads 2 s.txt", "--threads is for the handling sheet: only with --sheet"},
+        {"--sheet --threads 2", "--threads is for sweeps: only with --vary"},
+        {"--sheet --shard 0/2", "--shard is for sweeps: only with --vary"},
+        {"--sheet --vary G=1:2:1 --runs new.csv", "--runs is for the sheet of single cars: not with --vary"},
+        {"--sheet --vary G=1:2:1 --car a.toml --car a.toml", "--car given 2 times: a sweep varies one car"},
+        {"--sheet --vary G=1:2:1 --car bad.toml", "bad.toml:1: unknown field \"Mas\" (did you mean \"Mass\"?)"},
+        {"--sheet --vary Mas=800:900:100", "--vary \"Mas=800:900:100\": unknown field \"Mas\" (did you mean \"Mass\"?)"},
+        {"--sheet --vary GearReduction=1:2:1",
+         "--vary \"GearReduction=1:2:1\": GearReduction takes one of its 9 entries by index, as GearReduction[0] to GearReduction[8]"},
+        {"--sheet --vary 'GearReduction[9]=1:2:1'",
+         "--vary \"GearReduction[9]=1:2:1\": GearReduction takes one of its 9 entries by index, as GearReduction[0] to GearReduction[8]"},
+        {"--sheet --vary Mass=800:900", "--vary \"Mass=800:900\": a sweep is NAME=FROM:TO:STEP, e.g. Mass=800:1400:100"},
+        {"--sheet --vary =1:2:1", "--vary \"=1:2:1\": a sweep is NAME=FROM:TO:STEP, e.g. Mass=800:1400:100"},
+        {"--sheet --vary Mass=800:900:100:5", "--vary \"Mass=800:900:100:5\": a sweep is NAME=FROM:TO:STEP, e.g. Mass=800:1400:100"},
+        {"--sheet --vary G=1e0:2:1", "--vary \"G=1e0:2:1\": FROM \"1e0\" is not a decimal such as 800, 0.75 or -2.5"},
+        {"--sheet --vary G=1:.:1", "--vary \"G=1:.:1\": TO \".\" is not a decimal such as 800, 0.75 or -2.5"},
+        {"--sheet --vary G=1:2:", "--vary \"G=1:2:\": STEP \"\" is not a decimal such as 800, 0.75 or -2.5"},
+        {"--sheet --vary G=1:2:0.0000000000000000001", "--vary \"G=1:2:0.0000000000000000001\": STEP \"0.0000000000000000001\" has more than 18 digits"},
+        {"--sheet --vary G=100000000000:1:-0.0000001", "--vary \"G=100000000000:1:-0.0000001\": FROM, TO and STEP together need more than 18 digits"},
+        {"--sheet --vary GearMax=1:5:0.5", "--vary \"GearMax=1:5:0.5\": GearMax takes integers: FROM and STEP must be whole numbers"},
+        {"--sheet --vary DriveTrain=0.5:5:1", "--vary \"DriveTrain=0.5:5:1\": DriveTrain takes integers: FROM and STEP must be whole numbers"},
+        {"--sheet --vary G=1:2:0", "--vary \"G=1:2:0\": STEP is 0: it must move towards TO"},
+        {"--sheet --vary G=1:2:-0.1", "--vary \"G=1:2:-0.1\": STEP -0.1 points away from TO"},
+        {"--sheet --vary G=2:1:0.1", "--vary \"G=2:1:0.1\": STEP 0.1 points away from TO"},
+        {"--sheet --vary Mass=100:0:-50", "--vary \"Mass=100:0:-50\": at Mass=0: Mass must be 10 to 100000 kg, not 0"},
+        {"--sheet --vary GearMax=5:9:1", "--vary \"GearMax=5:9:1\": at GearMax=8: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
+        {"--sheet --vary G=1:1e39:1", "--vary \"G=1:1e39:1\": TO \"1e39\" is not a decimal such as 800, 0.75 or -2.5"},
+        {"--sheet --vary RollingResistance=1:900000000000000000:1", "--vary \"RollingResistance=1:900000000000000000:1\": the grid would have more than ten million setups (1 x 900000000000000000)"},
+        {"--sheet --vary Mass=10:1009:1 --vary G=0:1:0.0001",
+         "--vary \"G=0:1:0.0001\": the grid would have more than ten million setups (1000 x 10001)"},
+        {"--sheet --vary G=1:2:1 --vary G=0:1:1", "--vary \"G=0:1:1\": G is varied twice"},
+        {"--sheet --vary 'GearReduction[3]=1:2:1' --vary 'GearReduction[03]=1:2:1'",
+         "--vary \"GearReduction[03]=1:2:1\": GearReduction[03] is GearReduction[3], varied already"},
+        {"--sheet --vary G=1:2:1 --threads 0", "--threads \"0\": a number of threads from 1 to 1024 is wanted"},
+        {"--sheet --vary G=1:2:1 --threads 2x", "--threads \"2x\": a number of threads from 1 to 1024 is wanted"},
+        {"--sheet --vary G=1:2:1 --shard 2/2", "--shard \"2/2\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
+        {"--sheet --vary G=1:2:1 --shard 1", "--shard \"1\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
+        {"--sheet --vary G=1:2:1 --shard -1/2", "--shard \"-1/2\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
+        {"--sheet --vary G=1:2:1 --shard 0/0", "--shard \"0/0\": K/N is wanted, N shards of the grid (1 to ten million) and K the one to run (0 to N - 1)"},
     };
     temp_dir d;
     write_file(d / "a.toml", "Mass = 900\n"), write_file(d / "bad.toml", "Mas = 900\n"), write_file(d / "s.txt", "10 Up\n");
     for (const auto &k : cases)
         expect_refused(d, k.args, k.message);
+}
+
+/* Every reported tick of a sheet's runs, as bits. */
+struct ticks_seen {
+    std::vector<std::tuple<int, long, uint32_t>> ticks;
+    static void note(void *ctx, sheet_run run, long n, float tv) { ((ticks_seen *)ctx)->ticks.emplace_back(run, n, bits(tv)); }
+};
+static std::string figures_bits(const sheet_figures &f)
+{
+    std::ostringstream s;
+    s << f.t50 << ' ' << f.t100 << ' ' << f.t400 << ' ' << std::bit_cast<uint64_t>(f.v400) << ' ' << std::bit_cast<uint64_t>(f.top) << ' '
+      << f.top_gear << ' ' << f.brake_ticks << ' ' << std::bit_cast<uint64_t>(f.brake_m) << ' ' << f.steered << ' '
+      << std::bit_cast<uint64_t>(f.yaw) << ' ' << std::bit_cast<uint64_t>(f.slip) << ' ' << f.fault;
+    return s.str();
+}
+
+/* Catches a loop taken too early, on a state that is not the same, or finished out of phase:
+ * with the shortcut every figure and every tick's speed are the full runs' to the bit, for the
+ * shipped cars, a heavy one that never settles, odd ones, one that goes infinite and a sweep;
+ * and it is taken. */
+TEST(Sheet, LoopShortcutGivesTheFullRunsToTheBit)
+{
+    std::vector<std::pair<std::string, car>> cars;
+    for (const char *name : {"kvt", "light", "drift"}) {
+        car c;
+        char err[512];
+        ASSERT_EQ(read_car_file((CARS + name + ".toml").c_str(), &c, err, sizeof err), 0) << err;
+        cars.push_back({name, c});
+    }
+    sweep_grid g;
+    g.base = KVT;
+    char err[512];
+    for (const char *axis : {"Mass=800:1400:600", "G=0.6:1.3:0.35", "BrakeForce=2400:4800:2400"})
+        ASSERT_EQ(sweep_add_axis(&g, axis, err, sizeof err), 0) << err;
+    for (long i = 0; i < g.setups; i++) {
+        car c;
+        sweep_setup(&g, i, &c);
+        cars.push_back({"setup " + std::to_string(i), c});
+    }
+    for (const char *odd : {"Mass=3000", "GearMax=1", "LockMax=0", "G=0", "RollingResistance=0 BrakeForce=0",
+                            "Mass=10 PeakTorque=100000 TransmissionFinal=20 DragCoeficient=200000"}) {   /* the last goes infinite */
+        car c = KVT;
+        std::istringstream words(odd);
+        for (std::string w; words >> w;)
+            ASSERT_EQ(car_field_set(&c, w.substr(0, w.find('=')).c_str(), w.c_str() + w.find('=') + 1, err, sizeof err), 0) << err;
+        cars.push_back({odd, c});
+    }
+    int looped = 0;
+    for (const auto &[name, c] : cars) {
+        ticks_seen full_ticks, short_ticks;
+        sheet_how full, shortcut;
+        full.full = true, full.tick = shortcut.tick = ticks_seen::note;
+        full.ctx = &full_ticks, shortcut.ctx = &short_ticks;
+        sheet_figures a, b;
+        sheet_measure(&c, &full, &a);
+        sheet_measure(&c, &shortcut, &b);
+        EXPECT_EQ(figures_bits(b), figures_bits(a)) << name;
+        EXPECT_TRUE(short_ticks.ticks == full_ticks.ticks) << name;
+        looped += b.driven < a.driven;
+        long least = name == "kvt" ? 1 : name == "RollingResistance=0 BrakeForce=0" ? SHEET_RUN_TICKS : 0;   /* coasts for ever */
+        EXPECT_GE(a.driven - b.driven, least) << name;
+        EXPECT_TRUE(name != "Mass=3000" || a.driven == b.driven) << "never settles: every tick driven";
+    }
+    EXPECT_GE(looped, (int)cars.size() / 2);
 }
 
 /* Catches a car whose state left the float's range given numbers (inf, -nan, 38 digits), or
@@ -170,13 +262,13 @@ TEST(Sheet, CarThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
 {
     temp_dir d;
     write_file(d / "wild.toml", "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient = 200000\n");
-    auto wild = sheet(d, "--car wild.toml --car '" + CARS + "kvt.toml'"), kvt = sheet(d, "--car wild.toml --car '" + CARS + "kvt.toml'", 2);
+    auto wild = sheet_table(d, "--car wild.toml --car '" + CARS + "kvt.toml'"), kvt = sheet_table(d, "--car wild.toml --car '" + CARS + "kvt.toml'", 2);
     const std::string md = read_file(d / "sheet.md");
     wild.erase("figure"), kvt.erase("figure");
     EXPECT_EQ(wild.size(), 11u) << "ten figures and the rule";
     for (const auto &[label, value] : wild)
         EXPECT_TRUE(value == "-" || label == "---") << label << ": " << value;
-    auto preset = sheet(d, "");
+    auto preset = sheet_table(d, "");
     preset.erase("figure");
     EXPECT_EQ(kvt, preset);
     EXPECT_NE(md.find("\nwild: no figures: the steering run, tick "), std::string::npos) << md;

@@ -19,6 +19,7 @@
  */
 #include "sim_tool.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -36,7 +37,8 @@
 #include "drive/record.h"
 #include "frame_out.h"
 #include "present/present.h"
-#include "sheet.h"
+#include "sheet/sheet.h"
+#include "sheet/sweep.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 #include "trace.h"
@@ -67,18 +69,24 @@ struct options {
     const char *runs = nullptr;  /* the sheet's runs, tick by tick, as CSV */
     const char *course = nullptr; /* a course file: the car starts there, laps are counted */
     const char *laps = nullptr;  /* the course's completed laps as CSV */
+    std::vector<const char *> vary;   /* a sweep's axes, NAME=FROM:TO:STEP */
+    const char *threads = nullptr;    /* a sweep's threads */
+    const char *shard = nullptr;      /* a sweep's share, K/N */
 };
 
 static const char USAGE[] =
     "usage: caravelt-sim [--car FILE] [--course FILE [--laps FILE.csv]] [--trace FILE] [--frame FILE.bmp]\n"
     "                    [--data DIR] [SCRIPT]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
+    "       caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]\n"
+    "                    [--threads N] [--shard K/N]\n"
     "SCRIPT lines: TICKS [KEY ...], keys Up Down Left Right A Z X R Q; '#' comments;\n"
     "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns\n"
     "--course starts the car on a course and counts its laps; --laps writes a row per lap done\n"
     "--sheet prints a Markdown table of each car's figures (the preset's without --car;\n"
     "  it ignores --course); --runs also writes the speed of its acceleration and braking\n"
-    "  runs, tick by tick\n";
+    "  runs, tick by tick; --vary prints the figures of every setup of a grid as CSV,\n"
+    "  the first --vary slowest\n";
 
 static bool ends_with_bmp(const char *path)
 {
@@ -90,7 +98,7 @@ static bool ends_with_bmp(const char *path)
 static int parse_options(int argc, char **argv, options *o)
 {
     bool script_seen = false, only_names = false, trace_seen = false;
-    const char *car = nullptr;
+    const char *car = nullptr, *vary = nullptr;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const char **slot = nullptr;
@@ -110,6 +118,12 @@ static int parse_options(int argc, char **argv, options *o)
             slot = &o->course;
         else if (!only_names && strcmp(a, "--laps") == 0)
             slot = &o->laps;
+        else if (!only_names && strcmp(a, "--vary") == 0)
+            slot = &vary;
+        else if (!only_names && strcmp(a, "--threads") == 0)
+            slot = &o->threads;
+        else if (!only_names && strcmp(a, "--shard") == 0)
+            slot = &o->shard;
         else if (!only_names && strcmp(a, "--sheet") == 0) {
             o->sheet = true;
             continue;
@@ -134,20 +148,31 @@ static int parse_options(int argc, char **argv, options *o)
             return fail(2, "option %s needs a non-empty value", a);
         if (slot == &car)
             o->cars.push_back(car);
+        if (slot == &vary)
+            o->vary.push_back(vary);
     }
+    const char *sweep_only = o->threads ? "--threads" : o->shard ? "--shard" : nullptr;
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
         const char *clash = trace_seen ? "--trace" : o->frame ? "--frame" : o->laps ? "--laps"
                             : script_seen ? "script" : nullptr;
         if (clash)
             return fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
+        if (o->vary.empty() && sweep_only)
+            return fail(2, "%s is for sweeps: only with --vary", sweep_only);
+        if (!o->vary.empty() && o->cars.size() > 1)
+            return fail(2, "--car given %zu times: a sweep varies one car", o->cars.size());
+        if (!o->vary.empty() && o->runs)
+            return fail(2, "--runs is for the sheet of single cars: not with --vary");
         return 0;
     }
     if (o->cars.size() > 1)
         return fail(2, "--car given %zu times: a run drives one car (several only with --sheet)",
                     o->cars.size());
-    if (o->shift || o->runs)
-        return fail(2, "%s is for the handling sheet: only with --sheet", o->shift ? "--shift" : "--runs");
+    const char *sheet_only = o->shift ? "--shift" : o->runs ? "--runs" : !o->vary.empty() ? "--vary"
+                             : sweep_only;
+    if (sheet_only)
+        return fail(2, "%s is for the handling sheet: only with --sheet", sheet_only);
     if (o->laps && !o->course)
         return fail(2, "--laps needs --course: laps are counted on a course");
     if (o->frame && !ends_with_bmp(o->frame))
@@ -370,6 +395,59 @@ static int finish(session *s, int st)
 }
 
 /* ----------------------------------------------------------------------
+ * A sweep: the base car, every axis and value checked, the threads and
+ * the shard, before any setup runs; then the CSV on standard output.
+ * ---------------------------------------------------------------------- */
+
+/* text as a whole number from lo to hi, and nothing else. */
+static bool whole_number(const char *text, long lo, long hi, long *out)
+{
+    char *end;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end || errno || v < lo || v > hi || !isdigit((unsigned char)*text))
+        return false;
+    *out = v;
+    return true;
+}
+
+static int sweep(const options *o, double shift)
+{
+    sweep_how how;
+    how.shift_rpm = shift;
+    how.threads = sweep_cores();
+    long n;
+    if (o->threads && !whole_number(o->threads, 1, 1024, &n))
+        return fail(2, "--threads \"%s\": a number of threads from 1 to 1024 is wanted", o->threads);
+    if (o->threads)
+        how.threads = (int)n;
+    if (o->shard) {
+        const char *slash = strchr(o->shard, '/');
+        std::string k(o->shard, slash ? (size_t)(slash - o->shard) : 0);
+        if (!slash || !whole_number(slash + 1, 1, SWEEP_SETUPS_MAX, &how.shards)
+            || !whole_number(k.c_str(), 0, how.shards - 1, &how.shard))
+            return fail(2, "--shard \"%s\": K/N is wanted, N shards of the grid (1 to ten million) "
+                        "and K the one to run (0 to N - 1)", o->shard);
+    }
+    sweep_grid g;
+    g.base = KVT;
+    char err[512];
+    if (!o->cars.empty() && read_car_file(o->cars[0], &g.base, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    std::vector<run_file> files;
+    if (!o->cars.empty())
+        files.push_back({"the car file", o->cars[0], id_of_path(o->cars[0]), false});
+    files.push_back({"the sweep", "standard output", id_of_fd(STDOUT_FILENO), true});
+    if (check_run_files(files, err, sizeof err) != 0)
+        return fail(2, "%s", err);
+    for (const char *v : o->vary)
+        if (sweep_add_axis(&g, v, err, sizeof err) != 0)
+            return fail(2, "--vary \"%s\": %s", v, err);
+    int werr = sweep_print(&g, &how, stdout);
+    return werr ? fail(1, "cannot write the sweep to standard output: %s", strerror(werr)) : 0;
+}
+
+/* ----------------------------------------------------------------------
  * The handling sheet: every car file read and checked, and the shift
  * speed, before anything is run or written; then one column per car.
  * ---------------------------------------------------------------------- */
@@ -383,6 +461,8 @@ static int sheet(const options *o)
         if (*end || end == o->shift || errno || !(shift > 0) || !std::isfinite(shift))
             return fail(2, "--shift \"%s\": an engine speed in rev/min above 0 is wanted", o->shift);
     }
+    if (!o->vary.empty())
+        return sweep(o, shift);
     size_t n = o->cars.empty() ? 1 : o->cars.size();
     std::vector<car> cars(n, KVT);
     std::vector<std::string> names(n, "preset");
@@ -411,7 +491,12 @@ static int sheet(const options *o)
     std::vector<sheet_figures> figs(n);
     std::vector<const char *> cols(n);
     for (size_t i = 0; i < n; i++) {
-        sheet_measure(&cars[i], shift, &figs[i], runs, names[i].c_str());
+        sheet_runs_file rows = {runs, names[i].c_str()};
+        sheet_how how;
+        how.shift_rpm = shift;
+        if (runs)
+            how.tick = sheet_runs_row, how.ctx = &rows;
+        sheet_measure(&cars[i], &how, &figs[i]);
         cols[i] = names[i].c_str();
     }
     int st = 0;

@@ -5,6 +5,8 @@
  *   caravelt-sim [--car FILE] [--course FILE [--laps FILE.csv]] [--trace FILE] [--frame FILE.bmp]
  *                [--data DIR] [SCRIPT]
  *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
+ *   caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]
+ *                [--threads N] [--shard K/N]
  *
  * Exit status: 0 done; 1 a trace, laps or frame that cannot be made
  * (missing picture, unwritable output); 2 bad usage or a bad script, refused

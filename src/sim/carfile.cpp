@@ -245,12 +245,13 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize)
 }
 
 /* ----------------------------------------------------------------------
- * One field by name from decimal text (see carfile.h).
+ * One field by name (see carfile.h): its entry in the list and, for the
+ * gear table, the index; 0, or -1 with the reason in err.
  * ---------------------------------------------------------------------- */
-int car_field_set(car *c, const char *name, const char *text, char *err, size_t errsize)
+static int find_field(const char *name, const field **out, int *index, char *err, size_t errsize)
 {
     std::string_view n(name);
-    int index = -1;
+    *index = -1;
     size_t open = n.find('[');
     if (open != std::string_view::npos) {   /* "GearReduction[3]" */
         std::string_view digits = n.substr(open + 1);
@@ -260,7 +261,7 @@ int car_field_set(car *c, const char *name, const char *text, char *err, size_t 
             snprintf(err, errsize, "\"%s\" is not a field", name);
             return -1;
         }
-        index = k;
+        *index = k;
         n = n.substr(0, open);
     }
     const field *fd = nullptr;
@@ -275,7 +276,7 @@ int car_field_set(car *c, const char *name, const char *text, char *err, size_t 
             snprintf(err, errsize, "unknown field \"%s\"", name);
         return -1;
     }
-    if ((fd->kind == RATIOS) != (index >= 0) || index >= fd->count) {
+    if ((fd->kind == RATIOS) != (*index >= 0) || *index >= fd->count) {
         if (fd->kind == RATIOS)
             snprintf(err, errsize, "%s takes one of its %d entries by index, as %s[0] to %s[%d]",
                      fd->name, fd->count, fd->name, fd->name, fd->count - 1);
@@ -283,6 +284,27 @@ int car_field_set(car *c, const char *name, const char *text, char *err, size_t 
             snprintf(err, errsize, "%s has no entries to index", fd->name);
         return -1;
     }
+    *out = fd;
+    return 0;
+}
+
+int car_field_find(const char *name, size_t *offset, bool *whole, char *err, size_t errsize)
+{
+    const field *fd;
+    int index;
+    if (find_field(name, &fd, &index, err, errsize) != 0)
+        return -1;
+    *offset = fd->offset + sizeof(float) * (index < 0 ? 0 : index);
+    *whole = fd->kind == WHOLE;
+    return 0;
+}
+
+int car_field_set(car *c, const char *name, const char *text, char *err, size_t errsize)
+{
+    const field *fd;
+    int index;
+    if (find_field(name, &fd, &index, err, errsize) != 0)
+        return -1;
 
     const char *b = text, *e = text + strlen(text);
     char *slot = (char *)c + fd->offset;

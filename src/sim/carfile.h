@@ -54,4 +54,10 @@ int read_car_file(const char *path, car *out, char *err, size_t errsize);
  * ---------------------------------------------------------------------- */
 int car_field_set(car *c, const char *name, const char *text, char *err, size_t errsize);
 
+/* The field car_field_set would set for name: its byte offset in struct
+ * car (one per number, so two names of one number have one offset) and
+ * whether it takes integers.  0, or -1 with the reason as car_field_set
+ * gives it for that name. */
+int car_field_find(const char *name, size_t *offset, bool *whole, char *err, size_t errsize);
+
 #endif

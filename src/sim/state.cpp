@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "sim.h"
 
@@ -115,4 +117,23 @@ void car_start(car_state *c, const car *params)
     c->params = params ? *params : KVT;
 #define CAR_STATE_START(type, name, start) c->name = start;
     SIM_STATE_ALL(CAR_STATE_START)
+}
+
+/* Bit for bit; the memo field by field, so that its padding never counts. */
+template <class T> static bool same_bits(const T &a, const T &b) { return memcmp(&a, &b, sizeof a) == 0; }
+static bool same_bits(const travel_memo &a, const travel_memo &b)
+{
+    for (int i = 0; i < 2; i++)
+        if (!same_bits(a.at[i].angle_bits, b.at[i].angle_bits) || !same_bits(a.at[i].sin, b.at[i].sin)
+            || !same_bits(a.at[i].cos, b.at[i].cos))
+            return false;
+    return true;
+}
+
+/* The list's order puts the headings and speeds, which settle last, first. */
+bool car_same_state(const car_state *c)
+{
+#define CAR_STATE_SAME(type, name, start) \
+    &&(std::string_view(#name) == "x" || std::string_view(#name) == "y" || same_bits(name, c->name))
+    return true SIM_STATE_ALL(CAR_STATE_SAME);
 }

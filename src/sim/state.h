@@ -206,4 +206,12 @@ void car_out(car_state *c);
 /* c in the state start-up leaves, with params (the preset when null). */
 void car_start(car_state *c, const car *params);
 
+/* True when the thread's names hold c's state bit for bit, its place (x,
+ * y) aside.  Nothing in a tick reads the place but to move it, so from
+ * two such states the same keys lead to the same states again, each
+ * moved as the first was: a run that comes back to a state it had, under
+ * the keys it had then, repeats itself.  Parameters are not compared (no
+ * tick writes them). */
+bool car_same_state(const car_state *c);
+
 #endif
