@@ -18,4 +18,5 @@ PYBIND11_MODULE(_caravelt, m)
     bind_fleet(m);
     bind_env(m);
     bind_run(m);
+    bind_sheet(m);
 }

@@ -1,6 +1,7 @@
 """Every refusal: the right exception with a message naming what is wrong,
 raised before anything runs, and never a crash (this file also runs with
 the module built under AddressSanitizer)."""
+import decimal
 import os
 from pathlib import Path
 
@@ -143,6 +144,12 @@ REFUSALS = [
     (lambda t: caravelt.VectorEnv(0), ValueError, "n must be 1 or more"),
     (lambda t: caravelt.VectorEnv(2, car=[Car()]), ValueError, "n = 2 cars, not 1"),
     (lambda t: caravelt.VectorEnv(2, threads=-1), ValueError, "threads must be 0"),
+    # The handling sheet.
+    (lambda t: caravelt.sheet(shift=0), ValueError, "shift must be an engine speed in rev/min above 0"),
+    (lambda t: caravelt.sheet(shift=float("nan")), ValueError, "above 0, not nan"),
+    (lambda t: caravelt.sheet(shift="6000"), TypeError, "shift must be a number"),
+    (lambda t: caravelt.sheet(3), TypeError, "path must be a path"),
+    (lambda t: caravelt.Car(Mass=decimal.Decimal("NaN")), ValueError, 'Mass takes a finite number, not "NaN"'),
     # Scripts.
     (lambda t: caravelt.run("1 Upp\n"), ValueError, 'script:1: unknown key "Upp"'),
     (lambda t: caravelt.run("10 Up\n0 Up\n"), ValueError, "script:2: tick count"),

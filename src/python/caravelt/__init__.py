@@ -11,6 +11,7 @@
   the start state; fleet.state, fleet.laps, fleet.step(keys, ticks=1),
   fleet.rollout(keys), fleet.reset(which=None).
 - run(script, car=None, course=None): a caravelt-sim script's trace.
+- sheet(car=None, shift=6000): the handling sheet's figures, by column.
 - frame(fleet, i): the game's driving view of car i, (768, 1024, 3) uint8.
 - CarEnv(car=None, course=None, render_mode=None, max_seconds=60.0,
   ticks_per_step=1) and VectorEnv(n, ...): a car on a course as a
@@ -30,9 +31,9 @@ import os
 import numpy as np
 
 from . import _caravelt
-from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR
+from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR, SHEET_COLUMNS
 
-__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "CarEnv", "VectorEnv", "OBSERVATION",
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
            "GATE_REWARD", "SECOND_COST", "UP", "DOWN", "LEFT", "RIGHT", "A",
            "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
@@ -280,6 +281,23 @@ def run(script, car=None, course=None):
         if "\n" in source or not source.strip():
             raise
         raise ValueError(f"{e} (and there is no file \"{source}\")") from None
+
+
+def sheet(car=None, shift=6000):
+    """The handling sheet of a car (a Car, a car file's path, or None for
+    the preset), as caravelt-sim --sheet measures it, shifting up at
+    `shift` rev/min: a dict by SHEET_COLUMNS, in the sheet's order, each
+    the number the sheet prints (t50_s 21.79, top_gear 5, ...; None where
+    it prints "-"), then "fault": None, or why the car's state stopped
+    being finite (every figure None then).  Some milliseconds, with the
+    interpreter's lock released: threads measure cars side by side."""
+    if car is None:
+        car = Car()
+    elif not isinstance(car, _caravelt.Car):
+        car = Car(car)
+    if isinstance(shift, bool) or not isinstance(shift, numbers.Real):
+        raise TypeError(f"shift must be a number (rev/min), not {type(shift).__name__}")
+    return _caravelt._sheet(car, float(shift))
 
 
 def frame(fleet, i, data=None):
