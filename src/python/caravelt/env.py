@@ -51,8 +51,8 @@ def _max_ticks(max_seconds):
     """max_seconds as whole ticks (0.01 s each)."""
     if isinstance(max_seconds, bool) or not isinstance(max_seconds, numbers.Real):
         raise TypeError(f"max_seconds must be a number, not {type(max_seconds).__name__}")
-    if not math.isfinite(max_seconds) or max_seconds < 0.01:
-        raise ValueError(f"max_seconds must be 0.01 (one tick) or more, and finite, not {max_seconds}")
+    if not math.isfinite(max_seconds) or not 0.01 <= max_seconds <= 1e15:
+        raise ValueError(f"max_seconds must be 0.01 (one tick) to 1e15, not {max_seconds}")
     ticks = round(max_seconds * 100)
     if abs(ticks - max_seconds * 100) > 1e-6 * ticks:
         raise ValueError(f"max_seconds must be a whole number of ticks (0.01 s), not {max_seconds}")
