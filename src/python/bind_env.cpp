@@ -18,12 +18,10 @@ struct env {
     fleet *f;
     env_spec spec;
     std::vector<env_episode> episodes;
-    bool autoreset;                /* each car reset as its episode ends (a vector) */
     bool started = false;          /* reset once */
 };
 
-static std::unique_ptr<env> env_made(py::object owner, py::handle ticks_per_step, py::handle max_ticks,
-                                     bool autoreset)
+static std::unique_ptr<env> env_made(py::object owner, py::handle ticks_per_step, py::handle max_ticks)
 {
     fleet &f = owner.cast<fleet &>();
     if (!f.track)
@@ -38,7 +36,6 @@ static std::unique_ptr<env> env_made(py::object owner, py::handle ticks_per_step
     e->f = &f;
     e->spec = {(uint64_t)k, (uint64_t)m};
     e->episodes.assign(f.n(), env_episode{});
-    e->autoreset = autoreset;
     return e;
 }
 
@@ -81,13 +78,13 @@ static py::array env_reset_all(env &e, bool single)
 /* The message of a car whose state stopped being finite. */
 static py::str fault_text(const char *name, uint64_t ticks)
 {
-    return py::str(std::string(name) + " stopped being a finite number in tick " + std::to_string(ticks)
+    return py::str(std::string(name) + " stopped being a finite number by tick " + std::to_string(ticks)
                    + " of the episode");
 }
 
 /* ----------------------------------------------------------------------
- * One car's step: (obs, reward, terminated, truncated, info), info empty
- * but on the step that ends the episode.
+ * The one car's step (CarEnv): (obs, reward, terminated, truncated,
+ * info), info empty but on the step that ends the episode.
  * ---------------------------------------------------------------------- */
 static py::object env_step_one(env &e, py::handle action)
 {
@@ -139,7 +136,7 @@ static py::object env_step_one(env &e, py::handle action)
 }
 
 /* ----------------------------------------------------------------------
- * Every car's step, the ended ones reset: (obs, reward, terminated,
+ * Every car's step (VectorEnv), the ended ones reset: (obs, reward, terminated,
  * truncated, info), info holding final_observation (n, ENV_OBS), its mask
  * _final_observation, and fault ({car: message}) when a car's state
  * stopped being finite.
@@ -183,20 +180,13 @@ static py::tuple env_step_all_py(env &e, py::handle actions)
 void bind_env(py::module_ &m)
 {
     py::class_<env> c(m, "_Env", "The compiled half of CarEnv and VectorEnv.");
-    c.def(py::init(&env_made), py::arg("fleet"), py::arg("ticks_per_step"), py::arg("max_ticks"),
-          py::arg("autoreset"));
+    c.def(py::init(&env_made), py::arg("fleet"), py::arg("ticks_per_step"), py::arg("max_ticks"));
     c.def("_reset_all", &env_reset_all, py::arg("single"));
     c.def("_step_one", &env_step_one, py::arg("action"));
     c.def("_step_all", &env_step_all_py, py::arg("actions"));
     c.def_property_readonly("fleet", [](const env &e) { return e.owner; });
     c.def_property_readonly("ticks_per_step", [](const env &e) { return e.spec.ticks_per_step; });
     c.def_property_readonly("max_ticks", [](const env &e) { return e.spec.max_ticks; });
-    c.def_property_readonly("episode_ticks", [](const env &e) {
-        py::array_t<uint64_t> t((ssize_t)e.episodes.size());
-        for (size_t i = 0; i < e.episodes.size(); i++)
-            t.mutable_data()[i] = e.episodes[i].ticks;
-        return t;
-    });
     m.attr("OBSERVATION") = [] {
         py::tuple t((size_t)ENV_OBS);
         for (int i = 0; i < ENV_OBS; i++)

@@ -72,10 +72,10 @@ class _Common:
     metadata = {"render_modes": ["rgb_array"], "render_fps": 100}
     spec = None
 
-    def _setup(self, fleet, render_mode, max_seconds, ticks_per_step, autoreset):
+    def _setup(self, fleet, render_mode, max_seconds, ticks_per_step):
         ticks_per_step = _whole(ticks_per_step, "ticks_per_step")
         max_ticks = _max_ticks(max_seconds)
-        _caravelt._Env.__init__(self, fleet, ticks_per_step, max_ticks, autoreset)
+        _caravelt._Env.__init__(self, fleet, ticks_per_step, max_ticks)
         self.render_mode = _render_mode(render_mode, self.metadata["render_modes"])
         self.max_seconds = max_ticks / 100
         self.metadata = dict(self.metadata, render_fps=100 / ticks_per_step)
@@ -135,7 +135,7 @@ class CarEnv(_Common, _caravelt._Env):
         if car is not None and not isinstance(car, _caravelt.Car):
             car = Car(car)
         fleet = Fleet(car, COURSES["slalom"] if course is None else course, threads=1)
-        self._setup(fleet, render_mode, max_seconds, ticks_per_step, autoreset=False)
+        self._setup(fleet, render_mode, max_seconds, ticks_per_step)
         self.action_space = Discrete(512)
         self.observation_space = Box(self._obs_low, self._obs_high, dtype=np.float32)
 
@@ -190,7 +190,7 @@ class VectorEnv(_Common, _caravelt._Env):
             if car is not None and not isinstance(car, _caravelt.Car):
                 car = Car(car)
             fleet = Fleet(car, COURSES["slalom"] if course is None else course, threads, n=n)
-        self._setup(fleet, render_mode, max_seconds, ticks_per_step, autoreset=True)
+        self._setup(fleet, render_mode, max_seconds, ticks_per_step)
         self.num_envs = n
         self.single_action_space = Discrete(512)
         self.single_observation_space = Box(self._obs_low, self._obs_high, dtype=np.float32)
