@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "course/course.h"
+#include "fleet.h"
 #include "rows.h"
 
 namespace py = pybind11;
@@ -33,12 +35,19 @@ using py::ssize_t;
  * ---------------------------------------------------------------------- */
 struct fleet {
     std::shared_ptr<std::vector<car_state>> cars;
+    std::shared_ptr<const course> track;     /* the course, or null */
+    std::vector<course_race> races;          /* each car's on it */
     int threads = 1;
     py::array state;              /* the read-only view of the cars */
+    py::array laps;               /* read-only, taken after every call; None without a course */
     std::atomic<bool> busy{false};
 
     size_t n() const { return cars->size(); }
+    fleet_cars parts() { return {cars->data(), n(), track.get(), track ? races.data() : nullptr}; }
 };
+
+/* f.laps taken from the cars' races again (nothing without a course). */
+void laps_taken(fleet &f);
 
 /* The fleet taken for one call; RuntimeError when another thread has it. */
 struct fleet_taken {
@@ -69,6 +78,17 @@ std::string no_nul(const std::string &s, const char *what);
  * ValueError naming `what` when out of range. */
 size_t index_of(long long i, size_t n, const char *what);
 
+/* What a key mask is, for refusals. */
+extern const char KEY_MASK_RULE[];
+
+/* ----------------------------------------------------------------------
+ * key_array: h as the caller's own uint16 array of `ndim` dimensions with
+ * n rows, C order, every mask 0 to 511; else the TypeError or ValueError
+ * naming it `what` and the shape it must have (or one int, when or_int).
+ * ---------------------------------------------------------------------- */
+py::array key_array(py::handle h, int ndim, size_t n, const char *shape_wanted, const char *what,
+                    bool or_int);
+
 /* The traced columns at base + their place in a row, in records of
  * itemsize bytes; a leading int64 `tick` at 0 when with_tick. */
 py::dtype columns(bool with_tick, size_t base, size_t itemsize);
@@ -77,7 +97,10 @@ py::dtype columns(bool with_tick, size_t base, size_t itemsize);
  * The module's parts.
  * ---------------------------------------------------------------------- */
 void bind_car(py::module_ &m);     /* Car (bind_car.cpp) */
+void bind_course(py::module_ &m);  /* Course (bind_course.cpp) */
 void bind_fleet(py::module_ &m);   /* Fleet (bind_fleet.cpp) */
+void bind_env(py::module_ &m);     /* _Env, for CarEnv and VectorEnv (bind_env.cpp) */
 void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
+void bind_sheet(py::module_ &m);   /* sheet (bind_sheet.cpp) */
 
 #endif

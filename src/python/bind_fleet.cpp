@@ -13,7 +13,7 @@
 
 #include "fleet.h"
 
-static const char MASK_RULE[] =
+const char KEY_MASK_RULE[] =
     "a key mask is 0 to 511, a sum of UP=1 DOWN=2 LEFT=4 RIGHT=8 A=16 Z=32 X=64 R=128 Q=256";
 
 /* The columns sit in a car_state in the row's order, right after one
@@ -24,26 +24,24 @@ static const char MASK_RULE[] =
 SIM_STATE_TRACED(SAME_LAYOUT)
 #undef SAME_LAYOUT
 
-/* keys as the caller's own uint16 array of `ndim` dimensions with n rows,
- * C order, every mask 0 to 511; else the TypeError or ValueError. */
-static py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wanted)
+py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wanted, const char *what,
+                    bool or_int)
 {
+    const std::string name = what;
     if (!py::isinstance<py::array>(keys))
-        throw py::type_error(std::string("keys must be a numpy array of dtype uint16 with shape ")
-                             + shape_wanted + (ndim == 1 ? " or one int" : "") + ", not "
-                             + type_name(keys));
+        throw py::type_error(name + " must be a numpy array of dtype uint16 with shape " + shape_wanted
+                             + (or_int ? " or one int" : "") + ", not " + type_name(keys));
     py::array a = py::reinterpret_borrow<py::array>(keys);
     if (!a.dtype().equal(py::dtype::of<uint16_t>()))
-        throw py::type_error("keys must have dtype uint16 (numpy.uint16), not "
+        throw py::type_error(name + " must have dtype uint16 (numpy.uint16), not "
                              + py::str(a.dtype()).cast<std::string>());
     if (a.ndim() != ndim || (size_t)a.shape(0) != n)
-        throw py::value_error(std::string("keys must have shape ") + shape_wanted + " with n = "
-                              + std::to_string(n) + ", not "
-                              + py::str(a.attr("shape")).cast<std::string>());
+        throw py::value_error(name + " must have shape " + shape_wanted + " with n = " + std::to_string(n)
+                              + ", not " + py::str(a.attr("shape")).cast<std::string>());
     int flags = py::detail::array_proxy(a.ptr())->flags;
     if (!(flags & py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_)
         || !(flags & py::detail::npy_api::NPY_ARRAY_ALIGNED_))
-        throw py::value_error("keys must be C-contiguous and aligned (row-major, as numpy makes "
+        throw py::value_error(name + " must be C-contiguous and aligned (row-major, as numpy makes "
                               "arrays), not a strided or Fortran-order view");
     const uint16_t *k = (const uint16_t *)a.data();
     size_t count = (size_t)a.size();
@@ -56,7 +54,7 @@ static py::array key_array(py::handle keys, int ndim, size_t n, const char *shap
             j++;
         std::string at = ndim == 1 ? std::to_string(j)
                                    : std::to_string(j / a.shape(1)) + ", " + std::to_string(j % a.shape(1));
-        throw py::value_error("keys[" + at + "] is " + std::to_string(k[j]) + ": " + MASK_RULE);
+        throw py::value_error(name + "[" + at + "] is " + std::to_string(k[j]) + ": " + KEY_MASK_RULE);
     }
     return a;
 }
@@ -66,11 +64,39 @@ static uint16_t one_mask(py::handle keys)
 {
     long long v = whole(keys, "keys");
     if (v < 0 || v > KEY_MASK_MAX)
-        throw py::value_error("keys is " + std::to_string(v) + ": " + MASK_RULE);
+        throw py::value_error("keys is " + std::to_string(v) + ": " + KEY_MASK_RULE);
     return (uint16_t)v;
 }
 
-static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, int threads)
+/* A numpy array no caller may write. */
+static void read_only(py::array &a)
+{
+    py::detail::array_proxy(a.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+}
+
+/* The laps' columns as a numpy dtype: each field at its place in a row. */
+static py::dtype laps_columns()
+{
+    py::list names, formats, offsets;
+#define LAPS_COLUMN(type, name)                   \
+    names.append(#name);                          \
+    formats.append(py::dtype::of<type>());        \
+    offsets.append(offsetof(laps_row, name));
+    LAPS_COLUMNS(LAPS_COLUMN)
+#undef LAPS_COLUMN
+    py::dict d;
+    d["names"] = names, d["formats"] = formats, d["offsets"] = offsets, d["itemsize"] = sizeof(laps_row);
+    return py::dtype::from_args(d);
+}
+
+void laps_taken(fleet &f)
+{
+    if (f.track)
+        fleet_laps(f.parts(), (laps_row *)py::detail::array_proxy(f.laps.ptr())->data);
+}
+
+static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_ptr<course> track,
+                                         int threads)
 {
     if (params.empty())
         throw py::value_error("a fleet needs at least one car");
@@ -78,8 +104,13 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, int thr
         throw py::value_error("threads must be 1 or more here, not " + std::to_string(threads));
     auto f = std::make_unique<fleet>();
     f->cars = std::make_shared<std::vector<car_state>>(params.size());
-    for (size_t i = 0; i < params.size(); i++)
+    f->track = track;
+    if (track)
+        f->races.resize(params.size());
+    for (size_t i = 0; i < params.size(); i++) {
         car_start(&(*f->cars)[i], &params[i]);
+        fleet_reset_car(f->parts(), i);
+    }
     f->threads = threads;
     /* The view owns a share of the cars, so it outlives the fleet safely;
      * read-only, so no write can put a car where a tick cannot go. */
@@ -87,7 +118,15 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, int thr
     py::capsule owner(share, [](void *p) { delete (std::shared_ptr<std::vector<car_state>> *)p; });
     f->state = py::array(columns(false, offsetof(car_state, x), sizeof(car_state)),
                          {(ssize_t)f->n()}, {(ssize_t)sizeof(car_state)}, f->cars->data(), owner);
-    py::detail::array_proxy(f->state.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    read_only(f->state);
+    if (track) {
+        /* an array of its own: the races hold vectors, no view fits */
+        f->laps = py::array(laps_columns(), std::vector<ssize_t>{(ssize_t)f->n()});
+        laps_taken(*f);
+        read_only(f->laps);
+    } else {
+        f->laps = py::none();
+    }
     return f;
 }
 
@@ -127,23 +166,35 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
     if (all_same)
         mask = one_mask(keys);
     else
-        held = key_array(keys, 1, f.n(), "(n,)"), k = (const uint16_t *)held.data();
+        held = key_array(keys, 1, f.n(), "(n,)", "keys", true), k = (const uint16_t *)held.data();
     fleet_taken taken(f);
-    in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
-        fleet_step(f.cars->data(), f.n(), k, all_same, count, f.threads);
-    });
+    try {
+        in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
+            fleet_step(f.parts(), k, all_same, count, f.threads);
+        });
+    } catch (...) {
+        laps_taken(f);   /* stopped between chunks: the laps as the cars stand */
+        throw;
+    }
+    laps_taken(f);
 }
 
 static py::array fleet_rollout_py(fleet &f, py::handle keys)
 {
-    py::array held = key_array(keys, 2, f.n(), "(n, T)");
+    py::array held = key_array(keys, 2, f.n(), "(n, T)", "keys", false);
     size_t T = (size_t)held.shape(1);
     py::array out(columns(false, 0, sizeof(state_row)), {(ssize_t)f.n(), (ssize_t)T});
     fleet_taken taken(f);
-    in_chunks(T, f.n(), [&](uint64_t first, uint64_t count) {
-        fleet_rollout(f.cars->data(), f.n(), (const uint16_t *)held.data(), T, first, count,
-                      (state_row *)out.mutable_data(), f.threads);
-    });
+    try {
+        in_chunks(T, f.n(), [&](uint64_t first, uint64_t count) {
+            fleet_rollout(f.parts(), (const uint16_t *)held.data(), T, first, count,
+                          (state_row *)out.mutable_data(), f.threads);
+        });
+    } catch (...) {
+        laps_taken(f);
+        throw;
+    }
+    laps_taken(f);
     return out;
 }
 
@@ -157,17 +208,22 @@ static void fleet_reset_py(fleet &f, py::array_t<int64_t, 0> which)
     for (size_t j = 0; j < at.size(); j++)
         at[j] = index_of(which.at(j), f.n(), "which: index");
     fleet_taken taken(f);
-    fleet_reset(f.cars->data(), at.data(), at.size());
+    fleet_reset(f.parts(), at.data(), at.size());
+    laps_taken(f);
 }
 
 void bind_fleet(py::module_ &m)
 {
     py::class_<fleet> c(m, "Fleet", "Cars as values (see caravelt.Fleet).");
-    c.def(py::init(&fleet_made), py::arg("cars"), py::arg("threads"));
+    c.def(py::init(&fleet_made), py::arg("cars"), py::arg("course"), py::arg("threads"));
     c.def("step", &fleet_step_py, py::arg("keys"), py::arg("ticks") = 1);
     c.def("rollout", &fleet_rollout_py, py::arg("keys"));
     c.def("_reset", &fleet_reset_py, py::arg("which"));
     c.def_property_readonly("state", [](const fleet &f) { return f.state; });
+    c.def_property_readonly("laps", [](const fleet &f) { return f.laps; });
+    c.def_property_readonly("course", [](const fleet &f) {
+        return f.track ? py::cast(std::const_pointer_cast<course>(f.track)) : py::none();
+    });
     c.def_property_readonly("threads", [](const fleet &f) { return f.threads; });
     c.def_property_readonly("n", &fleet::n);
     c.def("__len__", &fleet::n);

@@ -8,6 +8,12 @@
  * held through hold_keys: a title screen returns at once.  Only the nine
  * driving bits of a mask are held.
  *
+ * With a course, each car has its own race on it, counted after each of
+ * its ticks (race_after_tick) from where the tick found the car, as the
+ * game and caravelt-sim count: R after the last lap begins the laps
+ * again.  A fleet keeps no lap's poses, so it has no ghost.  The course is
+ * only read, so threads share it.  Without one, `c` and `r` are null.
+ *
  * None of these touches Python: the callers check their arguments and
  * release the interpreter's lock around them.
  */
@@ -18,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "course/race.h"
 #include "rows.h"
 
 /* Key masks above this hold keys that do not exist. */
@@ -33,23 +40,66 @@ enum { KEY_MASK_MAX = 511 };
 void over_threads(size_t n, int threads, size_t grain,
                   const std::function<void(size_t first, size_t last)> &work);
 
+/* Cars of `ticks` ticks each that make a part worth a thread of its own. */
+size_t fleet_grain(uint64_t ticks);
+
+/* The cars of a fleet, and their races on its course (c null: none). */
+struct fleet_cars {
+    car_state *cars;
+    size_t n;
+    const course *c;
+    course_race *r;
+};
+
 /* ----------------------------------------------------------------------
- * fleet_step: `ticks` ticks of each of the n cars, car i holding keys[i]
- * (keys[0] for every car when all_same).
+ * fleet_step: `ticks` ticks of each car, car i holding keys[i] (keys[0]
+ * for every car when all_same).
  * ---------------------------------------------------------------------- */
-void fleet_step(car_state *cars, size_t n, const uint16_t *keys, bool all_same,
-                uint64_t ticks, int threads);
+void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64_t ticks, int threads);
 
 /* ----------------------------------------------------------------------
  * fleet_rollout: ticks first .. first + count - 1 of a block of T ticks a
  * car: car i holds keys[i * T + t] in its tick t, and out[i * T + t] is
  * its state after that tick.
  * ---------------------------------------------------------------------- */
-void fleet_rollout(car_state *cars, size_t n, const uint16_t *keys, size_t T, size_t first,
-                   size_t count, state_row *out, int threads);
+void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t first, size_t count,
+                   state_row *out, int threads);
 
-/* The cars at `which` (k indices below n) back in the state start-up
- * leaves, each keeping its own parameters. */
-void fleet_reset(car_state *cars, const size_t *which, size_t k);
+/* Car i in the state start-up leaves with its own parameters; on a
+ * course, at its start (where R puts it too), with nothing counted. */
+void fleet_reset_car(const fleet_cars &f, size_t i);
+
+/* The cars at `which` (k indices below n) reset so. */
+void fleet_reset(const fleet_cars &f, const size_t *which, size_t k);
+
+/* ----------------------------------------------------------------------
+ * Laps: what car i has done on the course, as one packed record (a row of
+ * the fleet's laps array).  Ticks are 0.01 s; a lap not there (none
+ * completed, none in progress) has 0 ticks and a total of NaN.
+ * ---------------------------------------------------------------------- */
+#define LAPS_COLUMNS(X)                                                              \
+    X(int32_t, laps_done)      /* laps completed */                                  \
+    X(bool, in_lap)            /* a lap is being timed */                            \
+    X(int32_t, next_gate)      /* the gate that counts next, 0 the start (also outside a lap) */ \
+    X(int64_t, lap_ticks)      /* ticks of the lap in progress so far */             \
+    X(int32_t, lap_cones)      /* cones it has knocked */                            \
+    X(int64_t, last_ticks)     /* the last lap completed */                          \
+    X(int32_t, last_cones)                                                           \
+    X(double, last_total)      /* s: its time plus the penalty per cone */           \
+    X(int32_t, best_lap)       /* the number of the lap with the least total, 0 none */ \
+    X(int64_t, best_ticks)                                                           \
+    X(int32_t, best_cones)                                                           \
+    X(double, best_total)                                                            \
+    X(bool, finished)          /* the course's last lap is done */                   \
+    X(int64_t, ticks)          /* ticks counted since the start or a reset */
+
+#define LAPS_MEMBER(type, name) type name;
+struct laps_row {
+    LAPS_COLUMNS(LAPS_MEMBER)
+};
+#undef LAPS_MEMBER
+
+/* rows[k] takes car k's laps, for every car of f. */
+void fleet_laps(const fleet_cars &f, laps_row *rows);
 
 #endif

@@ -33,6 +33,7 @@ int view_pictures(const char *data_dir, char *err, size_t errsize)
             destroy_bitmap(track);
         return -1;
     }
+    forget_course_ground();   /* drawn over the tarmac about to go */
     if (Track)
         destroy_bitmap(Track);
     if (kvtcar)
@@ -43,10 +44,12 @@ int view_pictures(const char *data_dir, char *err, size_t errsize)
     return 0;
 }
 
-void view_draw(const car_state *c, uint8_t *rgb)
+void view_draw(const car_state *c, const course_race *race, uint8_t *rgb)
 {
     car_in(c);
+    view_race = race;
     draw_frame(buffer);
+    view_race = nullptr;
     for (int y = 0; y < VIEW_H; y++) {
         const uint16_t *row = (const uint16_t *)buffer->line[y];
         for (int x = 0; x < VIEW_W; x++) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "course/race.h"
 #include "sim/state.h"
 
 enum { VIEW_W = 1024, VIEW_H = 768 };
@@ -23,8 +24,9 @@ enum { VIEW_W = 1024, VIEW_H = 768 };
 int view_pictures(const char *data_dir, char *err, size_t errsize);
 
 /* The driving view of car c (brought into this thread's names) into rgb,
- * VIEW_H rows of VIEW_W pixels of three bytes, top row first.  Needs
- * view_pictures first. */
-void view_draw(const car_state *c, uint8_t *rgb);
+ * VIEW_H rows of VIEW_W pixels of three bytes, top row first; with its
+ * race on a course (race not null), the course as the game draws it.
+ * Needs view_pictures first. */
+void view_draw(const car_state *c, const course_race *race, uint8_t *rgb);
 
 #endif

@@ -14,6 +14,9 @@ PYBIND11_MODULE(_caravelt, m)
         m.attr(key_names[i]) = 1u << i;
     m.attr("DATA_DIR") = CARAVELT_DATA_DIR;
     bind_car(m);
+    bind_course(m);
     bind_fleet(m);
+    bind_env(m);
     bind_run(m);
+    bind_sheet(m);
 }

@@ -30,11 +30,14 @@ int script_read(FILE *in, const char *name, std::vector<stretch> *out, uint64_t 
     return 0;
 }
 
-void script_drive(const car *params, const std::vector<stretch> &script, trace_row *rows)
+void script_drive(const car *params, const course *track, const std::vector<stretch> &script,
+                  trace_row *rows)
 {
     car_state c;
     car_start(&c, params);
     car_in(&c);
+    if (track)
+        course_start(track);
     int64_t tick = 0;
     for (const stretch &s : script) {
         hold_keys(s.keys, s.after);

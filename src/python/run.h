@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "course/course.h"
 #include "rows.h"
 #include "script.h"
 
@@ -24,10 +25,12 @@ int script_read(FILE *in, const char *name, std::vector<stretch> *out, uint64_t 
                 char *err, size_t errsize);
 
 /* ----------------------------------------------------------------------
- * script_drive: the car with these parameters, from the start state,
- * through the stretches, on this thread; rows[k] is the trace row of
- * tick k + 1 (as many rows as script_read counted ticks).
+ * script_drive: the car with these parameters, from the start state (at
+ * course c's start, unless c is null), through the stretches, on this
+ * thread; rows[k] is the trace row of tick k + 1 (as many rows as
+ * script_read counted ticks).
  * ---------------------------------------------------------------------- */
-void script_drive(const car *params, const std::vector<stretch> &script, trace_row *rows);
+void script_drive(const car *params, const course *c, const std::vector<stretch> &script,
+                  trace_row *rows);
 
 #endif

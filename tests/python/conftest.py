@@ -45,6 +45,17 @@ def random_stretches(seed, ticks):
     return out
 
 
+def script_masks(path):
+    """A script file without "/" as one key mask a tick."""
+    masks = []
+    with open(path) as f:
+        for line in f:
+            words = line.split("#")[0].split()
+            if words:
+                masks += [sum(1 << KEY_NAMES.index(k) for k in words[1:])] * int(words[0])
+    return np.array(masks, dtype=np.uint16)
+
+
 def masks_of(stretches):
     return np.concatenate([np.full(t, m, dtype=np.uint16) for t, m in stretches])
 

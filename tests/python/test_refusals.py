@@ -1,6 +1,7 @@
 """Every refusal: the right exception with a message naming what is wrong,
 raised before anything runs, and never a crash (this file also runs with
 the module built under AddressSanitizer)."""
+import decimal
 import os
 from pathlib import Path
 
@@ -8,7 +9,7 @@ import numpy as np
 import pytest
 
 import caravelt
-from caravelt import Car, Fleet
+from caravelt import Car, Course, Fleet
 from conftest import DATA, packed
 
 N = 3
@@ -28,6 +29,28 @@ def bad_toml(tmp):
 
 def write_state(tmp):
     fleet.state["x"][0] = 1
+
+
+def bad_course(tmp):
+    (tmp / "c.toml").write_text("start = { x = 1.0, y = 1.0, heading = 0.0 }\n[[gate]]\na = [1.0, 1.0]\n"
+                                "b = [110.0, 1.0]\n")
+    return Course(tmp / "c.toml")
+
+
+course_fleet = Fleet(Car(), caravelt.COURSES["slalom"], n=N)
+env = caravelt.CarEnv(max_seconds=0.01)
+envs = caravelt.VectorEnv(N)
+envs.reset()
+
+
+def ended_env(tmp):
+    env.reset()
+    env.step(0)
+    env.step(0)
+
+
+def write_laps(tmp):
+    course_fleet.laps["laps_done"][0] = 3
 
 
 REFUSALS = [
@@ -86,6 +109,48 @@ REFUSALS = [
     (lambda t: caravelt.frame(fleet, 0, data=t), ValueError, "cannot load"),
     (write_state, ValueError, "read-only"),
     (lambda t: fleet.state.setflags(write=True), ValueError, "WRITEABLE"),
+    # Courses.
+    (bad_course, ValueError, "c.toml:4: gate 1's b (110, 1) is off the screen"),
+    (lambda t: Course(t / "none.toml"), FileNotFoundError, "none.toml"),
+    (lambda t: Fleet(Car(), 3), TypeError, "path must be a path"),
+    (lambda t: caravelt.run("1 Up\n", course=t / "none.toml"), FileNotFoundError, "none.toml"),
+    (write_laps, ValueError, "read-only"),
+    # Environments.
+    (lambda t: caravelt.CarEnv().step(0), RuntimeError, "step before reset()"),
+    (ended_env, RuntimeError, "the episode has ended"),
+    (lambda t: env.reset() and env.step(512), ValueError, "action is 512: a key mask is 0 to 511"),
+    (lambda t: env.reset() and env.step(-1), ValueError, "action is -1"),
+    (lambda t: env.reset() and env.step(2 ** 64), ValueError, "action is 18446744073709551616"),
+    (lambda t: env.reset() and env.step(1.0), TypeError, "action must be an int"),
+    (lambda t: env.reset() and env.step(True), TypeError, "action must be an int"),
+    (lambda t: env.reset() and env.step(np.array([1])), TypeError, "action must be an int"),
+    (lambda t: caravelt.CarEnv(max_seconds=0), ValueError, "max_seconds must be 0.01"),
+    (lambda t: caravelt.CarEnv(max_seconds=float("inf")), ValueError, "max_seconds must be 0.01 (one tick) to"),
+    (lambda t: caravelt.CarEnv(max_seconds=1e18), ValueError, "to 1e15, not 1e+18"),
+    (lambda t: caravelt.CarEnv(max_seconds=0.015), ValueError, "whole number of ticks"),
+    (lambda t: caravelt.CarEnv(max_seconds="60"), TypeError, "max_seconds must be a number"),
+    (lambda t: caravelt.CarEnv(ticks_per_step=0), ValueError, "ticks_per_step must be 1 or more"),
+    (lambda t: caravelt.CarEnv(ticks_per_step=2.0), TypeError, "ticks_per_step must be an int"),
+    (lambda t: caravelt.CarEnv(render_mode="human"), ValueError, "render_mode must be None or one of"),
+    (lambda t: caravelt.CarEnv(car="nowhere.toml"), FileNotFoundError, "nowhere.toml"),
+    (lambda t: caravelt.CarEnv(course=t / "none.toml"), FileNotFoundError, "none.toml"),
+    (lambda t: env.reset(options={"start": 1}), ValueError, "options takes nothing here"),
+    (lambda t: env.reset(seed=1.5), TypeError, "seed must be an int"),
+    (lambda t: envs.step(np.zeros(N, np.int64)), TypeError, "actions must have dtype uint16"),
+    (lambda t: envs.step(np.zeros(N + 1, np.uint16)), ValueError, "actions must have shape (n,)"),
+    (lambda t: envs.step(np.zeros(2 * N, np.uint16)[::2]), ValueError, "actions must be C-contiguous"),
+    (lambda t: envs.step(too_high), ValueError, "actions[1] is 512"),
+    (lambda t: envs.step(0), TypeError, "actions must be a numpy array"),
+    (lambda t: caravelt.VectorEnv(N).step(keys1), RuntimeError, "step before reset()"),
+    (lambda t: caravelt.VectorEnv(0), ValueError, "n must be 1 or more"),
+    (lambda t: caravelt.VectorEnv(2, car=[Car()]), ValueError, "n = 2 cars, not 1"),
+    (lambda t: caravelt.VectorEnv(2, threads=-1), ValueError, "threads must be 0"),
+    # The handling sheet.
+    (lambda t: caravelt.sheet(shift=0), ValueError, "shift must be an engine speed in rev/min above 0"),
+    (lambda t: caravelt.sheet(shift=float("nan")), ValueError, "above 0, not nan"),
+    (lambda t: caravelt.sheet(shift="6000"), TypeError, "shift must be a number"),
+    (lambda t: caravelt.sheet(3), TypeError, "path must be a path"),
+    (lambda t: caravelt.Car(Mass=decimal.Decimal("NaN")), ValueError, 'Mass takes a finite number, not "NaN"'),
     # Scripts.
     (lambda t: caravelt.run("1 Upp\n"), ValueError, 'script:1: unknown key "Upp"'),
     (lambda t: caravelt.run("10 Up\n0 Up\n"), ValueError, "script:2: tick count"),
@@ -101,8 +166,10 @@ REFUSALS = [
 # first, and a message that does not say what is wrong.
 @pytest.mark.parametrize("call,kind,words", REFUSALS, ids=[f"{i}:{r[2][:30]}" for i, r in enumerate(REFUSALS)])
 def test_refused(call, kind, words, tmp_path):
-    before = packed(fleet.state).tobytes()
+    before = [packed(f.state).tobytes() for f in (fleet, course_fleet, envs.fleet)]
+    laps = course_fleet.laps.tobytes()
     with pytest.raises(kind) as e:
         call(tmp_path)
     assert words in str(e.value)
-    assert packed(fleet.state).tobytes() == before
+    assert [packed(f.state).tobytes() for f in (fleet, course_fleet, envs.fleet)] == before
+    assert course_fleet.laps.tobytes() == laps

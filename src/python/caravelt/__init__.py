@@ -6,11 +6,16 @@
   fields by name (rounded as the same number in a car file would be).
 - UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q: the driving keys' bits, 1 to 256;
   a tick's keys are their sum, 0 to 511.
-- Fleet(cars, *, n=None, threads=0): many cars, each from the start
-  state; fleet.state, fleet.step(keys, ticks=1), fleet.rollout(keys),
-  fleet.reset(which=None).
-- run(script, car=None): a caravelt-sim script's trace.
+- Course(path): a course file; COURSES names the shipped ones.
+- Fleet(cars, course=None, threads=0, *, n=None): many cars, each from
+  the start state; fleet.state, fleet.laps, fleet.step(keys, ticks=1),
+  fleet.rollout(keys), fleet.reset(which=None).
+- run(script, car=None, course=None): a caravelt-sim script's trace.
+- sheet(car=None, shift=6000): the handling sheet's figures, by column.
 - frame(fleet, i): the game's driving view of car i, (768, 1024, 3) uint8.
+- CarEnv(car=None, course=None, render_mode=None, max_seconds=60.0,
+  ticks_per_step=1) and VectorEnv(n, ...): a car on a course as a
+  learning agent's environment, with Gymnasium's interface.
 
 One tick is 0.01 s.  Nothing here converts an array it is given: the
 wrong dtype, shape or memory order is refused (TypeError or ValueError
@@ -18,6 +23,7 @@ naming the parameter), as is a mask above 511, an unknown car field or an
 index out of range.
 """
 
+import decimal
 import errno
 import numbers
 import os
@@ -25,10 +31,11 @@ import os
 import numpy as np
 
 from . import _caravelt
-from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR
+from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR, SHEET_COLUMNS
 
-__all__ = ["Car", "Fleet", "run", "frame", "UP", "DOWN", "LEFT", "RIGHT", "A", "Z", "X", "R", "Q",
-           "CAR_FIELDS", "DATA_DIR"]
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
+           "GATE_REWARD", "SECOND_COST", "UP", "DOWN", "LEFT", "RIGHT", "A",
+           "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
 
 def _existing_file(path, what):
@@ -43,7 +50,10 @@ def _existing_file(path, what):
 
 def _number_text(name, value):
     """The decimal text a car file would hold for value: Python's repr of
-    a float (which reads back as the same double), an int's digits."""
+    a float (which reads back as the same double), an int's digits, a
+    Decimal's own digits (rounded once, as the same text in a file)."""
+    if isinstance(value, decimal.Decimal):
+        return format(value, "f")
     if isinstance(value, bool) or not isinstance(value, numbers.Real):
         raise TypeError(f"{name} takes a number, not {type(value).__name__}")
     if isinstance(value, numbers.Integral):
@@ -58,10 +68,12 @@ class Car(_caravelt.Car):
         Car("data/cars/light.toml", Mass=950, GearReduction=[...9 ratios])
 
     Fields are named as in a car file and read as attributes (GearReduction
-    as a tuple of nine).  A refused file or value raises ValueError with
-    the car file's own message; a file that is not there FileNotFoundError.
-    A Car does not change once made; it compares, hashes and pickles by
-    its values, bit for bit."""
+    as a tuple of nine; one entry is set as **{"GearReduction[3]": 2.2}).
+    A decimal.Decimal is taken as its digits, as a car file's text.  A
+    refused file or value raises ValueError with the car file's own
+    message; a file that is not there FileNotFoundError.  A Car does not
+    change once made; it compares, hashes and pickles by its values, bit
+    for bit."""
 
     __slots__ = ()
 
@@ -101,6 +113,46 @@ class Car(_caravelt.Car):
         return f"caravelt.Car({changed})"
 
 
+class Course(_caravelt.Course):
+    """A course: gates and cones on the tarmac, read from a course file
+    and checked as the game checks it (a refusal is a ValueError with the
+    file's own message; a file that is not there FileNotFoundError).
+
+    name, laps (0: no limit), penalty (s per cone), start (x m, y m,
+    heading deg), gates (an array of shape (gates, 2, 2): each gate's ends
+    a and b, x and y in metres), cones (shape (cones, 2)), hash.  A
+    Course does not change once made; fleets and environments share it."""
+
+    __slots__ = ()
+
+    def __init__(self, path):
+        super().__init__(_existing_file(path, "path"))
+
+    def __repr__(self):
+        return (f"<caravelt.Course {self.name!r}: {len(self.gates)} gates, {len(self.cones)} cones, "
+                f"{self.laps or 'no limit of'} laps>")
+
+
+def _shipped_courses():
+    folder = os.path.join(DATA_DIR, "courses")
+    try:
+        names = sorted(f for f in os.listdir(folder) if f.endswith(".toml"))
+    except OSError:
+        return {}
+    return {f[:-len(".toml")]: os.path.join(folder, f) for f in names}
+
+
+COURSES = _shipped_courses()
+"""The shipped courses' files by name: COURSES["slalom"] is its path."""
+
+
+def _course(course):
+    """course as a Course: one already, or a course file's path; None stays."""
+    if course is None or isinstance(course, _caravelt.Course):
+        return course
+    return Course(course)
+
+
 def _threads(threads):
     if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
         raise TypeError(f"threads must be an int, not {type(threads).__name__}")
@@ -113,6 +165,10 @@ class Fleet(_caravelt.Fleet):
     """n independent cars, each from the start state: Fleet([car, ...]),
     or Fleet(car, n=1024) for n of one car (the preset when car is None).
 
+    course: a Course or a course file's path.  Every car then starts at
+    its start (where R puts it too) and its laps are counted after each
+    tick, as the game counts them.
+
     - state: a read-only numpy structured array of n rows, one field per
       column of caravelt-sim's trace but tick (x, y, AxisAngle, ...
       float32; Gear, KeyHeld, TractionSlip int32): a view of the cars,
@@ -124,7 +180,16 @@ class Fleet(_caravelt.Fleet):
       tick, shape (n, T), with the fields of state.  Runs with the
       interpreter's lock released, split over the fleet's threads.
     - reset(which=None): cars back to the start state: all, a boolean
-      mask of n, or indices (negative ones count from the end).
+      mask of n, or indices (negative ones count from the end); on a
+      course, with nothing counted.
+    - laps: with a course, a read-only structured array of n rows taken
+      after every step, rollout and reset (the same array always):
+      laps_done, in_lap, next_gate, lap_ticks and lap_cones (the lap in
+      progress), last_ticks, last_cones, last_total (the last lap
+      completed, total in s with the penalties), best_lap, best_ticks,
+      best_cones, best_total (the lap of least total), finished, ticks
+      (counted since the start or reset).  A lap not there has 0 ticks
+      and a NaN total.  None without a course.
 
     threads: how many threads a step or rollout may use (no more than
     there are cars), 0 for every core this process may run on.  The cars
@@ -132,7 +197,7 @@ class Fleet(_caravelt.Fleet):
 
     __slots__ = ()
 
-    def __init__(self, cars=None, *, n=None, threads=0):
+    def __init__(self, cars=None, course=None, threads=0, *, n=None):
         if cars is None or isinstance(cars, _caravelt.Car):
             if n is None:
                 n = 1
@@ -150,7 +215,7 @@ class Fleet(_caravelt.Fleet):
             for i, c in enumerate(cars):
                 if not isinstance(c, _caravelt.Car):
                     raise TypeError(f"cars[{i}] must be a Car, not {type(c).__name__}")
-        super().__init__(cars, min(_threads(threads), len(cars)))
+        super().__init__(cars, _course(course), min(_threads(threads), len(cars)))
 
     def reset(self, which=None):
         n = len(self)
@@ -190,7 +255,7 @@ def _script_source(script):
     return "text", script
 
 
-def run(script, car=None):
+def run(script, car=None, course=None):
     """The trace of a caravelt-sim script driven headless from the start
     state: a numpy structured array, one row per tick, with tick (int64,
     1 for the first) and the fields of Fleet.state.  Each value printed as
@@ -198,21 +263,41 @@ def run(script, car=None):
 
     script: the script's text, or the path of a script file (an
     os.PathLike, or a str of one line naming a file that exists).  car: a
-    Car, a car file's path, or None for the preset.  A bad line raises
-    ValueError ("script:3: unknown key ..."), before any tick."""
+    Car, a car file's path, or None for the preset.  course: a Course or
+    a course file's path: the car starts at its start, and R puts it
+    there.  A bad line raises ValueError ("script:3: unknown key ..."),
+    before any tick."""
     if car is None:
         car = Car()
     elif not isinstance(car, _caravelt.Car):
         car = Car(car)
+    course = _course(course)
     kind, source = _script_source(script)
     if kind == "file":
-        return _caravelt._run_file(source, car)
+        return _caravelt._run_file(source, car, course)
     try:
-        return _caravelt._run_text(source, "script", car)
+        return _caravelt._run_text(source, "script", car, course)
     except ValueError as e:
         if "\n" in source or not source.strip():
             raise
         raise ValueError(f"{e} (and there is no file \"{source}\")") from None
+
+
+def sheet(car=None, shift=6000):
+    """The handling sheet of a car (a Car, a car file's path, or None for
+    the preset), as caravelt-sim --sheet measures it, shifting up at
+    `shift` rev/min: a dict by SHEET_COLUMNS, in the sheet's order, each
+    the number the sheet prints (t50_s 21.79, top_gear 5, ...; None where
+    it prints "-"), then "fault": None, or why the car's state stopped
+    being finite (every figure None then).  Some milliseconds, with the
+    interpreter's lock released: threads measure cars side by side."""
+    if car is None:
+        car = Car()
+    elif not isinstance(car, _caravelt.Car):
+        car = Car(car)
+    if isinstance(shift, bool) or not isinstance(shift, numbers.Real):
+        raise TypeError(f"shift must be a number (rev/min), not {type(shift).__name__}")
+    return _caravelt._sheet(car, float(shift))
 
 
 def frame(fleet, i, data=None):
@@ -226,3 +311,6 @@ def frame(fleet, i, data=None):
         raise TypeError(f"fleet must be a caravelt.Fleet, not {type(fleet).__name__}")
     folder = DATA_DIR if data is None else os.fsdecode(os.fspath(data))
     return _caravelt._frame(fleet, i, folder)
+
+
+from .env import CarEnv, VectorEnv, OBSERVATION, GATE_REWARD, SECOND_COST  # noqa: E402 (they use the names above)
