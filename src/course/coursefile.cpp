@@ -261,14 +261,9 @@ static std::string name_from_path(const char *path)
 int read_course_file(const char *path, course *out, char *err, size_t errsize)
 {
     toml_reading r = {path, {}, err, errsize};
-    if (toml_slurp(&r, COURSE_FILE_MAX, "a course file") != 0)
-        return -1;
     toml::table tbl;
-    try {
-        tbl = toml::parse(std::string_view(r.text), std::string_view(path));
-    } catch (const toml::parse_error &e) {
-        return toml_syntax_fault(&r, e);
-    }
+    if (toml_read(&r, COURSE_FILE_MAX, "a course file", &tbl) != 0)
+        return -1;
     if (known_keys(&r, tbl, "", TOP_KEYS, std::size(TOP_KEYS)) != 0)
         return -1;
 

@@ -207,15 +207,9 @@ static const char *nearest_field(std::string_view key)
 int read_car_file(const char *path, car *out, char *err, size_t errsize)
 {
     toml_reading r = {path, {}, err, errsize};
-    if (toml_slurp(&r, CAR_FILE_MAX, "a car file") != 0)
-        return -1;
-
     toml::table tbl;
-    try {
-        tbl = toml::parse(std::string_view(r.text), std::string_view(path));
-    } catch (const toml::parse_error &e) {
-        return toml_syntax_fault(&r, e);
-    }
+    if (toml_read(&r, CAR_FILE_MAX, "a car file", &tbl) != 0)
+        return -1;
 
     car c = KVT;
     for (const auto &[key, node] : tbl) {

@@ -75,6 +75,18 @@ int toml_syntax_fault(toml_reading *r, const toml::parse_error &e)
     return toml_fault(r, at.line, "not TOML (column %u): %s", at.column, what.c_str());
 }
 
+int toml_read(toml_reading *r, size_t max, const char *what, toml::table *out)
+{
+    if (toml_slurp(r, max, what) != 0)
+        return -1;
+    try {
+        *out = toml::parse(std::string_view(r->text), std::string_view(r->path));
+    } catch (const toml::parse_error &e) {
+        return toml_syntax_fault(r, e);
+    }
+    return 0;
+}
+
 const char *toml_kind(const toml::node &n)
 {
     switch (n.type()) {

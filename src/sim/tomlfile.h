@@ -36,6 +36,10 @@ int toml_slurp(toml_reading *r, size_t max, const char *what);
  * "\"Mass\" is given twice", or "not TOML (column C): what".  -1. */
 int toml_syntax_fault(toml_reading *r, const toml::parse_error &e);
 
+/* The file at r->path read whole and parsed into *out: 0, or -1 with the
+ * fault (too large, unreadable, not TOML) in our words. */
+int toml_read(toml_reading *r, size_t max, const char *what, toml::table *out);
+
 /* What a node is, as a user would say it: "text", "a boolean", ... */
 const char *toml_kind(const toml::node &n);
 
