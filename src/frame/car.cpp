@@ -51,14 +51,15 @@ void load_game_car(void)
  * ---------------------------------------------------------------------- */
 void reload_game_car(void)
 {
-    if (!game_opts.car) {
-        say_on_screen(NOTICE_PASSING, "F5 reads the --car file again: this game was started without --car");
-        return;
-    }
     if (game_opts.record || game_opts.replay) {
         /* A recording holds keys only: a car changed under it would not
-         * replay to the same drive. */
+         * replay to the same drive.  Asked first: a replay may have its
+         * car from the recording's header, not from --car. */
         say_on_screen(NOTICE_PASSING, "F5 is off while recording or replaying: the drive would not replay the same");
+        return;
+    }
+    if (!game_opts.car) {
+        say_on_screen(NOTICE_PASSING, "F5 reads the --car file again: this game was started without --car");
         return;
     }
     char err[512], text[600];
