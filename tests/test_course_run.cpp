@@ -102,8 +102,17 @@ TEST(CourseRun, RefusedInOneTable)
     const std::string or_force = ", or --force to replay it anyway", driven = ": it is driven only with the car it was recorded with";
     const std::string other = "recorded on the course " + d / "figure8.toml" + " (hash " + hex(hash ^ 1) + "); this course is "
                               "good.toml (hash " + hex(hash) + "): pass --course with the course it was recorded on" + or_force;
-    const std::string on = "on.rec: recorded on the course " + d / "good.toml" + " (hash " + hex(hash) + "); no course is "
-                           "given: pass --course with the course it was recorded on" + or_force;
+    write_file(d / "edited.toml", read_file(COURSES + "slalom.toml") + "\n[[cone]]\nat = [1.0, 1.0]\n");
+    course edited;
+    ASSERT_EQ(read_course_file((d / "edited.toml").c_str(), &edited, err, sizeof err), 0) << err;
+    write_file(d / "edited.rec", recording(nullptr, "edited.toml", hash, "10 Up\n"));
+    write_file(d / "gone.rec", recording(nullptr, "bad.toml", hash, "10 Up\n"));
+    const std::string no_course = "; no course is given: pass --course with the course it was recorded on" + or_force;
+    const std::string edited_said = "edited.rec: recorded on the course " + d / "edited.toml" + " (hash " + hex(hash)
+                                    + "), which has changed since (hash " + hex(course_hash(&edited)) + ")" + no_course;
+    const std::string gone_said = "gone.rec: recorded on the course " + d / "bad.toml" + " (hash " + hex(hash)
+                                  + "), which cannot be read (" + d / "bad.toml" + ":3: unknown key \"lap\" (did you mean \"laps\"?))"
+                                  + no_course;
     const char *SIM = CARAVELT_SIM_EXE, *GAME = CARAVELT_GAME_EXE;
     const std::string no_display = "cannot start the Allegro library: no display to open (DISPLAY is not set)";
     const struct { const char *exe; std::string args; int status; std::string message; } cases[] = {
@@ -118,9 +127,13 @@ TEST(CourseRun, RefusedInOneTable)
         {SIM, "--course good.toml - <other.rec", 2, "stdin: " + other},
         {SIM, "--course good.toml none.rec", 2, "none.rec: recorded without a course; this course is good.toml (hash "
                                                 + hex(hash) + "): replay it without --course" + or_force},
-        {SIM, "on.rec", 2, on},
+        {SIM, "--trace /dev/null on.rec", 0, ""},   /* brings its own course */
+        {SIM, "--trace /dev/null edited.rec", 2, edited_said},
+        {SIM, "--trace /dev/null gone.rec", 2, gone_said},
+        {SIM, "--laps new.csv --trace /dev/null gone.rec", 2, gone_said},
+        {SIM, "--force --trace /dev/null gone.rec", 0, ""},
         {GAME, "--course good.toml --replay other.rec --trace new.csv", 2, "other.rec: " + other},
-        {GAME, "--replay on.rec --trace new.csv", 2, on},
+        {GAME, "--replay edited.rec --trace new.csv", 2, edited_said},
         {GAME, "--ghost lap.rec", 2, "--ghost needs --course: a ghost is a lap of a course"},
         {GAME, "--course good.toml --ghost s.txt", 2, "s.txt: not a recording made on a course: a ghost is a lap recorded with --course"},
         {GAME, "--course good.toml --ghost none.rec", 2, "none.rec: not a recording made on a course: a ghost is a lap recorded with --course"},
@@ -143,6 +156,7 @@ TEST(CourseRun, RefusedInOneTable)
         {GAME, "--course good.toml --replay on.rec --ghost - <lap.rec --trace new.csv", 1, no_display},
         {GAME, "--course good.toml --replay other.rec --force --trace new.csv", 1, no_display},
         {GAME, "--replay on.rec --force", 1, no_display},
+        {GAME, "--replay on.rec --trace new.csv", 1, no_display},
         {SIM, "--course good.toml --force --trace /dev/null none.rec", 0, ""},
         {SIM, "--force --trace /dev/null on.rec", 0, ""},
     };

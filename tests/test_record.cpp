@@ -102,34 +102,44 @@ static std::string head_of(const temp_dir &d, const std::string &text, bool pipe
  * script is a pipe or taken from comments after the first stretch. */
 TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
 {
+    course b = {}, c = {}, out;
+    b.name = "b", c.name = "c";
+    const uint64_t h = course_hash(&b);
+    char hex[20], other[20];
+    snprintf(hex, sizeof hex, "%016" PRIx64, h);
+    snprintf(other, sizeof other, "%016" PRIx64, course_hash(&c));
     std::string on_a, on_none;
-    record_header(&on_a, "d.rec", nullptr, 0, "/c/a.toml", 0xaa);
+    record_header(&on_a, "d.rec", nullptr, 0, "/c/a.toml", h);
     record_header(&on_none, "d.rec", nullptr, 0);
     const std::string late = "1 Up\n" + on_a;   /* a header after a stretch is a comment */
-    const std::string or_force = ", or --force to replay it anyway";
-    const struct { std::string text; const char *course; uint64_t hash; bool force; std::string refused; } cases[] = {
-        {on_a, "b.toml", 0xaa, false, ""},
-        {on_a, "b.toml", 0xab, false, "recorded on the course /c/a.toml (hash 00000000000000aa); this course is b.toml "
-                                      "(hash 00000000000000ab): pass --course with the course it was recorded on" + or_force},
-        {on_a, nullptr, 0, false, "recorded on the course /c/a.toml (hash 00000000000000aa); no course is given: "
-                                  "pass --course with the course it was recorded on" + or_force},
-        {on_none, "b.toml", 0xaa, false, "recorded without a course; this course is b.toml (hash 00000000000000aa): "
+    const std::string or_force = ", or --force to replay it anyway", was = std::string(" (hash ") + hex + ")";
+    const struct { std::string text; const char *course; bool same; bool force; std::string refused; } cases[] = {
+        {on_a, "b.toml", true, false, ""},
+        {on_a, "b.toml", false, false, "recorded on the course /c/a.toml" + was + "; this course is b.toml "
+                                       "(hash " + std::string(other) + "): pass --course with the course it was recorded on" + or_force},
+        {on_a, nullptr, true, false, "recorded on the course /c/a.toml" + was + ", which cannot be read "
+                                     "(/c/a.toml: No such file or directory); no course is given: "
+                                     "pass --course with the course it was recorded on" + or_force},
+        {on_none, "b.toml", true, false, "recorded without a course; this course is b.toml" + was + ": "
                                          "replay it without --course" + or_force},
-        {on_none, nullptr, 0, false, ""},
-        {on_a, "b.toml", 0xab, true, ""},
-        {on_a, nullptr, 0, true, ""},
-        {on_none, "b.toml", 0xaa, true, ""},
-        {"# my own script\n", "b.toml", 0xab, false, ""},
-        {late, nullptr, 0, false, ""},
+        {on_none, nullptr, true, false, ""},
+        {on_a, "b.toml", false, true, ""},
+        {on_a, nullptr, true, true, ""},
+        {on_none, "b.toml", true, true, ""},
+        {"# my own script\n", "b.toml", false, false, ""},
+        {late, nullptr, true, false, ""},
     };
     temp_dir d;
     for (const auto &k : cases)
         for (bool pipe : {false, true}) {
-            const std::string header = head_of(d, k.text + "10 Up\n", pipe);
+            std::string header = head_of(d, k.text + "10 Up\n", pipe), file = "?";
             char err[512] = "";
-            int st = replay_course(header, "d.rec", k.course, k.hash, k.force, err, sizeof err);
+            int st = replay_course(header, "d.rec", k.course, k.same ? &b : &c, k.force, &out, &file, err, sizeof err);
             EXPECT_EQ(st, k.refused.empty() ? 0 : 2) << k.text << (pipe ? " (pipe)" : "");
             EXPECT_EQ(std::string(err), k.refused.empty() ? "" : "d.rec: " + k.refused) << (pipe ? " (pipe)" : "");
+            if (st == 0) {
+                EXPECT_EQ(file, k.course ? k.course : "") << k.text;
+            }
         }
 }
 

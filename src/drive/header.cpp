@@ -309,21 +309,61 @@ int recorded_car(const std::string &header, const char *name, car *out, std::str
  * The replay's course (see header.h).
  * ---------------------------------------------------------------------- */
 
-int replay_course(const std::string &header, const char *name, const char *course_file,
-                  uint64_t hash, bool force, char *err, size_t errsize)
+/* The course file a recording names, when none is given: true with *out
+ * when it reads and hashes as recorded (or at all, with force); false with
+ * *fault saying why it was not taken. */
+static bool own_course(const std::string &recorded, uint64_t want, bool force, course *out,
+                       std::string *fault)
 {
-    std::string recorded;
+    char why[512];
+    course c;
+    struct stat st;
+    if (stat(recorded.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        *fault = ", which cannot be read (not a regular file)";
+        return false;
+    }
+    if (read_course_file(recorded.c_str(), &c, why, sizeof why) != 0) {
+        *fault = std::string(", which cannot be read (") + why + ")";
+        return false;
+    }
+    if (!force && course_hash(&c) != want) {
+        char h[64];
+        snprintf(h, sizeof h, ", which has changed since (hash %016" PRIx64 ")", course_hash(&c));
+        *fault = h;
+        return false;
+    }
+    *out = std::move(c);
+    return true;
+}
+
+int replay_course(const std::string &header, const char *name, const char *given,
+                  const course *given_course, bool force, course *out, std::string *file_used,
+                  char *err, size_t errsize)
+{
+    std::string recorded, fault;
     uint64_t want = 0;
-    bool on_course = header_course(header, &recorded, &want) == 1;
-    if (force || !header_is_recording(header) || (on_course && course_file && hash == want)
-        || (!on_course && !course_file))
+    bool on_course = header_is_recording(header) && header_course(header, &recorded, &want) == 1;
+    uint64_t hash = given ? course_hash(given_course) : 0;
+    if (given && (force || !header_is_recording(header) || (on_course && hash == want))) {
+        *out = *given_course;
+        *file_used = given;
         return 0;
+    }
+    if (!given && on_course && own_course(recorded, want, force, out, &fault)) {
+        *file_used = recorded;
+        return 0;
+    }
+    if (!given && (force || !on_course)) {
+        file_used->clear();
+        return 0;
+    }
 
     char was[64] = "", now[64] = "";
     snprintf(was, sizeof was, " (hash %016" PRIx64 ")", want);
     snprintf(now, sizeof now, " (hash %016" PRIx64 ")", hash);
-    std::string recorded_on = on_course ? "on the course " + shell_word(recorded.c_str()) + was : "without a course";
-    std::string this_one = course_file ? "this course is " + shell_word(course_file) + now : "no course is given";
+    std::string recorded_on = on_course ? "on the course " + shell_word(recorded.c_str()) + was + fault
+                                        : "without a course";
+    std::string this_one = given ? "this course is " + shell_word(given) + now : "no course is given";
     snprintf(err, errsize, "%s: recorded %s; %s: %s, or --force to replay it anyway", name,
              recorded_on.c_str(), this_one.c_str(),
              on_course ? "pass --course with the course it was recorded on" : "replay it without --course");

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "sim/state.h"
+#include "course/course.h"
 
 /* FNV-1a over the bytes of every parameter of a car, in field order:
  * tells apart recordings made with different cars.  car_hash: the
@@ -92,15 +93,22 @@ int recorded_car(const std::string &header, const char *name, car *out, std::str
                  char *err, size_t errsize);
 
 /* ----------------------------------------------------------------------
- * replay_course: whether a replay (its header; `name` as messages give
- * it) may run on the course asked for (course_file, whose course_hash is
- * hash; null for none).  A recording runs on the course it was driven on
- * (any file with its hash), or on none when it had none: the course's
- * start is where its drive began.  A script that is no recording runs
- * anywhere.  Else 2, with one line in err naming both courses and their
- * hashes, as a car refused; force: 0 whatever the courses.
+ * replay_course: the course a replay runs on, by its header (`name` as
+ * messages give it) and what was asked.  given: --course's file and its
+ * course, or null.  A recording runs where it was driven, for the
+ * course's start is where its drive began:
+ *   - on a given course that hashes as recorded;
+ *   - with none given, on the course file named when it still reads and
+ *     hashes as recorded;
+ *   - on none when it was made on none and none is given;
+ *   - else it is refused: 2, with one line in err naming both courses and
+ *     their hashes (and why the named file was not taken);
+ *   - force: the given course, or the named file when it reads, or none.
+ * A script that is no recording runs on the given course or none.
+ * 0 with *out and *file_used (the course file run on, "" for none).
  * ---------------------------------------------------------------------- */
-int replay_course(const std::string &header, const char *name, const char *course_file,
-                  uint64_t hash, bool force, char *err, size_t errsize);
+int replay_course(const std::string &header, const char *name, const char *given,
+                  const course *given_course, bool force, course *out, std::string *file_used,
+                  char *err, size_t errsize);
 
 #endif

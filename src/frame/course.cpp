@@ -66,8 +66,20 @@ uint64_t game_course_hash(void)
 
 int check_replay_course(const script_in *replay)
 {
+    /* A recording made on a course brings it when none is given: the
+     * course read from the file its header names, kept here for as long
+     * as game_opts.course points into it. */
+    static std::string file;
     char err[1024];
-    uint64_t hash = game_opts.course ? course_hash(&game_course) : 0;
-    int st = replay_course(replay->header, replay->name, game_opts.course, hash, game_opts.force, err, sizeof err);
-    return st ? complain(st, "%s", err) : 0;
+    course c;
+    int st = replay_course(replay->header, replay->name, game_opts.course, &game_course, game_opts.force,
+                           &c, &file, err, sizeof err);
+    if (st)
+        return complain(st, "%s", err);
+    if (!game_opts.course && !file.empty()) {
+        game_course = std::move(c);
+        game_opts.course = file.c_str();
+        race_start(&race, &game_course);
+    }
+    return 0;
 }

@@ -92,8 +92,9 @@ static const char AFTER[] =
     "  \"1 Q KEY... / KEY...\": the keys after \"/\" are held when the title screen returns.\n"
     "A recording of the game names its car in its header: without --car that car\n"
     "file is driven when it still hashes the same, and a car that does not is refused.\n"
-    "It names its course too: it runs only on a course with that hash (--course),\n"
-    "or on none when it was made on none.  --sheet ignores --course.\n"
+    "It names its course too: without --course that course file is run on when it\n"
+    "still hashes the same; a --course must hash the same, and a recording made on\n"
+    "none runs on none.  --sheet ignores --course.\n"
     "With --vary, --sheet prints the figures of every setup of a grid as CSV, the\n"
     "first --vary slowest.\n"
     "Pictures: from --data DIR; without it, from the current folder when it holds\n"
@@ -169,8 +170,6 @@ static int parse_options(int argc, char **argv, options *o)
                              : sweep_only;
     if (sheet_only)
         return fail(2, "%s is for the handling sheet: only with --sheet", sheet_only);
-    if (o->laps && !o->course)
-        return fail(2, "--laps needs --course: laps are counted on a course");
     if (o->frame && !ends_with_bmp(o->frame))
         return fail(2, "the frame \"%s\" must be named FILE.bmp: it is written as a BMP picture",
                     o->frame);
@@ -225,7 +224,8 @@ struct session {
     bool frame_ready = false;     /* frame_begin succeeded */
     FILE *tf = nullptr;           /* the trace; stdout is never closed */
     trace_out out = {};
-    course track;                 /* --course's */
+    course track;                 /* --course's, or the recording's own */
+    std::string course_file;      /* its file, "" for none */
     course_race race;
     FILE *lf = nullptr;           /* --laps */
 };
@@ -282,9 +282,14 @@ static int check(session *s)
     if (replay_car(s->in.header, s->in.name, given, &given_car, s->o.force, &s->drive,
                    &s->car_file, err, sizeof err) != 0)
         return fail(2, "%s", err);
-    uint64_t hash = s->o.course ? course_hash(&s->track) : 0;
-    if (replay_course(s->in.header, s->in.name, s->o.course, hash, s->o.force, err, sizeof err) != 0)
+    course given_course = s->track;
+    if (replay_course(s->in.header, s->in.name, s->o.course, &given_course, s->o.force, &s->track,
+                      &s->course_file, err, sizeof err) != 0)
         return fail(2, "%s", err);
+    if (!s->course_file.empty())
+        s->o.course = s->course_file.c_str();   /* a recording's own course, when none was given */
+    if (s->o.laps && !s->o.course)
+        return fail(2, "--laps needs --course: laps are counted on a course");
     return check_files(s);
 }
 

@@ -54,6 +54,10 @@ grep -q "^# course: $course, hash [0-9a-f]\{16\}\$" "$WORK/drive.rec" || fail "t
 "$SIM" --course "$course" --laps "$WORK/laps.csv" --trace "$WORK/sim.csv" "$WORK/drive.rec" || fail "caravelt-sim refused the recording"
 cmp "$WORK/sim.csv" "$WORK/drive.csv" || fail "caravelt-sim's trace differs from the drive's"
 echo "$LAPS" | cmp - "$WORK/laps.csv" || fail "the recording's laps are not the script's"
+(cd "$ELSEWHERE" && "$SIM" --laps "$WORK/own-laps.csv" --trace "$WORK/own.csv" "$WORK/drive.rec") \
+    || fail "caravelt-sim refused the recording without --course"
+cmp "$WORK/own.csv" "$WORK/drive.csv" && cmp "$WORK/own-laps.csv" "$WORK/laps.csv" \
+    || fail "without --course the recording ran elsewhere than on its own course"
 
 # The viewer on the course, by the header's own command in /tmp: at 4x, paused in lap 2
 # (lap 1's ghost out); 10 s back shows another frame, 10 s on the very frame again, the
