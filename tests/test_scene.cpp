@@ -24,7 +24,6 @@ TEST_F(Frame, DashboardAndWorkedOutRows)
         {[] { Velocity = 10; TrueVelocity = 5; }, -3, "Speed:36.0"},
         {[] { EngineRev = 3456.0076f; }, -4, "RPM = 3456.008"},
         {[] {}, 22, "Clutch Mult = 1.000"},
-        {[] {}, 23, "GetTorque = 0.000"},
         {[] {}, 25, "TotalResistance = 0.327"},
         {[] { Gear = 1; Velocity = 10; }, 26, "RPM from Velocity = 34.560"},
         {[] { Gear = -1; Velocity = 10; }, 26, "RPM from Velocity = -40.551"},

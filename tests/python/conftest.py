@@ -4,7 +4,6 @@ import os
 import subprocess
 
 import numpy as np
-import pytest
 
 import caravelt
 
@@ -47,13 +46,8 @@ def random_stretches(seed, ticks):
 
 def script_masks(path):
     """A script file without "/" as one key mask a tick."""
-    masks = []
-    with open(path) as f:
-        for line in f:
-            words = line.split("#")[0].split()
-            if words:
-                masks += [sum(1 << KEY_NAMES.index(k) for k in words[1:])] * int(words[0])
-    return np.array(masks, dtype=np.uint16)
+    lines = [line.split("#")[0].split() for line in open(path)]
+    return masks_of([(int(w[0]), sum(1 << KEY_NAMES.index(k) for k in w[1:])) for w in lines if w])
 
 
 def masks_of(stretches):
@@ -63,11 +57,8 @@ def masks_of(stretches):
 def trace_text(rows):
     """Rows as caravelt-sim writes them."""
     names = rows.dtype.names
-    lines = []
-    for row in rows:
-        lines.append(",".join(f"{row[n]:d}" if rows.dtype[n].kind == "i" else "%.9g" % row[n]
-                              for n in names))
-    return "".join(line + "\n" for line in lines)
+    return "".join(",".join(f"{row[n]:d}" if rows.dtype[n].kind == "i" else "%.9g" % row[n] for n in names) + "\n"
+                   for row in rows)
 
 
 def numbered(rows, ticks=None):

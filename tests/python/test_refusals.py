@@ -2,7 +2,6 @@
 raised before anything runs, and never a crash (this file also runs with
 the module built under AddressSanitizer)."""
 import decimal
-import os
 from pathlib import Path
 
 import numpy as np
@@ -10,14 +9,13 @@ import pytest
 
 import caravelt
 from caravelt import Car, Course, Fleet
-from conftest import DATA, packed
+from conftest import packed
 
 N = 3
 fleet = Fleet(Car(), n=N, threads=2)
 keys1 = np.zeros(N, np.uint16)
 keys2 = np.zeros((N, 4), np.uint16)
-too_high = keys1.copy()
-too_high[1] = 512
+too_high = np.array([0, 512, 0], np.uint16)
 too_high2 = keys2.copy()
 too_high2[2, 3] = 600
 
@@ -25,10 +23,6 @@ too_high2[2, 3] = 600
 def bad_toml(tmp):
     (tmp / "bad.toml").write_text("Mass = 900\nMass = 901\n")
     return Car(tmp / "bad.toml")
-
-
-def write_state(tmp):
-    fleet.state["x"][0] = 1
 
 
 def bad_course(tmp):
@@ -41,16 +35,6 @@ course_fleet = Fleet(Car(), caravelt.COURSES["slalom"], n=N)
 env = caravelt.CarEnv(max_seconds=0.01)
 envs = caravelt.VectorEnv(N)
 envs.reset()
-
-
-def ended_env(tmp):
-    env.reset()
-    env.step(0)
-    env.step(0)
-
-
-def write_laps(tmp):
-    course_fleet.laps["laps_done"][0] = 3
 
 
 REFUSALS = [
@@ -90,10 +74,7 @@ REFUSALS = [
     (lambda t: fleet.step(2 ** 70), ValueError, "keys is out of range"),
     (lambda t: fleet.step(0, ticks=0), ValueError, "ticks must be 1 or more"),
     (lambda t: fleet.step(0, ticks=2.0), TypeError, "ticks must be an int"),
-    (lambda t: fleet.rollout(np.asfortranarray(np.zeros((N, 4), np.uint16))), ValueError, "C-contiguous"),
     (lambda t: fleet.rollout(keys1), ValueError, "keys must have shape (n, T)"),
-    (lambda t: fleet.rollout(np.zeros((N + 1, 4), np.uint16)), ValueError, "keys must have shape (n, T)"),
-    (lambda t: fleet.rollout(keys2.astype(np.int32)), TypeError, "keys must have dtype uint16"),
     (lambda t: fleet.rollout(too_high2), ValueError, "keys[2, 3] is 600"),
     (lambda t: fleet.rollout(3), TypeError, "keys must be a numpy array"),
     # Which cars.
@@ -107,17 +88,17 @@ REFUSALS = [
     (lambda t: caravelt.frame(fleet, 0.0), TypeError, "i must be an int"),
     (lambda t: caravelt.frame("fleet", 0), TypeError, "fleet must be a caravelt.Fleet"),
     (lambda t: caravelt.frame(fleet, 0, data=t), ValueError, "cannot load"),
-    (write_state, ValueError, "read-only"),
+    (lambda t: np.copyto(fleet.state["x"], 1), ValueError, "read-only"),
     (lambda t: fleet.state.setflags(write=True), ValueError, "WRITEABLE"),
     # Courses.
     (bad_course, ValueError, "c.toml:4: gate 1's b (110, 1) is off the screen"),
     (lambda t: Course(t / "none.toml"), FileNotFoundError, "none.toml"),
     (lambda t: Fleet(Car(), 3), TypeError, "path must be a path"),
     (lambda t: caravelt.run("1 Up\n", course=t / "none.toml"), FileNotFoundError, "none.toml"),
-    (write_laps, ValueError, "read-only"),
+    (lambda t: np.copyto(course_fleet.laps["laps_done"], 3), ValueError, "read-only"),
     # Environments.
     (lambda t: caravelt.CarEnv().step(0), RuntimeError, "step before reset()"),
-    (ended_env, RuntimeError, "the episode has ended"),
+    (lambda t: env.reset() and env.step(0) and env.step(0), RuntimeError, "the episode has ended"),
     (lambda t: env.reset() and env.step(512), ValueError, "action is 512: a key mask is 0 to 511"),
     (lambda t: env.reset() and env.step(-1), ValueError, "action is -1"),
     (lambda t: env.reset() and env.step(2 ** 64), ValueError, "action is 18446744073709551616"),
@@ -137,8 +118,6 @@ REFUSALS = [
     (lambda t: env.reset(options={"start": 1}), ValueError, "options takes nothing here"),
     (lambda t: env.reset(seed=1.5), TypeError, "seed must be an int"),
     (lambda t: envs.step(np.zeros(N, np.int64)), TypeError, "actions must have dtype uint16"),
-    (lambda t: envs.step(np.zeros(N + 1, np.uint16)), ValueError, "actions must have shape (n,)"),
-    (lambda t: envs.step(np.zeros(2 * N, np.uint16)[::2]), ValueError, "actions must be C-contiguous"),
     (lambda t: envs.step(too_high), ValueError, "actions[1] is 512"),
     (lambda t: envs.step(0), TypeError, "actions must be a numpy array"),
     (lambda t: caravelt.VectorEnv(N).step(keys1), RuntimeError, "step before reset()"),
