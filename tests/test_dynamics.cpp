@@ -26,22 +26,18 @@ TEST_F(Sim, CreepThenTorqueInBothDirections)
     }
 }
 
-/* Catches the new ratio used on the shift tick itself. */
-TEST_F(Sim, ShiftReachesTheRatioOnTheNextTick)
+/* Catches the new ratio used on the shift tick itself, into first from neutral, and drive in
+ * neutral from the shift tick on (Acceleration 0 once its ratio is in). */
+TEST_F(Sim, ShiftTakesItsRatioOnTheNextTick)
 {
     Velocity = TrueVelocity = 5, PedalAccelerator = 0.9999996f;   /* rolling in neutral */
     ticks(1, {UP, A});
-    EXPECT_EQ(Gear, 1);
-    EXPECT_TRUE(bits(Acceleration) == 0 && bits(EngineRev) == 0);
+    EXPECT_TRUE(Gear == 1 && bits(Acceleration) == 0 && bits(EngineRev) == 0);
     ticks(1, {UP});   /* torque of 0 rev/min */
     EXPECT_TRUE(bits(Acceleration) == 0 && bits(EngineRev) == bits(GetEngineRev(Velocity)));
     ticks(1, {UP});
     EXPECT_GT(Acceleration, 0.0f);
-}
-
-/* Catches drive in neutral from the shift tick on (Acceleration 0 once its ratio is in). */
-TEST_F(Sim, NeutralTakesNoDriveFromTheShiftTickOn)
-{
+    SetUp();
     G = 100, Gear = 1;   /* grip that never slides: the runs differ in the pedal alone */
     Velocity = TrueVelocity = 10;
     EngineRev = GetEngineRev(Velocity);

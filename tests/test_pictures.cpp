@@ -99,9 +99,8 @@ TEST(Pictures, EightBitPicturesReachTheLibraryPlainWithAFullPalette)
         std::vector<unsigned char> b;
         ASSERT_TRUE(picture_bytes((d / "p.bmp").c_str(), &b, why, sizeof why)) << why;
         ASSERT_EQ(b.size(), 54u + 1024 + 16);
-        auto le32 = [&](size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; };
-        EXPECT_EQ(le32(10), 54u + 1024) << "pixels after 256 entries";
-        EXPECT_EQ(le32(30), 0u) << "uncompressed";
+        EXPECT_EQ(std::string(&b[10], &b[14]), le(54 + 1024, 4)) << "pixels after 256 entries";
+        EXPECT_EQ(std::string(&b[30], &b[34]), le(0, 4)) << "uncompressed";
         EXPECT_EQ(std::string(b.begin() + 54, b.begin() + 54 + 1024), palette(4) + std::string(1024 - 16, '\0'));
         EXPECT_EQ(std::string(b.begin() + 54 + 1024, b.end()), rows);
     }

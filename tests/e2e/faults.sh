@@ -9,7 +9,6 @@ rows() { echo $(($(wc -l <"$1") - 1)); }
 rec_ticks() { awk '!/^#/ { n += $1 } END { print n + 0 }' "$1"; }
 # first_rows_of SHORT LONG: SHORT's rows are LONG's first ones.
 first_rows_of() { head -n "$(wc -l <"$1")" "$2" | cmp -s - "$1"; }
-ms() { echo $(($(date +%s%N) / 1000000)); }
 
 start_x
 

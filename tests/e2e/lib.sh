@@ -6,6 +6,7 @@ XVFB_PID="" GAME_PID="" ELSEWHERE=""   # killed or removed on exit: a failing te
 fail() { echo "FAIL: $*" >&2; exit 1; }
 trap '{ [ -z "$GAME_PID" ] || kill -KILL "$GAME_PID"; [ -z "$XVFB_PID" ] || kill "$XVFB_PID"; wait
         [ -z "$ELSEWHERE" ] || rm -rf "$ELSEWHERE"; } 2>/dev/null' EXIT
+ms() { echo $(($(date +%s%N) / 1000000)); }   # the time in milliseconds
 # elsewhere: an empty folder under /tmp, far from the build and the data, in $ELSEWHERE.
 elsewhere() { ELSEWHERE=$(mktemp -d /tmp/caravelt-e2e-XXXXXX) || fail "no folder in /tmp"; }
 

@@ -7,7 +7,6 @@
 
 window() { xdotool search --name '^caravelt$' 2>/dev/null | head -n 1; }
 close_window() { id=$(window); [ -n "$id" ] || fail "no game window to close"; "$WM_CLOSE" "$id"; }
-ms() { echo $(($(date +%s%N) / 1000000)); }
 # signal_ends RUN SIGNAL STATUS: waited for directly, with a watchdog.
 signal_ends() {
     (sleep 3; kill -KILL "$GAME_PID" 2>/dev/null) & dog=$!
