@@ -50,14 +50,13 @@ struct racer {
 };
 
 
-/* Whether the one move (x0, y0) -> (x1, y1) passes g, the only gate: it begins a lap. */
-static bool passes(course_gate g, float x0, float y0, float x1, float y1)
+/* The progress after the one move m on course c, counted from the start. */
+static course_progress after_move(const course &c, course_move m)
 {
-    course c = make_course({g});
     course_progress p;
     course_progress_start(&p, &c);
-    course_move m = {x0, y0, x1, y1, 0, false};
-    return course_count(&c, &p, &m) == COURSE_LAP_BEGUN;
+    course_count(&c, &p, &m);
+    return p;
 }
 
 /* Catches touching taken for passing, a move past a gate's end taken for crossing it, the wrap
@@ -88,7 +87,7 @@ TEST(Course, GateIsPassedOnlyByAStrictCrossingTheShortWay)
         {vertical(100, 300, 400), 150, 350, 300, 350, false, "a move of 150 px beside the gate"},
     };
     for (const auto &k : cases)
-        EXPECT_EQ(passes(k.g, k.x0, k.y0, k.x1, k.y1), k.passed) << k.what;
+        EXPECT_EQ(after_move(make_course({k.g}), {k.x0, k.y0, k.x1, k.y1, 0, false}).in_lap, k.passed) << k.what;
 }
 
 /* Catches gates counted out of order, a lap that ends before every gate, a reset tick that
@@ -122,17 +121,6 @@ TEST_F(Sim, GatesCountInOrderAndNotWithR)
     }
 }
 
-/* Whether a car standing at pose touches the one cone k. */
-static bool knocks(course_point k, course_pose car)
-{
-    course c = make_course({vertical(1000, 0, 10)}, {k});
-    course_progress p;
-    course_progress_start(&p, &c);
-    course_move m = {car.x, car.y, car.x, car.y, car.angle, false};
-    course_count(&c, &p, &m);
-    return p.knocked[0];
-}
-
 /* Catches a footprint turned the wrong way or taken along TrueAngle's axes swapped, a box grown
  * square at its corners, the gap taken as "at most", the wrap ignored.  The footprint is 22 px
  * either way along the heading, 11 across; a cone nearer than 2.5 px to it is knocked. */
@@ -158,8 +146,10 @@ TEST(Course, ConeIsKnockedWithinAQuarterMetreOfTheFootprint)
         {{1010, 384}, {10, 384, 90}, true, "across the left edge, 2 px off the tail"},
         {{990, 384}, {10, 384, 90}, false, "across the left edge, 22 px off the tail"},
     };
-    for (const auto &k : cases)
-        EXPECT_EQ(knocks(k.k, k.car), k.knocked) << k.what;
+    for (const auto &k : cases) {
+        course_move standing = {k.car.x, k.car.y, k.car.x, k.car.y, k.car.angle, false};
+        EXPECT_EQ(after_move(make_course({vertical(1000, 0, 10)}, {k.k}), standing).knocked[0], k.knocked) << k.what;
+    }
 }
 
 /* Catches a cone counted twice in one lap or not again in the next, cones counted before the
@@ -208,9 +198,9 @@ TEST_F(Sim, ConeCountsOncePerLapForTheLapRunning)
 }
 
 /* Catches a ghost one tick out of step: k ticks into lap 2 it stands where the car stood k ticks
- * into lap 1, the best, kept to its end and no further; none before the first lap; a lap's poses
- * kept beyond its first hour, or when not asked for (the laps the same).  One gate at x = 100, 10 px a tick from 95: lap
- * 1 runs from 105 (tick 1) round to 101 (tick 103); lap 2 at 5 px a tick. */
+ * into lap 1, the best, kept to its end and no further; none before the first lap; a lap's
+ * poses kept beyond its first hour, or when not asked for (the laps the same).  One gate at
+ * x = 100, 10 px a tick from 95: lap 1 from 105 (tick 1) round to 101 (tick 103); lap 2 at 5. */
 TEST_F(Sim, GhostStandsWhereTheBestLapStoodAsFarIntoIt)
 {
     racer t(make_course({vertical(100)}));
@@ -382,9 +372,11 @@ TEST(CourseFile, HashTellsCoursesApart)
     EXPECT_EQ(course_hash(&a), course_hash(&b));
 }
 
-/* The lap rows of a script driven from where start-up puts the car on course c, every tick counted. */
-static std::string drive_script(const course &c, const std::string &path)
+/* The lap rows of the shipped course's script `name` driven on c from where start-up puts the
+ * car, every tick counted. */
+static std::string drive_script(const course &c, const std::string &name)
 {
+    std::string path = CARAVELT_DOCS_DIR "/courses/" + name + ".txt";
     struct ctx { const course &c; course_progress p; std::string rows; } k = {c, {}, {}};
     course_progress_start(&k.p, &c);
     course_laps_header(&k.rows, &c);
@@ -414,13 +406,14 @@ static std::string drive_script(const course &c, const std::string &path)
  * course_under_tsan.) */
 TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
 {
-    const char *names[] = {"slalom", "figure8", "autocross"};
+    const std::string names[] = {"slalom", "figure8", "autocross"};
     std::vector<course> courses(3);
     std::vector<std::string> alone(3);
     for (int i = 0; i < 3; i++) {
         char err[512];
-        ASSERT_EQ(read_course_file((CARAVELT_DATA_DIR "/courses/" + std::string(names[i]) + ".toml").c_str(), &courses[i], err, sizeof err), 0);
-        alone[i] = drive_script(courses[i], CARAVELT_DOCS_DIR "/courses/" + std::string(names[i]) + ".txt");
+        std::string file = CARAVELT_DATA_DIR "/courses/" + names[i] + ".toml";
+        ASSERT_EQ(read_course_file(file.c_str(), &courses[i], err, sizeof err), 0) << err;
+        alone[i] = drive_script(courses[i], names[i]);
     }
     std::vector<std::string> got(9);
     std::vector<std::thread> threads;
@@ -428,7 +421,7 @@ TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
         threads.emplace_back([&, t] {
             for (int k = 0; k < 3; k++) {
                 int i = (t + k) % 3;
-                got[3 * t + i] = drive_script(courses[i], CARAVELT_DOCS_DIR "/courses/" + std::string(names[i]) + ".txt");
+                got[3 * t + i] = drive_script(courses[i], names[i]);
             }
         });
     for (std::thread &t : threads)
@@ -439,46 +432,42 @@ TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
 
 /* Catches splits or lap ticks off by a tick, a split compared with the wrong gate's or lap's, a
  * difference of the wrong sign, a lap compared with the best it has just become, a lap given
- * that is not beaten by a quicker lap or is by an equal one, a split left up after R.  Gates at x = 100 (start), 400, 700;
- * lap 1 at 10 px a tick (splits 0.30, 0.60, lap 1.02), lap 2 at 20, 5 and 10 (0.15, 0.75, 1.18). */
+ * that is not beaten by a quicker lap or is by an equal one, a split left up after R.  Gates at
+ * x = 100 (start), 400, 700; lap 1 at 10 px a tick (splits 0.30, 0.60, lap 1.02), lap 2 at 20,
+ * 5 and 10 (0.15, 0.75, 1.18). */
 TEST_F(Sim, RaceSplitsAreAgainstTheLapToBeat)
 {
-    const std::vector<course_gate> gates = {vertical(100), vertical(400), vertical(700)};
-    struct step { int n; float dx; int kind, number; double time, delta; bool compared; };
     const int N = course_split::NONE, G = course_split::GATE, L = course_split::LAP;
-    const std::vector<step> own = {
-        {1, 10, N, 0, 0, 0, false}, {30, 10, G, 2, 0.30, 0, false}, {30, 10, G, 3, 0.60, 0, false},
-        {42, 10, L, 1, 1.02, 0, false}, {15, 20, G, 2, 0.15, -0.15, true}, {60, 5, G, 3, 0.75, 0.15, true},
-        {43, 10, L, 2, 1.18, 0.16, true},
+    const unsigned GATE = COURSE_GATE, LAP = COURSE_LAP_DONE | COURSE_LAP_BEGUN;
+    const double NO = NAN;   /* nothing compared */
+    const char *const what[] = {"no lap given", "a slower lap given", "an equal lap given"};
+    /* given: 1.02 or 1.10 s, splits 0.20 and 0.70; lap 1 beats the slower one, not the equal */
+    const struct { int n; float dx; unsigned ev; int kind, number; double time, delta[3]; } steps[] = {
+        {1, 10, COURSE_LAP_BEGUN, N, 0, 0, {NO, NO, NO}},
+        {30, 10, GATE, G, 2, 0.30, {NO, 0.10, 0.10}},
+        {30, 10, GATE, G, 3, 0.60, {NO, -0.10, -0.10}},
+        {42, 10, LAP, L, 1, 1.02, {NO, -0.08, 0}},
+        {15, 20, GATE, G, 2, 0.15, {-0.15, -0.15, -0.05}},
+        {60, 5, GATE, G, 3, 0.75, {0.15, 0.15, 0.05}},
+        {43, 10, LAP, L, 2, 1.18, {0.16, 0.16, 0.16}},
     };
-    const unsigned GATE = COURSE_GATE, LAP = COURSE_LAP_DONE | COURSE_LAP_BEGUN;   /* each step's events */
-    const unsigned events[] = {COURSE_LAP_BEGUN, GATE, GATE, LAP, GATE, GATE, LAP};
-    struct { const char *what; int given_ticks; std::vector<step> steps; const char *best; } cases[] = {
-        {"no lap given", 0, own, "own"},
-        /* given: 1.10 s, splits 0.20 and 0.70; lap 1 beats it and is the lap to beat for lap 2 */
-        {"a slower lap given", 110, {own[0], {30, 10, G, 2, 0.30, 0.10, true}, {30, 10, G, 3, 0.60, -0.10, true},
-                                     {42, 10, L, 1, 1.02, -0.08, true}, own[4], own[5], own[6]}, "own"},
-        {"an equal lap given", 102, {own[0], {30, 10, G, 2, 0.30, 0.10, true}, {30, 10, G, 3, 0.60, -0.10, true},
-                                     {42, 10, L, 1, 1.02, 0, true}, {15, 20, G, 2, 0.15, -0.05, true}}, "given"},
-    };
-    for (const auto &k : cases) {
-        racer t(make_course(gates));
-        if (k.given_ticks) {
-            t.r.has_given = true;
-            t.r.given.ticks = (uint64_t)k.given_ticks, t.r.given.splits[0] = 20, t.r.given.splits[1] = 70;
-        }
-        for (size_t i = 0; i < k.steps.size(); i++) {
-            const step &s = k.steps[i];
-            EXPECT_EQ(t.ticks(s.n, s.dx), events[i]) << k.what << ", step " << i;
+    for (int c = 0; c < 3; c++) {
+        racer t(make_course({vertical(100), vertical(400), vertical(700)}));
+        t.r.has_given = c > 0;
+        t.r.given.ticks = c == 1 ? 110 : 102, t.r.given.splits[0] = 20, t.r.given.splits[1] = 70;
+        for (const auto &s : steps) {
+            std::string at = std::string(what[c]) + ", step " + std::to_string(&s - steps);
+            EXPECT_EQ(t.ticks(s.n, s.dx), s.ev) << at;
             const course_split &got = t.r.split;
-            EXPECT_TRUE(got.kind == s.kind && got.number == s.number && got.compared == s.compared)
-                << k.what << ", step " << i << ": kind " << got.kind << " number " << got.number;
-            EXPECT_NEAR(got.time, s.time, 1e-9) << k.what << ", step " << i;
-            EXPECT_NEAR(got.delta, s.delta, 1e-9) << k.what << ", step " << i;
+            bool compared = !std::isnan(s.delta[c]);
+            EXPECT_TRUE(got.kind == s.kind && got.number == s.number && got.compared == compared)
+                << at << ": kind " << got.kind << " number " << got.number;
+            EXPECT_NEAR(got.time, s.time, 1e-9) << at;
+            EXPECT_NEAR(got.delta, compared ? s.delta[c] : 0, 1e-9) << at;
         }
-        EXPECT_EQ(race_best(&t.r), std::string(k.best) == "own" ? &t.r.p.best : &t.r.given) << k.what;
-        EXPECT_EQ(t.tick(10, 0, true), (unsigned)COURSE_ABANDONED) << k.what;
-        EXPECT_EQ(t.r.split.kind, N) << k.what << ": a split left up after R";
+        EXPECT_EQ(race_best(&t.r), c < 2 ? &t.r.p.best : &t.r.given) << what[c];
+        EXPECT_EQ(t.tick(10, 0, true), (unsigned)COURSE_ABANDONED) << what[c];
+        EXPECT_EQ(t.r.split.kind, N) << what[c] << ": a split left up after R";
     }
 }
 
