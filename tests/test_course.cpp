@@ -209,10 +209,11 @@ TEST_F(Sim, GhostStandsWhereTheBestLapStoodAsFarIntoIt)
     t.ticks(102, 10);
     ASSERT_EQ(t.r.p.best_poses.size(), 103u);
     EXPECT_TRUE(t.r.p.poses.size() == 1 && t.r.p.poses[0].x == 101);
-    std::vector<float> ghost = {race_ghost(&t.r)->x};   /* k ticks into lap 2 */
+    auto ghost_x = [&] { return race_ghost(&t.r) ? race_ghost(&t.r)->x : -1; };
+    std::vector<float> ghost = {ghost_x()};   /* k ticks into lap 2 */
     for (int k = 1; k <= 103; k++) {
         t.tick(5);
-        ghost.push_back(race_ghost(&t.r) ? race_ghost(&t.r)->x : -1);
+        ghost.push_back(ghost_x());
     }
     EXPECT_TRUE(ghost[0] == 105 && ghost[7] == 175 && ghost[93] == 11 && ghost[102] == 101 && ghost[103] == -1);
     for (size_t i = 0; i < COURSE_POSES_MAX; i++)
