@@ -1,7 +1,5 @@
 /* Runs of the built caravelt-sim (and the game's replay): refusals, its trace and frame, failures,
- * memory, number text. */
-#include <cfloat>
-#include <random>
+ * memory. */
 #include <thread>
 #include "present_support.h"
 #include "sim/carfile.h"
@@ -143,22 +141,6 @@ TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
             long s = rss("short.txt", pipe, game), m = rss("many.txt", pipe, game);
             EXPECT_LT(m - s, 256) << (game ? "game, " : "") << (pipe ? "pipe: " : "file: ") << s << " kB, then " << m;
         }
-}
-
-/* Catches number text off printf's "%.9g" outside the sweep: NaN, edges, random bits. */
-TEST(ToolTrace, FloatsPrintAsPrintf)
-{
-    std::vector<float> values = {0.0f, -0.0f, 0.1f, 16777217.0f, 1e9f, 123456789.0f, FLT_TRUE_MIN, -FLT_MIN, FLT_MAX,
-                                 -FLT_MAX, INFINITY, -INFINITY, NAN, -NAN, 1048576.125f, 1048576.375f};
-    std::mt19937 rng(7);
-    for (int i = 0; i < 100000; i++)
-        values.push_back(std::bit_cast<float>((uint32_t)rng()));
-    for (float f : values) {
-        char text[FLOAT_TEXT_MAX + 1], want[64];
-        *put_float(text, f) = '\0';
-        snprintf(want, sizeof want, "%.9g", (double)f);
-        ASSERT_STREQ(text, want) << "bits 0x" << std::hex << bits(f);
-    }
 }
 
 /* Catches a state gone to inf or NaN written out as a result (or run on), or the stop at the
