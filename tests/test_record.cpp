@@ -231,11 +231,10 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
         unlink((d / "t.csv").c_str());
         const std::string args = c.opts + " " + c.rec;
         tool_run sim = run_tool(d, "--trace t.csv " + args), game = run_tool(d, c.opts + " --replay " + c.rec, CARAVELT_GAME_EXE);
-        const std::string said = c.drove.empty() ? c.message : "";
         EXPECT_EQ(sim.status, c.drove.empty() ? 2 : 0) << args << ": " << sim.err;
-        EXPECT_EQ(sim.err, said.empty() ? "" : "caravelt-sim: " + said + "\n") << args;
-        EXPECT_EQ(game.err, "caravelt: " + (said.empty() ? "cannot start the Allegro library: no display to open "
-                                                           "(DISPLAY is not set)" : said) + "\n") << args;
+        EXPECT_EQ(sim.err, c.message.empty() ? "" : "caravelt-sim: " + c.message + "\n") << args;
+        EXPECT_EQ(game.err, "caravelt: " + (c.message.empty() ? "cannot start the Allegro library: no display to open "
+                                                                "(DISPLAY is not set)" : c.message) + "\n") << args;
         EXPECT_TRUE(c.drove.empty() || read_file(d / "t.csv") == read_file(d / (c.drove + ".csv")))
             << args << " did not drive " << c.drove;
     }
