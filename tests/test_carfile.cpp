@@ -103,7 +103,8 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
         {"G = 1e15\n", "x.toml:1: G must be 0 to 10, not 1e+15"},
         {"BrakeForce = -3e38\n", "x.toml:1: BrakeForce must be 0 to 1000000 N, not -3e+38"},
         {"GearMax = 8\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
-        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 25]\n", "x.toml:1: GearReduction[8] must be -20 to 20, not 25"},
+        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 25]\n",
+         "x.toml:1: GearReduction[8] must be -20 to 20, not 25"},
         {"DriveTrain = -3\n", "x.toml:1: DriveTrain must be 0 to 3, not -3"},
     };
     temp_dir d;
@@ -131,7 +132,9 @@ TEST(CarFile, EdgesOfEveryRangeAreACarAndNothingPast)
         char text[96], err[512];
         ASSERT_EQ(car_field_find(array ? "GearReduction[0]" : r[i].name, &at, &whole, err, sizeof err), 0) << err;
         /* past an edge: by one for an integer, else by a thousandth of it (of HI past 0) */
-        auto past = [&](double edge, double by) { return edge + by * (whole ? 1 : (edge ? std::fabs(edge) : r[i].hi) / 1000); };
+        auto past = [&](double edge, double by) {
+            return edge + by * (whole ? 1 : (edge ? std::fabs(edge) : r[i].hi) / 1000);
+        };
         for (double v : {past(r[i].lo, -1), r[i].lo, r[i].hi, past(r[i].hi, 1)}) {
             snprintf(text, sizeof text, array ? "%s = [%.10g, 0, 1, 1, 1, 1, 1, 1, 1]" : "%s = %.10g", r[i].name, v);
             car c;

@@ -67,7 +67,8 @@ TEST(Sheet, FiguresMatchTheirDefinitions)
         }
         auto fmt = [](const char *f, double v) { char b[64]; snprintf(b, sizeof b, f, v); return std::string(b); };
         temp_dir d;
-        std::map<std::string, std::string> got = sheet_table(d, *name ? "--car '" + CARS + name + ".toml'" : ""), want = {
+        auto got = sheet_table(d, *name ? "--car '" + CARS + name + ".toml'" : "");
+        std::map<std::string, std::string> want = {
             {"0-50 km/h (s)", fmt("%.2f", t50 / 100.0)},
             {"0-100 km/h (s)", fmt("%.2f", t100 / 100.0)},
             {"400 m (s)", fmt("%.2f", t400 / 100.0)},
@@ -116,7 +117,8 @@ TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
     auto preset = sheet_table(d, "");
     EXPECT_EQ(sheet_table(d, ""), preset);
     EXPECT_EQ(preset["figure"], "preset");
-    const std::string light = "--car '" + CARS + "light.toml'", cars = light + " --car wild.toml --car '" + CARS + "kvt.toml'";
+    const std::string light = "--car '" + CARS + "light.toml'";
+    const std::string cars = light + " --car wild.toml --car '" + CARS + "kvt.toml'";
     auto first = sheet_table(d, cars), wild = sheet_table(d, cars, 2), third = sheet_table(d, cars, 3);
     const std::string md = read_file(d / "sheet.md");
     EXPECT_EQ(first, sheet_table(d, light));
@@ -170,7 +172,6 @@ TEST(Sheet, Refusals)
         {"--sheet --vary G=2:1:0.1", "--vary \"G=2:1:0.1\": STEP 0.1 points away from TO"},
         {"--sheet --vary Mass=100:0:-50", "--vary \"Mass=100:0:-50\": at Mass=0: Mass must be 10 to 100000 kg, not 0"},
         {"--sheet --vary GearMax=5:9:1", "--vary \"GearMax=5:9:1\": at GearMax=8: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
-        {"--sheet --vary G=1:1e39:1", "--vary \"G=1:1e39:1\": TO \"1e39\" is not a decimal such as 800, 0.75 or -2.5"},
         {"--sheet --vary RollingResistance=1:900000000000000000:1", "--vary \"RollingResistance=1:900000000000000000:1\": the grid would have more than ten million setups (1 x 900000000000000000)"},
         {"--sheet --vary Mass=10:1009:1 --vary G=0:1:0.0001",
          "--vary \"G=0:1:0.0001\": the grid would have more than ten million setups (1000 x 10001)"},
