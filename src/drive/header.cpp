@@ -38,6 +38,14 @@ uint64_t car_hash(void)
     return car_hash_of(&c);
 }
 
+/* A hash as the header and the refusals write it. */
+static std::string hex16(uint64_t h)
+{
+    char t[20];
+    snprintf(t, sizeof t, "%016" PRIx64, h);
+    return t;
+}
+
 /* Bytes a plain word may hold: no shell reads them specially. */
 static bool plain_byte(unsigned char c)
 {
@@ -147,8 +155,6 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
     struct tm tm;
     if (gmtime_r(&when, &tm))
         strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &tm);
-    char hash[32];
-    snprintf(hash, sizeof hash, "%016" PRIx64, car_hash());
     std::string file = shell_word(absolute_path(path).c_str());
     std::string course = course_file ? shell_word(absolute_path(course_file).c_str()) : "";
     std::string on = course_file ? " --course " + course : "";
@@ -158,12 +164,9 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
     *out += stamp;
     *out += "\n# car: ";
     *out += car_file ? shell_word(absolute_path(car_file).c_str()) : "preset";
-    *out += ", parameters hash ";
-    *out += hash;
-    if (course_file) {
-        snprintf(hash, sizeof hash, "%016" PRIx64, course_hash);
-        *out += "\n# course: " + course + ", hash " + hash;
-    }
+    *out += ", parameters hash " + hex16(car_hash());
+    if (course_file)
+        *out += "\n# course: " + course + ", hash " + hex16(course_hash);
     *out += "\n# replay headless: " + program_word("caravelt-sim") + on + " --trace trace.csv " + file;
     *out += "\n# replay in the game: " + program_word("caravelt") + on + " --replay " + file;
     *out += "\n# one line per stretch of ticks: TICKS KEY...; after \"/\", the keys held"
@@ -213,8 +216,36 @@ int header_course(const std::string &header, std::string *file, uint64_t *hash)
 }
 
 /* ----------------------------------------------------------------------
- * The replay's car (see header.h).
+ * The replay's car and course (see header.h).
  * ---------------------------------------------------------------------- */
+
+/* A file the header names (a car or a course file, read by read and
+ * hashed by hash): true with *out when it reads and hashes as recorded
+ * (want), or reads at all with force; false with *fault saying why it
+ * was not taken, as the refusals go on: ", which ...". */
+template <typename T>
+static bool named_file(const std::string &path, int (*read)(const char *, T *, char *, size_t),
+                       uint64_t (*hash)(const T *), uint64_t want, bool force, T *out, std::string *fault)
+{
+    char why[512];
+    T t;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        /* a name in a file, not one the user typed: no pipe to wait on */
+        *fault = ", which cannot be read (not a regular file)";
+        return false;
+    }
+    if (read(path.c_str(), &t, why, sizeof why) != 0) {
+        *fault = std::string(", which cannot be read (") + why + ")";
+        return false;
+    }
+    if (!force && hash(&t) != want) {
+        *fault = ", which has changed since (hash " + hex16(hash(&t)) + ")";
+        return false;
+    }
+    *out = std::move(t);
+    return true;
+}
 
 /* A car as the refusal names it: its file as one word, or the preset. */
 static std::string car_named(const std::string &file)
@@ -232,24 +263,9 @@ static bool own_car(const std::string &recorded, uint64_t want, bool force, car 
                     std::string *file_used, std::string *fault)
 {
     fault->clear();
-    if (!recorded.empty()) {
-        char why[512];
-        car c;
-        struct stat st;
-        if (stat(recorded.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            /* a name in a file, not one the user typed: no pipe to wait on */
-            *fault = ", which cannot be read (not a regular file)";
-        } else if (read_car_file(recorded.c_str(), &c, why, sizeof why) != 0) {
-            *fault = std::string(", which cannot be read (") + why + ")";
-        } else if (force || car_hash_of(&c) == want) {
-            *out = c;
-            *file_used = recorded;
-            return true;
-        } else {
-            char h[64];
-            snprintf(h, sizeof h, ", which has changed since (hash %016" PRIx64 ")", car_hash_of(&c));
-            *fault = h;
-        }
+    if (!recorded.empty() && named_file(recorded, read_car_file, car_hash_of, want, force, out, fault)) {
+        *file_used = recorded;
+        return true;
     }
     if (force || car_hash_of(&KVT) == want) {
         *out = KVT;
@@ -282,9 +298,10 @@ int replay_car(const std::string &header, const char *name, const char *given,
     const car *now = given ? given_car : &KVT;
     std::string this_car = given ? car_named(given) : "the preset";
     snprintf(err, errsize,
-             "%s: recorded with %s (hash %016" PRIx64 ")%s; this car is %s (hash %016" PRIx64
-             "): pass --car with the car it was recorded with, or --force to replay it anyway",
-             name, car_named(recorded).c_str(), want, file_fault.c_str(), this_car.c_str(), car_hash_of(now));
+             "%s: recorded with %s (hash %s)%s; this car is %s (hash %s): pass --car with the car it was "
+             "recorded with, or --force to replay it anyway",
+             name, car_named(recorded).c_str(), hex16(want).c_str(), file_fault.c_str(), this_car.c_str(),
+             hex16(car_hash_of(now)).c_str());
     return 2;
 }
 
@@ -299,41 +316,10 @@ int recorded_car(const std::string &header, const char *name, car *out, std::str
     }
     if (own_car(recorded, want, false, out, file_used, &file_fault))
         return 0;
-    snprintf(err, errsize, "%s: recorded with %s (hash %016" PRIx64 ")%s%s: it is driven only with the car it was recorded with",
-             name, car_named(recorded).c_str(), want, file_fault.c_str(),
+    snprintf(err, errsize, "%s: recorded with %s (hash %s)%s%s: it is driven only with the car it was recorded with",
+             name, car_named(recorded).c_str(), hex16(want).c_str(), file_fault.c_str(),
              recorded.empty() ? ", which has changed since" : "");
     return 2;
-}
-
-/* ----------------------------------------------------------------------
- * The replay's course (see header.h).
- * ---------------------------------------------------------------------- */
-
-/* The course file a recording names, when none is given: true with *out
- * when it reads and hashes as recorded (or at all, with force); false with
- * *fault saying why it was not taken. */
-static bool own_course(const std::string &recorded, uint64_t want, bool force, course *out,
-                       std::string *fault)
-{
-    char why[512];
-    course c;
-    struct stat st;
-    if (stat(recorded.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        *fault = ", which cannot be read (not a regular file)";
-        return false;
-    }
-    if (read_course_file(recorded.c_str(), &c, why, sizeof why) != 0) {
-        *fault = std::string(", which cannot be read (") + why + ")";
-        return false;
-    }
-    if (!force && course_hash(&c) != want) {
-        char h[64];
-        snprintf(h, sizeof h, ", which has changed since (hash %016" PRIx64 ")", course_hash(&c));
-        *fault = h;
-        return false;
-    }
-    *out = std::move(c);
-    return true;
 }
 
 int replay_course(const std::string &header, const char *name, const char *given,
@@ -349,7 +335,7 @@ int replay_course(const std::string &header, const char *name, const char *given
         *file_used = given;
         return 0;
     }
-    if (!given && on_course && own_course(recorded, want, force, out, &fault)) {
+    if (!given && on_course && named_file(recorded, read_course_file, course_hash, want, force, out, &fault)) {
         *file_used = recorded;
         return 0;
     }
@@ -358,12 +344,11 @@ int replay_course(const std::string &header, const char *name, const char *given
         return 0;
     }
 
-    char was[64] = "", now[64] = "";
-    snprintf(was, sizeof was, " (hash %016" PRIx64 ")", want);
-    snprintf(now, sizeof now, " (hash %016" PRIx64 ")", hash);
-    std::string recorded_on = on_course ? "on the course " + shell_word(recorded.c_str()) + was + fault
+    std::string recorded_on = on_course ? "on the course " + shell_word(recorded.c_str()) + " (hash "
+                                              + hex16(want) + ")" + fault
                                         : "without a course";
-    std::string this_one = given ? "this course is " + shell_word(given) + now : "no course is given";
+    std::string this_one = given ? "this course is " + shell_word(given) + " (hash " + hex16(hash) + ")"
+                                 : "no course is given";
     snprintf(err, errsize, "%s: recorded %s; %s: %s, or --force to replay it anyway", name,
              recorded_on.c_str(), this_one.c_str(),
              on_course ? "pass --course with the course it was recorded on" : "replay it without --course");

@@ -5,8 +5,9 @@
  * Files are settled before the window opens: a bad replay, one whose car
  * or course is refused (drive/header.h), or an output that is a file the
  * game reads or the other output, is refused (status 2); an output that
- * cannot be opened is status 1.  Outputs are opened then but emptied only once the display is up, so a start that fails
- * leaves every file as it was (and removes the ones it made).
+ * cannot be opened is status 1.  Outputs are opened then but emptied
+ * only once the display is up, so a start that fails leaves every file
+ * as it was (and removes the ones it made).
  *
  * During the run, ticks only append text in memory; the main loop writes
  * it out between frames, at least once a second, closing the recording's
