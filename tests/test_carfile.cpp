@@ -66,13 +66,16 @@ TEST(CarFile, PartialFileChangesExactlyTheFieldsItNames)
     }
 }
 
-/* Catches a bad file accepted, or refused without its file and line. */
+/* Catches a bad file accepted, or refused without its file and line; a value no car can have
+ * (one that drove caravelt-sim to inf or NaN, or a divisor at 0) accepted, or its range missing
+ * from the message. */
 TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
 {
     struct { std::string text, message; } cases[] = {
         {"Mass = 900\nG = = 1\n", "x.toml:2: not TOML (column 5): could not determine value type"},
         {"G = 1\nMass = 900\nG = 2\n", "x.toml:3: \"G\" is given twice"},
-        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 0]\nGearReduction = []\n", "x.toml:2: \"GearReduction\" is given twice"},
+        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 0]\nGearReduction = []\n",
+         "x.toml:2: \"GearReduction\" is given twice"},
         {"\n\n\nMas = 900\n", "x.toml:4: unknown field \"Mas\" (did you mean \"Mass\"?)"},
         {"mass = 900\n", "x.toml:1: unknown field \"mass\" (did you mean \"Mass\"?)"},
         {"Horsepower = 900\n", "x.toml:1: unknown field \"Horsepower\""},
@@ -86,12 +89,23 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
         {"DriveTrain = 1.0\n", "x.toml:1: DriveTrain takes an integer, not a fraction"},
         {"DriveTrain = 3000000000\n", "x.toml:1: DriveTrain = 3000000000 is out of int range"},
         {"GearReduction = 3.369\n", "x.toml:1: GearReduction takes an array of 9 numbers, not a fraction"},
-        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0]\n", "x.toml:1: GearReduction has 8 numbers; it takes exactly 9 (reverse, neutral, gears 1 to 7)"},
+        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0]\n",
+         "x.toml:1: GearReduction has 8 numbers; it takes exactly 9 (reverse, neutral, gears 1 to 7)"},
         {"GearReduction = [\n -3.953, 0,\n 3.369, \"x\", 1.36, 1, 0.856, 0, 0]\n", "x.toml:3: GearReduction[3] takes a number, not text"},
-        {"GearReduction = [-3.953, 0, 3.369, nan, 1.36, 1, 0.856, 0, 0]\n", "x.toml:1: GearReduction[3] is nan: every number must be finite"},
+        {"GearReduction = [-3.953, 0, 3.369, nan, 1.36, 1, 0.856, 0, 0]\n",
+         "x.toml:1: GearReduction[3] is nan: every number must be finite"},
         {"G = -inf\n", "x.toml:1: G is infinite: every number must be finite"},
         {"PeakTorque = 4e38\n", "x.toml:1: PeakTorque = 4e38 is out of float range"},
         {"PeakTorque = -1e-46\n", "x.toml:1: PeakTorque = -1e-46 is out of float range"},
+        /* out of range: units, no unit, a note, an entry, an int */
+        {"Mass = 0.01\n", "x.toml:1: Mass must be 10 to 100000 kg, not 0.01"},
+        {"WheelRadius = 1e-38\n", "x.toml:1: WheelRadius must be 0.05 to 2 m, not 1e-38"},
+        {"G = 1e15\n", "x.toml:1: G must be 0 to 10, not 1e+15"},
+        {"BrakeForce = -3e38\n", "x.toml:1: BrakeForce must be 0 to 1000000 N, not -3e+38"},
+        {"GearMax = 8\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
+        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 25]\n",
+         "x.toml:1: GearReduction[8] must be -20 to 20, not 25"},
+        {"DriveTrain = -3\n", "x.toml:1: DriveTrain must be 0 to 3, not -3"},
     };
     temp_dir d;
     write_file(d / "s.txt", "10 Up\n");
@@ -104,48 +118,31 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
     expect_refused(d, "--car dir.toml --trace old.csv s.txt", "dir.toml: Is a directory");
 }
 
-/* Catches a value no car can have accepted (each drove caravelt-sim to inf or NaN, or is a
- * divisor at 0), its range missing from the message, or a range edge refused. */
-TEST(CarFile, ValuesOutsideTheirRangeAreRefusedWithTheRange)
+/* Catches a range bound moved, or missing, in any field: both edges of every range are a car,
+ * a thousandth past either is refused with the range. */
+TEST(CarFile, EdgesOfEveryRangeAreACarAndNothingPast)
 {
-    struct { const char *text, *message; } cases[] = {
-        {"Mass = 0.01", "Mass must be 10 to 100000 kg, not 0.01"},
-        {"Mass = 0", "Mass must be 10 to 100000 kg, not 0"},
-        {"WheelRadius = 1e-38", "WheelRadius must be 0.05 to 2 m, not 1e-38"},
-        {"G = 1e15", "G must be 0 to 10, not 1e+15"},
-        {"LockMax = 1e9", "LockMax must be 0 to 90 degrees, not 1e+09"},
-        {"TransmissionFinal = 1e9", "TransmissionFinal must be 0.5 to 20, not 1e+09"},
-        {"DragCoeficient = 1e15", "DragCoeficient must be 0 to 200000, not 1e+15"},
-        {"PeakTorque = 1e15", "PeakTorque must be 0 to 100000 N m, not 1e+15"},
-        {"BrakeForce = -3e38", "BrakeForce must be 0 to 1000000 N, not -3e+38"},
-        {"WheelBase = 0.0", "WheelBase must be 0.5 to 20 m, not 0"},
-        {"EnginePeakRev = -1", "EnginePeakRev must be 100 to 25000 rev/min, not -1"},
-        {"RevResistance = 2", "RevResistance must be 0 to 1, not 2"},   /* never read, still sane */
-        {"DriveTrain = -3", "DriveTrain must be 0 to 3, not -3"},
-        {"GearMax = 0", "GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 0"},
-        {"GearMax = 8", "GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
-        {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 25]", "GearReduction[8] must be -20 to 20, not 25"},
-    };
-    temp_dir d;
-    write_file(d / "s.txt", "10 Up\n");
-    for (const auto &k : cases) {
-        write_file(d / "x.toml", k.text + std::string("\n"));
-        expect_refused(d, "--car x.toml --trace old.csv s.txt", std::string("x.toml:1: ") + k.message);
-    }
-    /* Both edges of every range are a car. */
     size_t n;
     const car_field_range *r = car_field_ranges(&n);
-    std::string low, high;
+    temp_dir d;
     for (size_t i = 0; i < n; i++) {
-        bool array = !strcmp(r[i].name, "GearReduction");
-        char lo[64], hi[64];
-        snprintf(lo, sizeof lo, array ? "[%.10g, 0, 1, 1, 1, 1, 1, 1, 1]" : "%.10g", r[i].lo);
-        snprintf(hi, sizeof hi, array ? "[%.10g, 0, 1, 1, 1, 1, 1, 1, 1]" : "%.10g", r[i].hi);
-        low += r[i].name + std::string(" = ") + lo + "\n", high += r[i].name + std::string(" = ") + hi + "\n";
+        const bool array = !strcmp(r[i].name, "GearReduction");
+        size_t at;
+        bool whole;
+        char text[96], err[512];
+        ASSERT_EQ(car_field_find(array ? "GearReduction[0]" : r[i].name, &at, &whole, err, sizeof err), 0) << err;
+        /* past an edge: by one for an integer, else by a thousandth of it (of HI past 0) */
+        auto past = [&](double edge, double by) {
+            return edge + by * (whole ? 1 : (edge ? std::fabs(edge) : r[i].hi) / 1000);
+        };
+        for (double v : {past(r[i].lo, -1), r[i].lo, r[i].hi, past(r[i].hi, 1)}) {
+            snprintf(text, sizeof text, array ? "%s = [%.10g, 0, 1, 1, 1, 1, 1, 1, 1]" : "%s = %.10g", r[i].name, v);
+            car c;
+            std::string why = read_car(d / "x.toml", text, &c);
+            bool in = v >= r[i].lo && v <= r[i].hi;
+            EXPECT_TRUE(in ? why.empty() : why.find(" must be ") != std::string::npos) << text << ": " << why;
+        }
     }
-    car c;
-    EXPECT_EQ(read_car(d / "low.toml", low.c_str(), &c), "");
-    EXPECT_EQ(read_car(d / "high.toml", high.c_str(), &c), "");
 }
 
 /* Catches a field set by name that rounds twice, lands in another field or entry, or takes a

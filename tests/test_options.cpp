@@ -18,7 +18,6 @@ TEST(Options, BothProgramsKeepOneSetOfHabits)
         {GAME, "--replay x.rec --help", 0, "usage: caravelt (.|\n)*", ""},
         {GAME, "--version", 0, "caravelt" + version, ""},
         {SIM, "--version s.txt", 0, "caravelt-sim" + version, ""},
-        {GAME, "--car a.toml --car b.toml", 2, "", "option --car given twice: it takes one FILE"},
         {GAME, "--trace a.csv --record r.rec --trace b.csv", 2, "", "option --trace given twice: it takes one FILE"},
         {SIM, "--trace a.csv --trace b.csv s.txt", 2, "", "option --trace given twice: it takes one FILE"},
         {SIM, "--frame a.bmp --frame b.bmp s.txt", 2, "", "option --frame given twice: it takes one FILE.bmp"},

@@ -1,6 +1,5 @@
 /* A drive recorded through the key seam replays exactly in caravelt-sim; its header reads
  * back whatever the names; the text waiting to be written stays bounded. */
-#include <cinttypes>
 #include <map>
 #include "files.h"
 #include "header.h"
@@ -10,14 +9,30 @@
 #include "support.h"
 #include "trace.h"
 
+/* Recording and tracing from tick 1, the keys the test holds noted, nothing left over from
+ * another test's line. */
+static void start_recording(void)
+{
+    record_flush_line();
+    record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
+    recording = tracing = true, ticks_recorded = ticks_noted = 0;
+    record_keys_from([](int) { return test_read_keys(); });   /* the keys held now, whichever read */
+}
+/* Ticks from..to-1 of a drive that changes its keys every 7 ticks, recorded. */
+static void drive_recorded(int from, int to)
+{
+    for (int i = from; i < to; i++) {
+        hold(i % 7 ? std::vector<int>{UP} : std::vector<int>{UP, LEFT});
+        recorded_tick();
+    }
+}
+
 /* Catches a title screen's tick recorded with one key set, or replayed with other keys:
  * R pressed, keys let go or kept while the title is up, the Q latch held and freed. */
 TEST_F(Sim, KeysChangedAcrossTheTitleScreenReplayExactly)
 {
-    record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
-    recording = tracing = true, ticks_recorded = ticks_noted = 0;
+    start_recording();
     record_header(&record_text, "drive.rec", nullptr, 0);
-    record_keys_from([](int) { return test_read_keys(); });   /* the keys held now, whichever read */
     const struct { int n; std::vector<int> keys; std::function<void()> title; } drive[] = {
         {1, {A}, nullptr}, {300, {UP, RIGHT}, nullptr}, {1, {UP, RIGHT, Q}, [] { hold({UP, R}); }},
         {50, {UP}, [] { hold({Q}); }}, {1, {Q, LEFT}, nullptr}, {1, {}, nullptr},
@@ -105,18 +120,15 @@ TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
     course b = {}, c = {}, out;
     b.name = "b", c.name = "c";
     const uint64_t h = course_hash(&b);
-    char hex[20], other[20];
-    snprintf(hex, sizeof hex, "%016" PRIx64, h);
-    snprintf(other, sizeof other, "%016" PRIx64, course_hash(&c));
     std::string on_a, on_none;
     record_header(&on_a, "d.rec", nullptr, 0, "/c/a.toml", h);
     record_header(&on_none, "d.rec", nullptr, 0);
     const std::string late = "1 Up\n" + on_a;   /* a header after a stretch is a comment */
-    const std::string or_force = ", or --force to replay it anyway", was = std::string(" (hash ") + hex + ")";
+    const std::string or_force = ", or --force to replay it anyway", was = " (hash " + hex16(h) + ")";
     const struct { std::string text; const char *course; bool same; bool force; std::string refused; } cases[] = {
         {on_a, "b.toml", true, false, ""},
         {on_a, "b.toml", false, false, "recorded on the course /c/a.toml" + was + "; this course is b.toml "
-                                       "(hash " + std::string(other) + "): pass --course with the course it was recorded on" + or_force},
+                                       "(hash " + hex16(course_hash(&c)) + "): pass --course with the course it was recorded on" + or_force},
         {on_a, nullptr, true, false, "recorded on the course /c/a.toml" + was + ", which cannot be read "
                                      "(/c/a.toml: No such file or directory); no course is given: "
                                      "pass --course with the course it was recorded on" + or_force},
@@ -147,15 +159,12 @@ TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
  * all their text until the next frame: it is handed on as soon as it passes the bound. */
 TEST_F(Sim, TextWaitingStaysBoundedHoweverManyTicksRunAtOnce)
 {
-    record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
-    recording = tracing = true, ticks_recorded = ticks_noted = 0;
-    record_keys_from([](int) { return test_read_keys(); });
+    start_recording();
     static size_t most, spills;
     most = spills = 0;
     record_spill = [] { spills++, record_text.clear(), trace_text.clear(); };
     for (int i = 0; i < 60000; i++) {   /* ten minutes owed: some 4 MB of rows */
-        hold(i % 7 ? std::vector<int>{UP} : std::vector<int>{UP, LEFT});
-        recorded_tick();
+        drive_recorded(i, i + 1);
         most = std::max(most, record_text.size() + trace_text.size());
     }
     recording = tracing = false, record_spill = nullptr;
@@ -188,7 +197,8 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
     };
     for (const char *name : {"drift.toml", "light.toml", "changed.toml", "gone.toml"})
         take(name, std::string("G = 0.65\nLockMax = 42\n") + "Mass = " + std::to_string(900 + name[0]) + "\n");
-    std::string changed_rec = read_file(d / "changed.toml.rec");
+    const std::string changed_rec = read_file(d / "changed.toml.rec");
+    const uint64_t changed_was = hash["changed.toml"];
     take("changed.toml", "Mass = 1001\n");   /* its recording made before the change */
     write_file(d / "changed.toml.rec", changed_rec);
     unlink((d / "gone.toml").c_str());
@@ -196,23 +206,16 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
     ASSERT_EQ(mkfifo((d / "pipe.toml").c_str(), 0600), 0);   /* a recording may name anything */
     write_file(d / "pipe.toml.rec", "# car: " + d / "pipe.toml" + ", parameters hash 0123456789abcdef\n" + keys);
 
-    auto h = [&](const std::string &name) { char t[32]; snprintf(t, sizeof t, "%016" PRIx64, hash[name]); return std::string(t); };
     auto refused = [&](const std::string &file, uint64_t was, const std::string &why, const std::string &now) {
-        char t[32];
-        snprintf(t, sizeof t, "%016" PRIx64, was);
-        return file + ".rec: recorded with " + d.path + "/" + file + " (hash " + t + ")" + why + "; this car is "
-               + (now == "preset" ? "the preset" : now) + " (hash " + h(now)
+        return file + ".rec: recorded with " + d.path + "/" + file + " (hash " + hex16(was) + ")" + why + "; this car is "
+               + (now == "preset" ? "the preset" : now) + " (hash " + hex16(hash[now])
                + "): pass --car with the car it was recorded with, or --force to replay it anyway";
     };
-    car old_changed;
-    char err[512];
-    write_file(d / "old.toml", "G = 0.65\nLockMax = 42\nMass = " + std::to_string(900 + 'c') + "\n");
-    ASSERT_EQ(read_car_file((d / "old.toml").c_str(), &old_changed, err, sizeof err), 0) << err;
     const struct { std::string opts, rec, message, drove; } cases[] = {
         {"--car drift.toml", "drift.toml.rec", "", "drift.toml"},   /* the right car */
         {"", "drift.toml.rec", "", "drift.toml"},                   /* none given, found */
-        {"", "changed.toml.rec", refused("changed.toml", car_hash_of(&old_changed), ", which has changed since (hash "
-                                         + h("changed.toml") + ")", "preset"), ""},
+        {"", "changed.toml.rec", refused("changed.toml", changed_was, ", which has changed since (hash "
+                                         + hex16(hash["changed.toml"]) + ")", "preset"), ""},
         {"", "gone.toml.rec", refused("gone.toml", hash["gone.toml"], ", which cannot be read (" + d.path
                                       + "/gone.toml: No such file or directory)", "preset"), ""},
         {"", "pipe.toml.rec", refused("pipe.toml", 0x0123456789abcdef, ", which cannot be read (not a regular file)",
@@ -228,11 +231,10 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
         unlink((d / "t.csv").c_str());
         const std::string args = c.opts + " " + c.rec;
         tool_run sim = run_tool(d, "--trace t.csv " + args), game = run_tool(d, c.opts + " --replay " + c.rec, CARAVELT_GAME_EXE);
-        const std::string said = c.drove.empty() ? c.message : "";
         EXPECT_EQ(sim.status, c.drove.empty() ? 2 : 0) << args << ": " << sim.err;
-        EXPECT_EQ(sim.err, said.empty() ? "" : "caravelt-sim: " + said + "\n") << args;
-        EXPECT_EQ(game.err, "caravelt: " + (said.empty() ? "cannot start the Allegro library: no display to open "
-                                                           "(DISPLAY is not set)" : said) + "\n") << args;
+        EXPECT_EQ(sim.err, c.message.empty() ? "" : "caravelt-sim: " + c.message + "\n") << args;
+        EXPECT_EQ(game.err, "caravelt: " + (c.message.empty() ? "cannot start the Allegro library: no display to open "
+                                                                "(DISPLAY is not set)" : c.message) + "\n") << args;
         EXPECT_TRUE(c.drove.empty() || read_file(d / "t.csv") == read_file(d / (c.drove + ".csv")))
             << args << " did not drive " << c.drove;
     }
@@ -242,24 +244,16 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
  * a second time, or skips the ones past where it had been: the files equal one run's. */
 TEST_F(Sim, ReRunFromTheStartWritesEachTickOnce)
 {
-    auto drive = [](int from, int to) {   /* ticks from..to-1 of a drive with a change every 7 */
-        for (int i = from; i < to; i++) {
-            hold(i % 7 ? std::vector<int>{UP} : std::vector<int>{UP, LEFT});
-            recorded_tick();
-        }
-    };
     std::string once[2];
     for (int pass = 0; pass < 2; pass++) {
-        record_text.clear(), trace_text.clear();
-        recording = tracing = true, ticks_recorded = ticks_noted = 0;
-        record_keys_from([](int) { return test_read_keys(); });
+        start_recording();
         sim_start(), hold({});
         ticks(1, {A}, [] { recorded_tick(); });
         if (pass == 1) {   /* on to 700, back to the start, on to 300, back again, on to the end */
-            drive(1, 700), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
-            drive(1, 300), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
+            drive_recorded(1, 700), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
+            drive_recorded(1, 300), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
         }
-        drive(1, 1000);
+        drive_recorded(1, 1000);
         record_flush_line();
         once[pass] = record_text + trace_text;
     }

@@ -1,14 +1,12 @@
 /* Runs of the built caravelt-sim (and the game's replay): refusals, its trace and frame, failures,
- * memory, number text. */
-#include <cfloat>
-#include <random>
+ * memory. */
 #include <thread>
 #include "present_support.h"
 #include "sim/carfile.h"
 #include "trace.h"
 
 /* Catches bad input run, refused without file and line, or writing an output or the script
- * (outputs on inputs: test_files). */
+ * (outputs on inputs: test_files; unknown options and missing values: test_options). */
 TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
 {
     const std::string range = " out of range 1 to 100000000", slash = "\"/\" only on a line of 1 tick that holds Q";
@@ -31,8 +29,6 @@ TEST(ToolScript, EachBadInputIsOneLineAndStatusTwoAndWritesNothing)
         {"/ Q\n", "drive.txt", "drive.txt:1: bad tick count \"/\""},
         {"1 A\n", "missing.txt", "missing.txt: No such file or directory"},
         {"1 A\n", ".", ".: cannot read: Is a directory"},
-        {"1 A\n", "--speed drive.txt", "unknown option \"--speed\" (try --help)"},
-        {"1 A\n", "drive.txt --trace", "option --trace needs a value (FILE)"},
         /* lines past 4 KiB, from a file or endless; a read error is no end */
         {"1 A\n1 #" + std::string(4093, 'x') + "\n1 #" + std::string(4094, 'x') + "\n", "drive.txt", "drive.txt:3: line longer than 4096 bytes"},
         {"", "- </dev/zero", "stdin:1: line longer than 4096 bytes"},
@@ -100,14 +96,13 @@ TEST(ToolRun, FrameThatCannotBeMadeIsStatusOne)
     mkdir((d / "bin").c_str(), 0700);
     const std::string copy = d / "bin/caravelt-sim";
     ASSERT_EQ(system(("cp '" CARAVELT_SIM_EXE "' '" + copy + "'").c_str()), 0);
-    const std::string data = " --data '" CARAVELT_DATA_DIR "' drive.txt", nospace = ": No space left on device";
+    const std::string data = " --data '" CARAVELT_DATA_DIR "' drive.txt";
     const struct { std::string args, message; bool traced; const char *exe = CARAVELT_SIM_EXE; } cases[] = {
         {"--trace t.csv --frame f.bmp --data . drive.txt", "cannot load \"./car/kvtcar.bmp\": No such file or directory", false},
         {"--trace t.csv --frame f.bmp drive.txt", "cannot find the pictures tarmac.bmp and car/kvtcar.bmp: not in " + d.path
          + " nor in " + d.path + "/bin/data (--data DIR names their folder)", false, copy.c_str()},
         {"--trace t.csv --frame no/such/f.bmp" + data, "cannot write the frame \"no/such/f.bmp\": No such file or directory", false},
-        {"--trace t.csv --frame full.bmp" + data, "cannot write the frame \"full.bmp\"" + nospace, true},
-        {"--trace /dev/full drive.txt", "cannot write the trace \"/dev/full\"" + nospace, false},
+        {"--trace t.csv --frame full.bmp" + data, "cannot write the frame \"full.bmp\": No space left on device", true},
     };
     for (const auto &c : cases) {
         tool_run r = run_tool(d, c.args, c.exe);
@@ -146,22 +141,6 @@ TEST(ToolRun, MemoryStaysFlatHoweverLongTheScript)
             long s = rss("short.txt", pipe, game), m = rss("many.txt", pipe, game);
             EXPECT_LT(m - s, 256) << (game ? "game, " : "") << (pipe ? "pipe: " : "file: ") << s << " kB, then " << m;
         }
-}
-
-/* Catches number text off printf's "%.9g" outside the sweep: NaN, edges, random bits. */
-TEST(ToolTrace, FloatsPrintAsPrintf)
-{
-    std::vector<float> values = {0.0f, -0.0f, 0.1f, 16777217.0f, 1e9f, 123456789.0f, FLT_TRUE_MIN, -FLT_MIN, FLT_MAX,
-                                 -FLT_MAX, INFINITY, -INFINITY, NAN, -NAN, 1048576.125f, 1048576.375f};
-    std::mt19937 rng(7);
-    for (int i = 0; i < 100000; i++)
-        values.push_back(std::bit_cast<float>((uint32_t)rng()));
-    for (float f : values) {
-        char text[FLOAT_TEXT_MAX + 1], want[64];
-        *put_float(text, f) = '\0';
-        snprintf(want, sizeof want, "%.9g", (double)f);
-        ASSERT_STREQ(text, want) << "bits 0x" << std::hex << bits(f);
-    }
 }
 
 /* Catches a state gone to inf or NaN written out as a result (or run on), or the stop at the
