@@ -1,5 +1,5 @@
 /* Courses in the built programs: caravelt-sim's lap rows, and what both programs refuse. */
-#include <dirent.h>
+#include <filesystem>
 #include <set>
 #include "course/course.h"
 #include "header.h"
@@ -43,16 +43,13 @@ TEST(CourseRun, ShippedCoursesGiveTheirLapRows)
     EXPECT_EQ(read_file(d / "course.md"), read_file(d / "plain.md"));
 }
 
-/* The names in folder d, sorted. */
+/* The names in folder d but the hidden ones (run_tool's .stderr), sorted. */
 static std::set<std::string> names_in(const temp_dir &d)
 {
     std::set<std::string> names;
-    DIR *dir = opendir(d.path.c_str());
-    while (struct dirent *e = dir ? readdir(dir) : nullptr)
-        if (e->d_name[0] != '.')
-            names.insert(e->d_name);
-    if (dir)
-        closedir(dir);
+    for (const auto &e : std::filesystem::directory_iterator(d.path))
+        if (e.path().filename().string()[0] != '.')
+            names.insert(e.path().filename());
     return names;
 }
 

@@ -80,7 +80,6 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     draw_frame(buffer);
     BITMAP *plain = create_bitmap(1024, 768), *solid = create_bitmap(1024, 768);
     blit(buffer, plain, 0, 0, 0, 0, 1024, 768);
-    const course_pose ghost = {800.5f, 550, 90};
     blit(buffer, solid, 0, 0, 0, 0, 1024, 768);
     pivot_sprite(solid, kvtcar, 800, 550, 13, 25, itofix(64));   /* the car, solid, where the ghost goes */
 
@@ -91,7 +90,7 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     r.p.knocked = {0, 1};
     r.has_given = true, r.given = lap_of(1, 100);
     r.given_poses.assign(101, {300, 300, 0});
-    r.given_poses[2] = ghost;   /* two ticks into its lap */
+    r.given_poses[2] = {800.5f, 550, 90};   /* two ticks into its lap */
     r.split = {course_split::GATE, 2, 1, true, 0.5};
     view_race = &r;
     draw_frame(buffer);
