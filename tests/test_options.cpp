@@ -23,6 +23,7 @@ TEST(Options, BothProgramsKeepOneSetOfHabits)
         {SIM, "--frame a.bmp --frame b.bmp s.txt", 2, "", "option --frame given twice: it takes one FILE.bmp"},
         {GAME, "--speed 2", 2, "", "unknown option \"--speed\" (try --help)"},
         {SIM, "-x s.txt", 2, "", "unknown option \"-x\" (try --help)"},
+        {GAME, "--windowed --record", 2, "", "option --record needs a value (FILE)"},
         {SIM, "s.txt --car ''", 2, "", "option --car needs a value (FILE)"},
         {GAME, "s.txt", 2, "", "unexpected \"s.txt\": caravelt takes options only (try --help)"},
         {SIM, "s.txt -- --car", 2, "", "more than one script: \"--car\""},
