@@ -24,7 +24,6 @@ check() {
 check 2 "missing.rec: No such file or directory" --replay missing.rec
 check 2 "bad.rec:2: unknown key \"Upp\" (did you mean \"Up\"?)" --replay bad.rec --trace new.csv
 check 1 "bad.toml:1: unknown field \"Mas\" (did you mean \"Mass\"?)" --car bad.toml
-check 2 "option --record needs a value (FILE)" --trace new.csv --record
 check 1 "cannot write the recording \"no/such/dir.rec\": No such file or directory" --trace new.csv --record no/such/dir.rec
 check 1 "cannot write the trace \"no/such.csv\": No such file or directory" --record old.csv --trace no/such.csv
 # A copy of the game with no pictures beside it, started where there are none either.

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "sim/carfile.h"
 #include "sim/sim.h"
 
 enum { UP = SIM_KEY_UP, DOWN = SIM_KEY_DOWN, LEFT = SIM_KEY_LEFT, RIGHT = SIM_KEY_RIGHT,
@@ -90,14 +91,20 @@ inline void drive_scenario(void)
     }
 }
 
-/* A scratch folder per test, removed with everything in it. */
+inline void write_file(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
+/* A scratch folder per test holding these files (name, text), removed with everything in it. */
 struct temp_dir {
     std::string path;
-    temp_dir() { char t[] = "/tmp/caravelt-test-XXXXXX"; path = mkdtemp(t); }
+    temp_dir(std::initializer_list<std::pair<std::string, std::string>> files = {})
+    {
+        char t[] = "/tmp/caravelt-test-XXXXXX";
+        path = mkdtemp(t);
+        for (const auto &[name, text] : files)
+            write_file(*this / name, text);
+    }
     ~temp_dir() { (void)!system(("rm -rf '" + path + "'").c_str()); }
     std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
-inline void write_file(const std::string &path, const std::string &text) { std::ofstream(path) << text; }
 inline std::string read_file(const std::string &path) { std::ifstream f(path); return {std::istreambuf_iterator<char>(f), {}}; }
 inline bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 /* A hash as files and messages write it: 16 hex digits. */
@@ -118,6 +125,21 @@ inline tool_run run_tool(const temp_dir &d, const std::string &args, const char 
     wait4(pid, &status, 0, &ru);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(d / ".stderr"), ru.ru_maxrss};
 }
+/* The standard output of exe ARGS in d, which must succeed. */
+inline std::string tool_out(const temp_dir &d, const std::string &args, const char *exe = CARAVELT_SIM_EXE)
+{
+    tool_run r = run_tool(d, args + " >.stdout", exe);
+    EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+    return read_file(d / ".stdout");
+}
+/* The car of a car file, which must read. */
+inline car car_of(const std::string &path)
+{
+    car c = KVT;
+    char err[512] = "";
+    EXPECT_EQ(read_car_file(path.c_str(), &c, err, sizeof err), 0) << err;
+    return c;
+}
 /* ARGS refused with status 2 and exactly this one line; nothing on
  * standard output, old.csv as it was and no new.bmp made. */
 inline void expect_refused(const temp_dir &d, const std::string &args, const std::string &message)
@@ -133,10 +155,8 @@ inline void expect_refused(const temp_dir &d, const std::string &args, const std
 /* caravelt-sim --sheet ARGS: column `col` (1 = the first car) by label; "figure": the name. */
 inline std::map<std::string, std::string> sheet_table(const temp_dir &d, const std::string &args, int col = 1)
 {
-    tool_run r = run_tool(d, "--sheet " + args + " >sheet.md");
-    EXPECT_EQ(r.status, 0) << r.err;
     std::map<std::string, std::string> m;
-    std::istringstream in(read_file(d / "sheet.md"));
+    std::istringstream in(tool_out(d, "--sheet " + args));
     for (std::string line, cell; std::getline(in, line);) {
         std::vector<std::string> cells;
         for (std::istringstream c(line); std::getline(c, cell, '|');)

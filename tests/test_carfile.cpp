@@ -1,6 +1,5 @@
 /* Car files: the shipped preset, rounding, partial files, refusals. */
 #include <cstring>
-#include "sim/carfile.h"
 #include "support.h"
 
 /* Reads path (text written there first, unless null) into *c: "", or why it was refused. */
@@ -66,9 +65,8 @@ TEST(CarFile, PartialFileChangesExactlyTheFieldsItNames)
     }
 }
 
-/* Catches a bad file accepted, or refused without its file and line; a value no car can have
- * (one that drove caravelt-sim to inf or NaN, or a divisor at 0) accepted, or its range missing
- * from the message. */
+/* Catches a bad file accepted or refused without its file and line; a value no car can have (one
+ * that drove caravelt-sim to inf or NaN, a divisor at 0) accepted, or refused without its range. */
 TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
 {
     struct { std::string text, message; } cases[] = {
@@ -107,8 +105,7 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
          "x.toml:1: GearReduction[8] must be -20 to 20, not 25"},
         {"DriveTrain = -3\n", "x.toml:1: DriveTrain must be 0 to 3, not -3"},
     };
-    temp_dir d;
-    write_file(d / "s.txt", "10 Up\n");
+    temp_dir d{{"s.txt", "10 Up\n"}};
     mkdir((d / "dir.toml").c_str(), 0700);
     for (const auto &k : cases) {
         write_file(d / "x.toml", k.text);
@@ -166,6 +163,7 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
         {"GearReduction[x]", "1", "\"GearReduction[x]\" is not a field"},
         {"Mass[1]", "1", "Mass has no entries to index"},
     };
+    temp_dir d;
     for (const auto &k : cases) {
         car c = KVT;
         char err[512] = "";
@@ -181,10 +179,8 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
         std::string file = k.name + std::string(" = ") + k.text;
         if (!strcmp(k.name, "GearReduction[3]"))
             want.GearReduction[3] = 2.5f;
-        else {
-            temp_dir d;
+        else
             ASSERT_EQ(read_car(d / "c.toml", file.c_str(), &want), "") << file;
-        }
         EXPECT_EQ(memcmp(&c, &want, sizeof c), 0) << file;
     }
 }

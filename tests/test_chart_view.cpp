@@ -29,9 +29,8 @@ TEST_F(Frame, PlainViewIsTheFrameItAlwaysWas)
     }
 }
 
-/* Catches a chart, sign or replay mark (with a share past the end) drawn outside its area
- * (the mark into the pause sign's), left when off, or writing state; with
- * the car under the panel, an empty ring, a slide, values off the scale or NaN. */
+/* Catches a chart, sign or replay mark (share past the end) drawn outside its area, left when off, or
+ * writing state; with the car under the panel, an empty ring, a slide, values off the scale or NaN. */
 TEST_F(Frame, ChartSignAndReplayMarkTouchOnlyTheirAreas)
 {
     struct { const char *name; std::function<void()> fill; } rings[] = {

@@ -5,7 +5,6 @@
 #include <thread>
 #include "header.h"
 #include "script.h"
-#include "sim/carfile.h"
 #include "support.h"
 
 /* Every file under d by path, with its bytes. */
@@ -18,9 +17,8 @@ static std::map<std::string, std::string> contents(const temp_dir &d)
     return m;
 }
 
-/* Catches an output that destroys a file the run reads (car file, the one a replay names,
- * script, replay, picture, by name, by another name or a hard link) or another output, in
- * either program and any writing option: refused with status 2 and one line, every file as it was, none made. */
+/* Catches an output on a file the run reads (car file, a replay's car, script, replay, picture; by any
+ * name or a hard link) or on another output, in either program, not refused alone with one line. */
 TEST(Files, NoOutputIsAFileTheRunReads)
 {
     const char *GAME = CARAVELT_GAME_EXE, *SIM = CARAVELT_SIM_EXE;
@@ -56,9 +54,7 @@ TEST(Files, NoOutputIsAFileTheRunReads)
     ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.toml").c_str()), 0);
     ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.bmp").c_str()), 0);
     ASSERT_EQ(symlink("drive.txt", (d / "link.txt").c_str()), 0);
-    struct car mine;   /* a recording that names my.toml, as it is: the replay reads it */
-    char err[512];
-    ASSERT_EQ(read_car_file((d / "my.toml").c_str(), &mine, err, sizeof err), 0) << err;
+    const struct car mine = car_of(d / "my.toml");   /* a recording that names my.toml, as it is: the replay reads it */
     write_file(d / "named.rec", "# car: " + d / "my.toml" + ", parameters hash " + hex16(car_hash_of(&mine)) + "\n1 A\n");
     const auto before = contents(d);
     for (const auto &c : cases) {
@@ -72,10 +68,8 @@ TEST(Files, NoOutputIsAFileTheRunReads)
     }
 }
 
-/* Catches a failed write said nowhere, said twice, or ending the program by a signal: a trace
- * past the write buffer on a full device, into a pipe closed after a few bytes, into a file
- * removed while it is written (its name unlinked at the first write-out); the sheet's runs; a
- * sweep's rows. */
+/* Catches a failed write said nowhere, twice, or ending the program by a signal: a long trace on a full
+ * device, a pipe closed early, a file unlinked while written; the sheet's runs; a sweep's rows. */
 TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
 {
     enum reader { NONE, CLOSES, UNLINKS };
@@ -89,8 +83,7 @@ TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
         {NONE, "--sheet --runs /dev/full", "cannot write the runs \"/dev/full\": No space left on device"},
         {NONE, "--sheet --vary G=1:1.1:0.1 >/dev/full", "cannot write the sweep to standard output: No space left on device"},
     };
-    temp_dir d;
-    write_file(d / "drive.txt", long_drive);
+    temp_dir d{{"drive.txt", long_drive}};
     for (const auto &c : cases) {
         std::thread reader;
         if (c.fifo != NONE) {

@@ -81,9 +81,8 @@ TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
     EXPECT_STREQ(why, "not a regular file");
 }
 
-/* Catches the library handed an 8-bit picture with fewer than 256 palette entries (it reads
- * the missing ones uninitialised) or an RLE8 stream (its decoder writes wherever a run says):
- * each goes on uncompressed, the file's entries then black to 256, the pixels as drawn. */
+/* Catches the library handed a palette under 256 entries (read uninitialised) or RLE8 (its decoder writes
+ * wherever a run says): each goes on uncompressed, the entries then black to 256, the pixels as drawn. */
 TEST(Pictures, EightBitPicturesReachTheLibraryPlainWithAFullPalette)
 {
     const std::string rows = std::string("\x00\x01\x02\x03", 4) + std::string("\x03\x02\x01\x00", 4) + std::string(8, '\x01');

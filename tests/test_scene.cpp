@@ -26,7 +26,6 @@ TEST_F(Frame, DashboardAndWorkedOutRows)
         {[] {}, 22, "Clutch Mult = 1.000"},
         {[] {}, 25, "TotalResistance = 0.327"},
         {[] { Gear = 1; Velocity = 10; }, 26, "RPM from Velocity = 34.560"},
-        {[] { Gear = -1; Velocity = 10; }, 26, "RPM from Velocity = -40.551"},
         {[] { Gear = 1; EngineRev = 2000; PedalAccelerator = 1; }, 24, "TotalAcceleration = 2.516"},
         {[] { Gear = -1; EngineRev = 2000; PedalAccelerator = 1; }, 24, "TotalAcceleration = -2.952"},
         {[] { EngineRev = 3896; }, 23, "GetTorque = 357.000"},

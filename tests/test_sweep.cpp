@@ -2,7 +2,6 @@
  * bytes whatever the threads and shards.  (Their refusals are in the sheet's table.) */
 #include <algorithm>
 #include "sheet/sweep.h"
-#include "sim/carfile.h"
 #include "support.h"
 
 /* The lines of a text; with sep ',', the cells of a CSV line. */
@@ -49,17 +48,14 @@ TEST(Sweep, AxisValuesAreExactDecimalsRoundedOnce)
     }
 }
 
-/* Catches rows out of grid order (the first --vary slowest), a value that reaches the car
- * other than a car file's does, a figure printed otherwise than --sheet prints it: each row
- * is the sheet of a car file holding its values ("-" there is empty here). */
+/* Catches rows out of grid order (the first --vary slowest), a value or figure other than --sheet's
+ * for a car file holding the row's values ("-" there is empty here). */
 TEST(Sweep, RowsAreTheSheetsOfCarFilesWithTheSameValues)
 {
-    temp_dir d;
-    write_file(d / "base.toml", "LockMax = 40\nGearMax = 4\n");
-    tool_run r = run_tool(d, "--sheet --car base.toml --vary G=0.7:1.3:0.3 --vary 'GearReduction[2]=3.369:3.0:-0.3' "
-                             "--vary BrakeForce=2400:4800:2400 >sweep.csv");
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> rows = lines(read_file(d / "sweep.csv"));
+    temp_dir d{{"base.toml", "LockMax = 40\nGearMax = 4\n"}};
+    const std::string grid = "--vary G=0.7:1.3:0.3 --vary 'GearReduction[2]=3.369:3.0:-0.3' "
+                             "--vary BrakeForce=2400:4800:2400";
+    std::vector<std::string> rows = lines(tool_out(d, "--sheet --car base.toml " + grid));
     ASSERT_EQ(rows.size(), 1u + 3 * 2 * 2);
     EXPECT_EQ(rows[0], "index,G,GearReduction[2],BrakeForce,t50_s,t100_s,t400m_s,v400m_kmh,top_kmh,top_gear,brake_m,"
                        "brake_s,yaw_deg,slip_deg,fault");
@@ -86,16 +82,12 @@ TEST(Sweep, RowsAreTheSheetsOfCarFilesWithTheSameValues)
     EXPECT_GE(empty, 6) << "a brake too strong for the grip leaves the car creeping, never stopped";
 }
 
-/* Catches a setup whose state left the float's range shown as figures never reached, or
- * with no word why: its figures are all empty and the reason is its quoted fault; the
- * setups around it are measured as ever. */
+/* Catches a setup gone non-finite shown as figures never reached, or without its quoted reason,
+ * or harming the setups around it. */
 TEST(Sweep, SetupThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
 {
-    temp_dir d;
-    write_file(d / "wild.toml", "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\n");
-    tool_run r = run_tool(d, "--sheet --car wild.toml --vary DragCoeficient=0:200000:200000 >sweep.csv");
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> rows = lines(read_file(d / "sweep.csv"));
+    temp_dir d{{"wild.toml", "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\n"}};
+    std::vector<std::string> rows = lines(tool_out(d, "--sheet --car wild.toml --vary DragCoeficient=0:200000:200000"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].substr(0, 22) + "|" + rows[1].substr(rows[1].size() - 1), "0,0,9.16,17.81,22.81,1|,") << rows[1];
     const std::string no_figures = "1,200000" + std::string(11, ',') + "\"the steering run, tick ";
@@ -103,19 +95,13 @@ TEST(Sweep, SetupThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
     EXPECT_EQ(rows[2].substr(rows[2].size() - 22), "(not a finite number)\"") << rows[2];
 }
 
-/* Catches rows written as they complete rather than in grid order, and shards that lose,
- * repeat or renumber setups: one, four and the default threads give the same bytes, and the
- * shards' rows, sorted by index, are the whole grid's.  The heavy setups come first and take
- * longest, so completion order is not grid order. */
+/* Catches rows written in completion order (the heavy setups come first and take longest), shards
+ * that lose, repeat or renumber setups: the same bytes on 1, 4 or default threads, or shards sorted. */
 TEST(Sweep, SameBytesWhateverTheThreadsAndShards)
 {
     temp_dir d;
     const std::string grid = "--sheet --vary Mass=3000:800:-2200 --vary G=0.8:1.2:0.2 ";
-    auto sweep = [&](const std::string &more) {
-        tool_run r = run_tool(d, grid + more + " >out.csv");
-        EXPECT_EQ(r.status, 0) << more << ": " << r.err;
-        return read_file(d / "out.csv");
-    };
+    auto sweep = [&](const std::string &more) { return tool_out(d, grid + more); };
     std::string one = sweep("--threads 1");
     EXPECT_EQ(lines(one).size(), 7u);
     EXPECT_EQ(sweep("--threads 4"), one);

@@ -9,6 +9,7 @@ import caravelt
 
 SIM = os.environ.get("CARAVELT_SIM", "build/caravelt-sim")
 DATA = caravelt.DATA_DIR
+DOCS = os.path.join(os.path.dirname(DATA), "docs")
 KEY_NAMES = ["Up", "Down", "Left", "Right", "A", "Z", "X", "R", "Q"]
 CAR_FILES = [None, "cars/light.toml", "cars/drift.toml", "cars/kvt.toml"]
 
@@ -21,6 +22,10 @@ def sim(*args, script=""):
 
 def car_args(car_file):
     return [] if car_file is None else ["--car", os.path.join(DATA, car_file)]
+
+
+def fleet_cars(files):
+    return [caravelt.Car() if f is None else caravelt.Car(os.path.join(DATA, f)) for f in files]
 
 
 def script_text(stretches):
@@ -44,9 +49,9 @@ def random_stretches(seed, ticks):
     return out
 
 
-def script_masks(path):
-    """A script file without "/" as one key mask a tick."""
-    lines = [line.split("#")[0].split() for line in open(path)]
+def course_script(name):
+    """The clean drive of a shipped course (docs/courses), one key mask a tick."""
+    lines = [line.split("#")[0].split() for line in open(os.path.join(DOCS, "courses", f"{name}.txt"))]
     return masks_of([(int(w[0]), sum(1 << KEY_NAMES.index(k) for k in w[1:])) for w in lines if w])
 
 

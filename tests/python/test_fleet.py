@@ -10,61 +10,39 @@ import numpy as np
 import pytest
 
 import caravelt
-from conftest import (CAR_FILES, DATA, car_args, masks_of, numbered, packed, random_stretches,
+from conftest import (CAR_FILES, DATA, car_args, course_script, fleet_cars, masks_of, packed, random_stretches,
                       read_bmp, script_text, sim, trace_text)
 
 SCENARIO = os.path.join(os.path.dirname(DATA), "bench", "drive.txt")
 
 
-def fleet_cars(files):
-    return [caravelt.Car() if f is None else caravelt.Car(os.path.join(DATA, f)) for f in files]
-
-
-def mixed_fleet(n, threads):
+def mixed_fleet(n, threads, course=None):
     files = [CAR_FILES[i % len(CAR_FILES)] for i in range(n)]
-    return files, caravelt.Fleet(fleet_cars(files), threads=threads)
+    return files, caravelt.Fleet(fleet_cars(files), course, threads=threads)
 
 
-# Catches a car that leaks into its neighbour, a column or tick lost between rollout, step and
-# the state view, keys held one tick late, or one mask for all held differently from an array.
-def test_mixed_fleet_rolled_out_and_stepped_drives_as_caravelt_sim():
-    n = 6
-    files, fleet = mixed_fleet(n, threads=2)
-    scripts = [random_stretches(100 + i, 900) + [(100, caravelt.UP)] + random_stretches(200 + i, 500)[1:]
-               + [(1, caravelt.DOWN)] for i in range(n)]
-    keys = np.stack([masks_of(s) for s in scripts])
-    rows = [fleet.rollout(np.ascontiguousarray(keys[:, :600]))]
-    for t in range(600, 900):
-        fleet.step(np.ascontiguousarray(keys[:, t]))
-        rows.append(packed(fleet.state)[:, None])
-    fleet.step(caravelt.UP, ticks=100)
-    rows.append(packed(fleet.state)[:, None])
-    rows.append(fleet.rollout(np.ascontiguousarray(keys[:, 1000:])))
-    got = np.concatenate(rows, axis=1)
-    for i in range(n):
-        expected = sim(*car_args(files[i]), script=script_text(scripts[i])).splitlines(True)[1:]
-        mine = trace_text(numbered(got[i], np.r_[1:901, 1000, 1001:1501])).splitlines(True)
-        assert mine == expected[:900] + expected[999:], f"car {i} ({files[i]})"
-
-
-# Catches cars split over threads unevenly (a car run twice or not at all), a thread's names
-# leaking into another's cars, or a part run on the wrong slice of the keys.
-@pytest.mark.parametrize("n", [1, 5])
-def test_any_number_of_threads_gives_the_same_bytes(n):
+# Catches cars split over threads unevenly (run twice or not at all), a thread's names leaking
+# into another's cars or races, or a part run on the wrong slice of the keys.
+@pytest.mark.parametrize("n,course", [(1, None), (5, "autocross")])
+def test_any_number_of_threads_gives_the_same_bytes(n, course):
     T = 16384  # enough ticks a car for every car to get its own thread
     keys = np.stack([masks_of(random_stretches(300 + i, T)) for i in range(n)])
+    if course:   # the preset cars drive laps
+        keys[::4] = np.resize(course_script(course), T)
     results = []
     for threads in (1, 2, 3):
-        _, fleet = mixed_fleet(n, threads)
+        _, fleet = mixed_fleet(n, threads, course and caravelt.COURSES[course])
         out = fleet.rollout(keys)
+        first = course and fleet.laps.copy()
         fleet.step(np.full(n, caravelt.UP | caravelt.LEFT, np.uint16), ticks=T)
-        results.append((out.tobytes(), packed(fleet.state).tobytes()))
+        laps = course and np.concatenate([first, fleet.laps]).tobytes()
+        results.append((out.tobytes(), packed(fleet.state).tobytes(), laps))
     assert results[1] == results[0] and results[2] == results[0]
+    assert not course or (first["laps_done"] > 0).any()
 
 
-# Catches a state that is a copy (stale after a step), memory freed under a view that outlives
-# its fleet, and a reset that touches cars it was not given or forgets a car's own parameters
-# (a state that can be written is among the refusals).
+# Catches a state that is a copy (stale after a step) or freed under a view that outlives its
+# fleet, and a reset that touches cars it was not given or forgets a car's own parameters.
 def test_state_is_a_read_only_view_and_reset_restarts_only_the_cars_named():
     files, fleet = mixed_fleet(4, threads=1)
     state = fleet.state
@@ -120,8 +98,8 @@ def test_frame_is_caravelt_sims_frame(car_file, tmp_path):
     assert (picture == read_bmp(bmp)).all()
 
 
-# Catches a keyword rounded otherwise than the same number in a car file, and a car that does
-# not come back from a pickle bit for bit.
+# Catches a keyword rounded otherwise than the same number in a car file, and a car not back
+# from a pickle bit for bit.
 def test_keywords_round_as_a_car_file_and_cars_pickle_exactly(tmp_path):
     fields = dict(Mass=950.1, G=0.1, DriveTrain=3, LockMax=33.333333333, BrakeForce=5,
                   DragCoeficient=199999.99, GearReduction=[-3.9, 0, 3.1, 2.2, 1.3, 1.01, 0.7, 0.5, 0.3])
@@ -149,8 +127,8 @@ def test_ctrl_c_stops_a_long_step():
     fleet.step(caravelt.A)  # the fleet is free again
 
 
-# Catches two threads running one fleet's cars at once (a data race on every car), or a second
-# caller left waiting on the first while holding the interpreter's lock.
+# Catches two threads running one fleet's cars at once, or a second caller left waiting on the
+# first while holding the interpreter's lock.
 def test_a_fleet_running_on_one_thread_refuses_another():
     fleet = caravelt.Fleet(caravelt.Car(), n=64, threads=1)
 

@@ -38,13 +38,9 @@ envs.reset()
 
 
 REFUSALS = [
-    # Cars: the car file's own messages, the same checks for keywords.
+    # Cars: the car file's own messages (its checks are the car file's tests'), the types here.
     (lambda t: Car(Mas=1), ValueError, 'unknown field "Mas" (did you mean "Mass"?)'),
-    (lambda t: Car(Mass=0), ValueError, "Mass must be 10 to 100000 kg, not 0"),
-    (lambda t: Car(G=float("nan")), ValueError, "finite"),
-    (lambda t: Car(Mass=1e39), ValueError, "out of float range"),
     (lambda t: Car(GearMax=5.0), ValueError, "GearMax takes an integer"),
-    (lambda t: Car(GearMax=8), ValueError, "GearMax must be 1 to 7"),
     (lambda t: Car(GearReduction=[1, 2]), ValueError, "exactly 9"),
     (lambda t: Car(GearReduction=3), TypeError, "GearReduction takes 9"),
     (lambda t: Car(Mass="950"), TypeError, "Mass takes a number"),
@@ -84,7 +80,6 @@ REFUSALS = [
     (lambda t: fleet.reset([0.5]), TypeError, "integer indices"),
     (lambda t: fleet.reset(True), TypeError, "not bool"),
     (lambda t: caravelt.frame(fleet, N), ValueError, f"{N} is out of range"),
-    (lambda t: caravelt.frame(fleet, -N - 1), ValueError, "out of range"),
     (lambda t: caravelt.frame(fleet, 0.0), TypeError, "i must be an int"),
     (lambda t: caravelt.frame("fleet", 0), TypeError, "fleet must be a caravelt.Fleet"),
     (lambda t: caravelt.frame(fleet, 0, data=t), ValueError, "cannot load"),
@@ -130,10 +125,8 @@ REFUSALS = [
     (lambda t: caravelt.sheet(shift="6000"), TypeError, "shift must be a number"),
     (lambda t: caravelt.sheet(3), TypeError, "path must be a path"),
     (lambda t: caravelt.Car(Mass=decimal.Decimal("NaN")), ValueError, 'Mass takes a finite number, not "NaN"'),
-    # Scripts.
+    # Scripts: the parser's message passed on (its checks are caravelt-sim's tests').
     (lambda t: caravelt.run("1 Upp\n"), ValueError, 'script:1: unknown key "Upp"'),
-    (lambda t: caravelt.run("10 Up\n0 Up\n"), ValueError, "script:2: tick count"),
-    (lambda t: caravelt.run("2 Q / R\n"), ValueError, 'script:1: "/" only on a line of 1 tick'),
     (lambda t: caravelt.run("drive.txt"), ValueError, 'no file "drive.txt"'),
     (lambda t: caravelt.run(b"1 Up\n"), TypeError, "script must be"),
     (lambda t: caravelt.run(Path(t / "none.txt")), FileNotFoundError, "none.txt"),
