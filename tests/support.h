@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "drive/header.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 
@@ -107,8 +108,6 @@ struct temp_dir {
 };
 inline std::string read_file(const std::string &path) { std::ifstream f(path); return {std::istreambuf_iterator<char>(f), {}}; }
 inline bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
-/* A hash as files and messages write it: 16 hex digits. */
-inline std::string hex16(uint64_t h) { char t[20]; snprintf(t, sizeof t, "%016llx", (unsigned long long)h); return t; }
 
 /* The program exe (caravelt-sim unless given; the game never finds a display)
  * with ARGS (shell words, may redirect) in d, stdin and stdout /dev/null by

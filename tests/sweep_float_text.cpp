@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 #include "sweep.h"
-#include "trace.h"
+#include "drive/trace.h"
 
 static void check(uint32_t u)
 {

@@ -2,9 +2,9 @@
  * drives exactly as caravelt-sim drives it alone. */
 #include <random>
 #include <thread>
-#include "script.h"
+#include "drive/script.h"
 #include "support.h"
-#include "trace.h"
+#include "drive/trace.h"
 
 /* One car with its own car file and script, run a tick at a time. */
 struct scripted_car {

@@ -2,11 +2,11 @@
 #include <cstring>
 #include "support.h"
 
-/* Stretches of the controls stage: n ticks with these keys held. */
-struct stretch { int n; std::vector<int> keys; };
-static void press(const std::vector<stretch> &script)
+/* Stretches of the controls stage (held_for): n ticks with these keys held. */
+struct held_for { int n; std::vector<int> keys; };
+static void press(const std::vector<held_for> &script)
 {
-    for (const stretch &s : script)
+    for (const held_for &s : script)
         ticks(s.n, s.keys, controls);
 }
 
@@ -29,7 +29,7 @@ TEST_F(Sim, StartPutsEveryVariableBack)
  * back against a key or turns the wrong way with both. */
 TEST_F(Sim, PedalsAndWheelStopAtTheirExactResidues)
 {
-    struct { std::vector<stretch> script; float *var; float want; } cases[] = {
+    struct { std::vector<held_for> script; float *var; float want; } cases[] = {
         {{{39, {UP}}}, &PedalAccelerator, 0.9749996f},
         {{{140, {UP}}}, &PedalAccelerator, 0.9999996f},
         {{{40, {UP}}, {40, {}}}, &PedalAccelerator, -1.8253923e-08f},
@@ -57,10 +57,10 @@ TEST_F(Sim, PedalsAndWheelStopAtTheirExactResidues)
 /* Catches a shift per tick held, out of range, no latch at the ends, down beating up. */
 TEST_F(Sim, GearsShiftOncePerPressWithinRange)
 {
-    std::vector<stretch> six;
+    std::vector<held_for> six;
     for (int i = 0; i < 11; i++)
         six.push_back({1, i % 2 ? std::vector<int>{} : std::vector<int>{A}});
-    struct { std::vector<stretch> script; int gear; } cases[] = {
+    struct { std::vector<held_for> script; int gear; } cases[] = {
         {{{50, {A}}}, 1}, {six, 5}, {{{1, {Z}}, {1, {}}, {1, {Z}}}, -1}, {{{1, {A, Z}}}, 1},
         {{{2, {A}}, {2, {A, Z}}, {2, {Z}}, {2, {Z, Q}}}, 1}, {{{2, {A}}, {1, {}}, {1, {Z}}}, 0},
     };

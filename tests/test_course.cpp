@@ -3,7 +3,7 @@
 #include <set>
 #include <thread>
 #include "course/race.h"
-#include "script.h"
+#include "drive/script.h"
 #include "support.h"
 
 /* A course made here, in px: gates and cones as given, laps and penalty. */

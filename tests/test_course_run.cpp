@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <set>
 #include "course/course.h"
-#include "header.h"
+#include "drive/header.h"
 #include "support.h"
 
 static const std::string COURSES = CARAVELT_DATA_DIR "/courses/", SCRIPTS = CARAVELT_DOCS_DIR "/courses/";

@@ -1,53 +1,11 @@
-/* A drive recorded through the key seam replays exactly in caravelt-sim; its header reads
- * back whatever the names; the text waiting to be written stays bounded. */
+/* A recording's header reads back whatever the names; a replay runs with the car and on the
+ * course its header names, or is refused. */
 #include <map>
-#include "files.h"
-#include "header.h"
-#include "record.h"
-#include "script.h"
+#include "drive/files.h"
+#include "drive/header.h"
+#include "drive/script.h"
+#include "run/choose.h"
 #include "support.h"
-#include "trace.h"
-
-/* Recording and tracing from tick 1 the keys the test holds, nothing left of another test's line. */
-static void start_recording(void)
-{
-    record_flush_line();
-    record_text.clear(), trace_text = std::string(TRACE_HEADER) + "\n";
-    recording = tracing = true, ticks_recorded = ticks_noted = 0;
-    record_keys_from([](int) { return test_read_keys(); });   /* the keys held now, whichever read */
-}
-/* Ticks from..to-1 of a drive that changes its keys every 7 ticks, recorded. */
-static void drive_recorded(int from, int to)
-{
-    for (int i = from; i < to; i++) {
-        hold(i % 7 ? std::vector<int>{UP} : std::vector<int>{UP, LEFT});
-        recorded_tick();
-    }
-}
-
-/* Catches a title screen's tick recorded with one key set, or replayed with other keys:
- * R pressed, keys let go or kept while the title is up, the Q latch held and freed. */
-TEST_F(Sim, KeysChangedAcrossTheTitleScreenReplayExactly)
-{
-    start_recording();
-    record_header(&record_text, "drive.rec", nullptr, 0);
-    const struct { int n; std::vector<int> keys; std::function<void()> title; } drive[] = {
-        {1, {A}, nullptr}, {300, {UP, RIGHT}, nullptr}, {1, {UP, RIGHT, Q}, [] { hold({UP, R}); }},
-        {50, {UP}, [] { hold({Q}); }}, {1, {Q, LEFT}, nullptr}, {1, {}, nullptr},
-        {1, {Q}, [] { hold({}); }}, {1, {Q}, nullptr}, {1, {}, [] {}}, {3, {Q, UP}, nullptr},
-    };
-    for (auto &s : drive) {
-        on_title = s.title ? s.title : on_title;   /* until the next row that sets one */
-        ticks(s.n, s.keys, [] { recorded_tick(); });
-    }
-    record_flush_line();
-    recording = tracing = false;
-    EXPECT_EQ(title_calls, 5);
-    for (const char *line : {"\n1 Up Right Q / Up R\n", "\n1 Left Q / Q\n", "\n1 Q /\n1 Q /\n", "\n3 Up Q\n"})
-        EXPECT_NE(record_text.find(line), std::string::npos) << line << " in\n" << record_text;
-    temp_dir d{{"drive.rec", record_text}};
-    EXPECT_TRUE(tool_out(d, "--trace - drive.rec") == trace_text) << "the replay's trace differs";
-}
 
 /* Catches a header broken by a name with a newline or quote (refused on replay), a replay
  * command not giving back the very name, a car line not read back to the absolute path and hash. */
@@ -65,7 +23,10 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
         for (std::string line; std::getline(lines, line); n++)
             EXPECT_EQ(line[0], '#') << "line " << n << " of the header for " << shell_word(p);
         EXPECT_EQ(n, 6) << shell_word(p);
-        EXPECT_EQ(header_car(header, &file, &hash), 1) << header;
+        script_in in;
+        in.header = header, in.name = "h.rec";
+        char err[256] = "";
+        EXPECT_EQ(header_car(&in, &file, &hash, err, sizeof err), 1) << header << err;
         EXPECT_EQ(file, absolute_path(p));
         EXPECT_EQ(hash, car_hash());
         write_file(d / "h.rec", header + "1 Up\n");
@@ -76,7 +37,8 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
         record_header(&header, p, p, 0, p, 0x0123456789abcdefull);
         file.clear();
         EXPECT_TRUE(header_is_recording(header));
-        EXPECT_EQ(header_course(header, &file, &hash), 1) << header;
+        in.header = header;
+        EXPECT_EQ(header_course(&in, &file, &hash, err, sizeof err), 1) << header << err;
         EXPECT_EQ(file, absolute_path(p));
         EXPECT_EQ(hash, 0x0123456789abcdefull);
         const std::string word = shell_word(absolute_path(p).c_str());
@@ -87,22 +49,19 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
         EXPECT_FALSE(shell_word_read(word, &back)) << word << " is no word shell_word writes";
 }
 
-/* The head of a script as read by its check (a pipe's too): the recording's header. */
-static std::string head_of(const temp_dir &d, const std::string &text, bool pipe)
+/* A script checked as a replay is (a pipe's too), named "d.rec": its header read. */
+static void checked(const temp_dir &d, const std::string &text, bool pipe, script_in *in)
 {
     write_file(d / "s.rec", text);
-    script_in in;
     char err[256];
     FILE *f = pipe ? popen(("cat '" + d / "s.rec" + "'").c_str(), "r") : nullptr;
-    EXPECT_EQ(script_open(&in, pipe ? "-" : (d / "s.rec").c_str(), err, sizeof err), 0);
+    EXPECT_EQ(script_open(in, pipe ? "-" : (d / "s.rec").c_str(), err, sizeof err), 0);
     if (pipe)
-        in.f = f, in.own = false;
-    EXPECT_EQ(script_check(&in, SCRIPT_SPOOL_MAX, err, sizeof err), 0) << err;
-    std::string head = in.header;
-    script_close(&in);
+        in->f = f, in->own = false;
+    EXPECT_EQ(script_check(in, SCRIPT_SPOOL_MAX, err, sizeof err), 0) << err;
+    in->name = "d.rec";
     if (f)
         pclose(f);
-    return head;
 }
 
 /* Catches a recording replayed from another course's start (or a course's from the centre), --force
@@ -136,30 +95,16 @@ TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
     temp_dir d;
     for (const auto &k : cases)
         for (bool pipe : {false, true}) {
-            std::string header = head_of(d, k.text + "10 Up\n", pipe), file = "?";
+            script_in in;
+            checked(d, k.text + "10 Up\n", pipe, &in);
+            std::string file = "?";
             char err[512] = "";
-            int st = replay_course(header, "d.rec", k.course, k.same ? &b : &c, k.force, &out, &file, err, sizeof err);
-            EXPECT_EQ(st, k.refused.empty() ? 0 : 2) << k.text << (pipe ? " (pipe)" : "");
+            int st = replay_course(&in, k.course, k.same ? &b : &c, k.force, &out, &file, err, sizeof err);
+            script_close(&in);
+            EXPECT_EQ(st, k.refused.empty() ? 0 : -1) << k.text << (pipe ? " (pipe)" : "");
             EXPECT_EQ(std::string(err), k.refused.empty() ? "" : "d.rec: " + k.refused) << (pipe ? " (pipe)" : "");
             EXPECT_TRUE(st != 0 || file == (k.course ? k.course : "")) << k.text << ": " << file;
         }
-}
-
-/* Catches ticks run back to back (after a long title screen or a stopped process) holding
- * all their text until the next frame: it is handed on as soon as it passes the bound. */
-TEST_F(Sim, TextWaitingStaysBoundedHoweverManyTicksRunAtOnce)
-{
-    start_recording();
-    static size_t most, spills;
-    most = spills = 0;
-    record_spill = [] { spills++, record_text.clear(), trace_text.clear(); };
-    for (int i = 0; i < 60000; i++) {   /* ten minutes owed: some 4 MB of rows */
-        drive_recorded(i, i + 1);
-        most = std::max(most, record_text.size() + trace_text.size());
-    }
-    recording = tracing = false, record_spill = nullptr;
-    EXPECT_GE(spills, 2u);
-    EXPECT_LT(most, (size_t)RECORD_SPILL_AT);
 }
 
 /* Catches a replay silently driven, in either program, by a car not its own (wrong, changed, lost,
@@ -225,23 +170,3 @@ TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
     }
 }
 
-/* Catches a drive run again from its start (a replay's jump back) that writes keys or rows
- * a second time, or skips the ones past where it had been: the files equal one run's. */
-TEST_F(Sim, ReRunFromTheStartWritesEachTickOnce)
-{
-    std::string once[2];
-    for (int pass = 0; pass < 2; pass++) {
-        start_recording();
-        sim_start(), hold({});
-        ticks(1, {A}, [] { recorded_tick(); });
-        if (pass == 1) {   /* on to 700, back to the start, on to 300, back again, on to the end */
-            drive_recorded(1, 700), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
-            drive_recorded(1, 300), state_start(), record_rerun(), ticks(1, {A}, [] { recorded_tick(); });
-        }
-        drive_recorded(1, 1000);
-        record_flush_line();
-        once[pass] = record_text + trace_text;
-    }
-    recording = tracing = false;
-    EXPECT_TRUE(once[1] == once[0]) << "a re-run wrote its ticks again";
-}

@@ -1,7 +1,7 @@
 /* Runs of the built caravelt-sim (and the game's replay): refusals, trace and frame, failures, memory. */
 #include <thread>
 #include "present_support.h"
-#include "trace.h"
+#include "drive/trace.h"
 
 /* Catches bad input run, refused without file and line, or writing an output or the script
  * (outputs on inputs: test_files; unknown options and missing values: test_options). */

@@ -26,8 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "course/course.h"
-#include "script.h"
+#include "course/race.h"
+#include "drive/script.h"
+#include "run/run.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 
@@ -99,19 +100,22 @@ static unsigned decide(const course &c, const course_progress &p, const plan &pl
 static outcome drive(const course &c, const car &params, const plan &pl, int laps)
 {
     outcome o = {};
-    course_progress p;
-    course_progress_start(&p, &c, false);
-    sim_start();
-    load_car(&params);
+    course_race race;
+    const course_progress &p = race.p;
+    car_state start;
+    car_start(&start, &params);
+    car_in(&start);
     course_start(&c);
+    race_start(&race, &c, false);
+    run_car r;
+    r.race = &race;   /* a car whose state stops being finite stops: that drive is not clean */
     uint64_t last_gate = 0;
     for (uint64_t tick = 1; tick - last_gate < 2000; tick++) {
         unsigned keys = tick == 1 ? 1u << SIM_A : decide(c, p, pl);
         o.keys.push_back(keys);
-        hold_keys(keys);
-        float x0 = x, y0 = y;
-        logic();
-        unsigned ev = course_after_tick(&c, &p, x0, y0);
+        unsigned ev = run_tick(&r, keys);
+        if (ev & RUN_FAULT)
+            return o;
         o.ticks = tick;
         o.line.push_back({x, y, AxisAngle});
         if (ev & COURSE_CONE)

@@ -28,7 +28,7 @@ if(GIT)
 endif()
 
 set(text "/* Made by tools/version.cmake at build time; not kept in git. */
-#include \"version.h\"
+#include \"drive/version.h\"
 const char caravelt_version[] = \"${VERSION}\";
 const char caravelt_commit[] = \"${commit}\";
 ")

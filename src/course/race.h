@@ -21,18 +21,18 @@ struct course_split {
 };
 
 struct course_race {
-    const course *c;
+    const course *c = nullptr;
     course_progress p;                   /* this car's, its laps' poses kept */
 
     /* A lap from elsewhere to beat (--ghost: a recording's best on this
      * course), when has_given: its numbers and its car's pose after each
      * of its ticks.  It stays the lap to beat until a lap of this car's
      * has a smaller total. */
-    bool has_given;
-    course_lap given;
+    bool has_given = false;
+    course_lap given = {};
     std::vector<course_pose> given_poses;
 
-    course_split split;
+    course_split split = {};
 };
 
 /* r fresh on c: no tick counted, no lap, no lap given.  keep_poses: the

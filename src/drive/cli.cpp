@@ -1,14 +1,14 @@
 /*
  * drive/cli.cpp -- reading a command line against a program's table.
  */
-#include "cli.h"
+#include "drive/cli.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string>
 
-#include "version.h"
+#include "drive/version.h"
 
 int cli_vcomplain(const char *program, int status, const char *fmt, va_list ap)
 {

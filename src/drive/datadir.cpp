@@ -1,14 +1,14 @@
 /*
  * drive/datadir.cpp -- the pictures' folder and the binary's.
  */
-#include "datadir.h"
+#include "drive/datadir.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
-#include "files.h"
+#include "drive/files.h"
 
 std::string program_folder(void)
 {

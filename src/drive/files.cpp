@@ -2,7 +2,7 @@
  * drive/files.cpp -- telling whether two names are one file, and whether
  * an open file is still there.
  */
-#include "files.h"
+#include "drive/files.h"
 
 #include <cstdio>
 #include <cstdlib>

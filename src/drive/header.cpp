@@ -2,16 +2,17 @@
  * drive/header.cpp -- the recording's header written and read back; the
  * replay's car and course checked against it.
  */
-#include "header.h"
+#include "drive/header.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "datadir.h"
-#include "files.h"
+#include "drive/datadir.h"
+#include "drive/files.h"
 #include "sim/carfile.h"
 
 uint64_t car_hash_of(const car *c)
@@ -32,14 +33,11 @@ uint64_t car_hash_of(const car *c)
 uint64_t car_hash(void)
 {
     car c;
-#define CAR_FIELD_TAKE(type, name) c.name = name;
-#define CAR_ARRAY_TAKE(type, name, n) memcpy(c.name, name, sizeof c.name);
-    CAR_FIELDS(CAR_FIELD_TAKE, CAR_ARRAY_TAKE)
+    car_in_force(&c);
     return car_hash_of(&c);
 }
 
-/* A hash as the header and the refusals write it. */
-static std::string hex16(uint64_t h)
+std::string hex16(uint64_t h)
 {
     char t[20];
     snprintf(t, sizeof t, "%016" PRIx64, h);
@@ -173,184 +171,78 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
             "\n# when a title screen inside that tick returned\n";
 }
 
-int header_file(const std::string &header, const char *what, const char *hash_name,
-                std::string *file, uint64_t *hash)
+/* The header's line k (its text, no newline, a CR before it dropped). */
+static std::string header_line(const std::string &header, size_t *at)
 {
-    const std::string head = std::string("# ") + what + ": ", tail = std::string(", ") + hash_name + " ";
-    for (size_t at = 0, end; at < header.size(); at = end + 1) {
-        end = header.find('\n', at);
-        if (end == std::string::npos)
-            end = header.size();
-        std::string line = header.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')   /* a recording saved with CRLF */
-            line.pop_back();
-        if (line.compare(0, head.size(), head) != 0 || line.size() < head.size() + tail.size() + 16)
+    size_t end = header.find('\n', *at);
+    if (end == std::string::npos)
+        end = header.size();
+    std::string line = header.substr(*at, end - *at);
+    *at = end + 1;
+    if (!line.empty() && line.back() == '\r')   /* a recording saved with CRLF */
+        line.pop_back();
+    return line;
+}
+
+/* Why rest (the line after "# WHAT: ") does not read as "FILE, HASH_NAME
+ * HEX" (tail: ", HASH_NAME "), or "" with *file and *hash. */
+static std::string file_line_fault(const std::string &rest, const std::string &tail, std::string *file,
+                                   uint64_t *hash)
+{
+    size_t cut = rest.rfind(tail);
+    if (cut == std::string::npos)
+        return "it does not end with \"" + tail + "\" and the hash";
+    std::string hex = rest.substr(cut + tail.size()), word = rest.substr(0, cut), path;
+    uint64_t h = 0;
+    for (char c : hex)
+        h = h << 4 | (uint64_t)(hex_digit(c) & 15);
+    if (hex.size() != 16 || std::any_of(hex.begin(), hex.end(), [](char c) { return hex_digit(c) < 0; }))
+        return "the hash is not sixteen lower-case hexadecimal digits";
+    if (word != "preset" && !shell_word_read(word, &path))
+        return "the file is not one shell word as the header writes it (plain, '...' or $'...')";
+    *file = path;
+    *hash = h;
+    return "";
+}
+
+int header_file(const script_in *in, const char *what, const char *hash_name, std::string *file,
+                uint64_t *hash, char *err, size_t errsize)
+{
+    const std::string &header = in->header;
+    bool recording = header_is_recording(header);
+    const std::string head = std::string("# ") + what + ":", tail = std::string(", ") + hash_name + " ";
+    size_t at = 0;
+    for (size_t k = 0; at < header.size(); k++) {
+        std::string line = header_line(header, &at);
+        if (line.compare(0, head.size(), head) != 0)
             continue;
-        size_t hex = line.size() - 16, cut = hex - tail.size();
-        uint64_t h = 0;
-        bool digits = line.compare(cut, tail.size(), tail) == 0;
-        for (size_t i = hex; digits && i < line.size(); i++)
-            digits = hex_digit(line[i]) >= 0, h = h << 4 | (uint64_t)hex_digit(line[i]);
-        std::string word = line.substr(head.size(), cut - head.size()), path;
-        if (!digits)
-            continue;
-        if (word == "preset")
-            path.clear();
-        else if (!shell_word_read(word, &path))
-            continue;
-        *file = path;
-        *hash = h;
-        return 1;
+        std::string why = line.size() > head.size() && line[head.size()] == ' '
+                              ? file_line_fault(line.substr(head.size() + 1), tail, file, hash)
+                              : "no space after the colon";
+        if (why.empty())
+            return 1;
+        if (!recording)
+            continue;   /* a plain script's comment */
+        unsigned long number = k < in->header_lines.size() ? in->header_lines[k] : 0;
+        snprintf(err, errsize, "%s:%lu: the %s line does not read: %s", in->name, number, what, why.c_str());
+        return -1;
+    }
+    if (recording && in->header_cut) {
+        snprintf(err, errsize, "%s: its header is longer than %d bytes: its %s line cannot be read", in->name,
+                 (int)SCRIPT_HEADER_MAX, what);
+        return -1;
     }
     return 0;
 }
 
-int header_car(const std::string &header, std::string *file, uint64_t *hash)
+int header_car(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize)
 {
-    return header_file(header, "car", "parameters hash", file, hash);
+    return header_file(in, "car", "parameters hash", file, hash, err, errsize);
 }
 
-int header_course(const std::string &header, std::string *file, uint64_t *hash)
+int header_course(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize)
 {
-    return header_file(header, "course", "hash", file, hash);
-}
-
-/* ----------------------------------------------------------------------
- * The replay's car and course (see header.h).
- * ---------------------------------------------------------------------- */
-
-/* A file the header names (a car or a course file, read by read and
- * hashed by hash): true with *out when it reads and hashes as recorded
- * (want), or reads at all with force; false with *fault saying why it
- * was not taken, as the refusals go on: ", which ...". */
-template <typename T>
-static bool named_file(const std::string &path, int (*read)(const char *, T *, char *, size_t),
-                       uint64_t (*hash)(const T *), uint64_t want, bool force, T *out, std::string *fault)
-{
-    char why[512];
-    T t;
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        /* a name in a file, not one the user typed: no pipe to wait on */
-        *fault = ", which cannot be read (not a regular file)";
-        return false;
-    }
-    if (read(path.c_str(), &t, why, sizeof why) != 0) {
-        *fault = std::string(", which cannot be read (") + why + ")";
-        return false;
-    }
-    if (!force && hash(&t) != want) {
-        *fault = ", which has changed since (hash " + hex16(hash(&t)) + ")";
-        return false;
-    }
-    *out = std::move(t);
-    return true;
-}
-
-/* A car as the refusal names it: its file as one word, or the preset. */
-static std::string car_named(const std::string &file)
-{
-    return file.empty() ? "the preset" : shell_word(file.c_str());
-}
-
-/* The car the header names (file recorded, "" for the preset; hash
- * want), when no car is given: its file when it still reads and hashes
- * as recorded, else the preset when that hashes so; with force, the file
- * when it reads, else the preset.  True with *out and *file_used; false
- * with *fault saying why the named file was not taken ("" when it was
- * not tried). */
-static bool own_car(const std::string &recorded, uint64_t want, bool force, car *out,
-                    std::string *file_used, std::string *fault)
-{
-    fault->clear();
-    if (!recorded.empty() && named_file(recorded, read_car_file, car_hash_of, want, force, out, fault)) {
-        *file_used = recorded;
-        return true;
-    }
-    if (force || car_hash_of(&KVT) == want) {
-        *out = KVT;
-        file_used->clear();
-        return true;
-    }
-    return false;
-}
-
-int replay_car(const std::string &header, const char *name, const char *given,
-               const car *given_car, bool force, car *out, std::string *file_used,
-               char *err, size_t errsize)
-{
-    std::string recorded, file_fault;
-    uint64_t want;
-    bool has_line = header_car(header, &recorded, &want) == 1;
-    if (given && (!has_line || force || car_hash_of(given_car) == want)) {
-        *out = *given_car;
-        *file_used = given;
-        return 0;
-    }
-    if (!has_line) {
-        *out = KVT;
-        file_used->clear();
-        return 0;
-    }
-    if (!given && own_car(recorded, want, force, out, file_used, &file_fault))
-        return 0;
-
-    const car *now = given ? given_car : &KVT;
-    std::string this_car = given ? car_named(given) : "the preset";
-    snprintf(err, errsize,
-             "%s: recorded with %s (hash %s)%s; this car is %s (hash %s): pass --car with the car it was "
-             "recorded with, or --force to replay it anyway",
-             name, car_named(recorded).c_str(), hex16(want).c_str(), file_fault.c_str(), this_car.c_str(),
-             hex16(car_hash_of(now)).c_str());
-    return 2;
-}
-
-int recorded_car(const std::string &header, const char *name, car *out, std::string *file_used,
-                 char *err, size_t errsize)
-{
-    std::string recorded, file_fault;
-    uint64_t want;
-    if (header_car(header, &recorded, &want) != 1) {
-        snprintf(err, errsize, "%s: its header names no car", name);
-        return 2;
-    }
-    if (own_car(recorded, want, false, out, file_used, &file_fault))
-        return 0;
-    snprintf(err, errsize, "%s: recorded with %s (hash %s)%s%s: it is driven only with the car it was recorded with",
-             name, car_named(recorded).c_str(), hex16(want).c_str(), file_fault.c_str(),
-             recorded.empty() ? ", which has changed since" : "");
-    return 2;
-}
-
-int replay_course(const std::string &header, const char *name, const char *given,
-                  const course *given_course, bool force, course *out, std::string *file_used,
-                  char *err, size_t errsize)
-{
-    std::string recorded, fault;
-    uint64_t want = 0;
-    bool on_course = header_is_recording(header) && header_course(header, &recorded, &want) == 1;
-    uint64_t hash = given ? course_hash(given_course) : 0;
-    if (given && (force || !header_is_recording(header) || (on_course && hash == want))) {
-        *out = *given_course;
-        *file_used = given;
-        return 0;
-    }
-    if (!given && on_course && named_file(recorded, read_course_file, course_hash, want, force, out, &fault)) {
-        *file_used = recorded;
-        return 0;
-    }
-    if (!given && (force || !on_course)) {
-        file_used->clear();
-        return 0;
-    }
-
-    std::string recorded_on = on_course ? "on the course " + shell_word(recorded.c_str()) + " (hash "
-                                              + hex16(want) + ")" + fault
-                                        : "without a course";
-    std::string this_one = given ? "this course is " + shell_word(given) + " (hash " + hex16(hash) + ")"
-                                 : "no course is given";
-    snprintf(err, errsize, "%s: recorded %s; %s: %s, or --force to replay it anyway", name,
-             recorded_on.c_str(), this_one.c_str(),
-             on_course ? "pass --course with the course it was recorded on" : "replay it without --course");
-    return 2;
+    if (!header_is_recording(in->header))
+        return 0;   /* a plain script runs on the course given */
+    return header_file(in, "course", "hash", file, hash, err, errsize);
 }

@@ -13,7 +13,8 @@
  * The course line only for a drive on a course.  Paths are absolute, each
  * one shell word (shell_word), so the commands work from any folder and
  * the lines read back whatever the names.  The car and course lines have
- * one pattern, "# WHAT: FILE, ... hash HEX", read by header_file.
+ * one pattern, "# WHAT: FILE, ... hash HEX", read by header_file.  Which
+ * car and course a replay then drives is run/'s rule (run/choose.h).
  */
 #ifndef CARAVELT_DRIVE_HEADER_H
 #define CARAVELT_DRIVE_HEADER_H
@@ -23,8 +24,9 @@
 #include <ctime>
 #include <string>
 
-#include "sim/state.h"
 #include "course/course.h"
+#include "drive/script.h"
+#include "sim/state.h"
 
 /* FNV-1a over the bytes of every parameter of a car, in field order:
  * tells apart recordings made with different cars.  car_hash: the
@@ -55,60 +57,26 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
 bool header_is_recording(const std::string &header);
 
 /* ----------------------------------------------------------------------
- * header_file: the line "# WHAT: FILE, HASH_NAME HEX" of header (a
- * script's leading comment lines, script_in::header).  1 with *file (""
- * when the line says `preset` instead of a file) and *hash; 0 when there
- * is no such line well formed.
+ * header_file: the line "# WHAT: FILE, HASH_NAME HEX" of in's header,
+ * FILE one shell word or `preset`, HEX sixteen lower-case hexadecimal
+ * digits, as record_header writes it (a CR before the newline aside).
+ * 1 with *file ("" for `preset`) and *hash; 0 when there is none.  In a
+ * recording's header (header_is_recording) a line beginning "# WHAT:"
+ * that does not read so, or a header too long to keep whole, is -1, err
+ * then saying "NAME:LINE: the car line does not read: why": never taken
+ * as absent.  In any other script such a line is a comment.
+ * header_course reads only a recording's: a plain script runs on the
+ * course given.
  * ---------------------------------------------------------------------- */
-int header_file(const std::string &header, const char *what, const char *hash_name,
-                std::string *file, uint64_t *hash);
+int header_file(const script_in *in, const char *what, const char *hash_name, std::string *file,
+                uint64_t *hash, char *err, size_t errsize);
 
-/* The car line: header_file(header, "car", "parameters hash", ...); the
- * course line: header_file(header, "course", "hash", ...). */
-int header_car(const std::string &header, std::string *file, uint64_t *hash);
-int header_course(const std::string &header, std::string *file, uint64_t *hash);
+/* The car line: header_file(in, "car", "parameters hash", ...); the
+ * course line: header_file(in, "course", "hash", ...). */
+int header_car(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize);
+int header_course(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize);
 
-/* ----------------------------------------------------------------------
- * replay_car: the car a replay drives, by its header (`name`, as messages
- * give the recording) and what was asked.  given: --car's file and its
- * car, or null.  Without a car line, the given car or the preset, as any
- * script.  With one:
- *   - a given car drives when it hashes as recorded;
- *   - with none given, the car file named drives when it still reads and
- *     hashes as recorded; or the preset, when that hashes so;
- *   - else the replay is refused: 2, with one line in err naming both
- *     cars and their hashes (and why the named file was not taken);
- *   - force: the given car, or the named file when it reads, or the
- *     preset, whatever their hashes.
- * 0 with *out and *file_used (the car file driven, "" for the preset).
- * ---------------------------------------------------------------------- */
-int replay_car(const std::string &header, const char *name, const char *given,
-               const car *given_car, bool force, car *out, std::string *file_used,
-               char *err, size_t errsize);
-
-/* The car a recording drives on its own (a ghost's): as replay_car with
- * no car given and no force, but a header without a car line is refused
- * too.  0 with *out and *file_used, or 2 with one line in err. */
-int recorded_car(const std::string &header, const char *name, car *out, std::string *file_used,
-                 char *err, size_t errsize);
-
-/* ----------------------------------------------------------------------
- * replay_course: the course a replay runs on, by its header (`name` as
- * messages give it) and what was asked.  given: --course's file and its
- * course, or null.  A recording runs where it was driven, for the
- * course's start is where its drive began:
- *   - on a given course that hashes as recorded;
- *   - with none given, on the course file named when it still reads and
- *     hashes as recorded;
- *   - on none when it was made on none and none is given;
- *   - else it is refused: 2, with one line in err naming both courses and
- *     their hashes (and why the named file was not taken);
- *   - force: the given course, or the named file when it reads, or none.
- * A script that is no recording runs on the given course or none.
- * 0 with *out and *file_used (the course file run on, "" for none).
- * ---------------------------------------------------------------------- */
-int replay_course(const std::string &header, const char *name, const char *given,
-                  const course *given_course, bool force, course *out, std::string *file_used,
-                  char *err, size_t errsize);
+/* A hash as the header and the refusals write it: sixteen hex digits. */
+std::string hex16(uint64_t h);
 
 #endif

@@ -1,7 +1,7 @@
 /*
  * drive/script.cpp -- reading the driving script, line by line.
  */
-#include "script.h"
+#include "drive/script.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,6 +147,34 @@ int parse_script_line(const char *line, size_t len, stretch *out, char *err, siz
     return 1;
 }
 
+/* The rest of a comment line past the stretch buffer, from c (read, not
+ * kept yet) up to its newline or the end: kept with the header's part
+ * while there is room, else dropped (a comment may be of any length;
+ * memory stays bounded).  The character that ended it, '\n' or EOF. */
+static int rest_of_comment(script_in *s, int c, bool keep)
+{
+    for (; c != EOF && c != '\n'; c = getc_unlocked(s->f))
+        if (keep && !s->header_cut) {
+            if (s->header.size() < SCRIPT_HEADER_MAX)
+                s->header += (char)c;
+            else
+                s->header_cut = true;
+        }
+    return c;
+}
+
+/* A comment line of the header kept, whole or as far as there is room. */
+static bool keep_header_line(script_in *s, const char *text, size_t len)
+{
+    if (s->header_cut || s->header.size() + len > SCRIPT_HEADER_MAX) {
+        s->header_cut = true;
+        return false;
+    }
+    s->header.append(text, len);
+    s->header_lines.push_back(s->line);
+    return true;
+}
+
 int script_next(script_in *s, stretch *out, char *err, size_t errsize)
 {
     char line[SCRIPT_MAX_LINE];
@@ -159,35 +187,46 @@ int script_next(script_in *s, stretch *out, char *err, size_t errsize)
         if (c == EOF && (len == 0 || ferror(s->f)))
             break;   /* the end, or a read error told below */
         s->line++;
-        if (c != EOF && c != '\n') {   /* one byte past the limit: no more is read */
-            snprintf(err, errsize, "%s:%lu: line longer than %d bytes", s->name, s->line,
-                     (int)SCRIPT_MAX_LINE);
-            return 2;
-        }
         const char *text = line;
         if (s->line == 1 && len >= 3 && memcmp(line, "\xef\xbb\xbf", 3) == 0) {
             text += 3;   /* an editor's byte-order mark */
             len -= 3;
         }
+        bool comment = len > 0 && text[0] == '#';
+        bool in_header = comment && !s->header_done;
+        if (in_header && keep_header_line(s, text, len) && c != EOF && c != '\n')
+            c = rest_of_comment(s, c, true);
+        else if (comment && c != EOF && c != '\n')
+            c = rest_of_comment(s, c, false);
+        if (in_header && !s->header_cut)
+            s->header += '\n';
+        if (comment) {
+            if (c == EOF)
+                break;
+            continue;
+        }
+        if (c != EOF && c != '\n') {   /* one byte past the limit: no more is read */
+            snprintf(err, errsize, "%s:%lu: line longer than %d bytes", s->name, s->line,
+                     (int)SCRIPT_MAX_LINE);
+            return -1;
+        }
         char why[256];
         int r = parse_script_line(text, len, out, why, sizeof why);
         if (r < 0) {
             snprintf(err, errsize, "%s:%lu: %s", s->name, s->line, why);
-            return 2;
+            return -1;
         }
         if (r > 0) {
             s->header_done = true;
             return 1;
         }
-        if (!s->header_done && len > 0 && text[0] == '#' && s->header.size() + len < SCRIPT_HEADER_MAX)
-            s->header.append(text, len) += '\n';
         if (c == EOF)
             break;
     }
     s->header_done = true;
     if (ferror(s->f)) {
         snprintf(err, errsize, "%s: cannot read: %s", s->name, strerror(errno ? errno : EIO));
-        return 2;
+        return -1;
     }
     return 0;
 }
@@ -227,11 +266,19 @@ int script_open(script_in *s, const char *path, char *err, size_t errsize)
     s->f = from_stdin ? stdin : fopen(path, "r");
     if (!s->f) {
         snprintf(err, errsize, "%s: %s", s->name, strerror(errno));
-        return 2;
+        return -1;
     }
     s->own = !from_stdin;
     s->id = id_of_fd(fileno(s->f));
     return 0;
+}
+
+void script_from(script_in *s, FILE *f, const char *name, bool own)
+{
+    *s = script_in{};
+    s->f = f;
+    s->name = name;
+    s->own = own;
 }
 
 /* An unlinked file in $TMPDIR (or /tmp), gone when closed; NULL with
@@ -269,15 +316,18 @@ static int spool_stretch(const stretch *s, void *ctx)
 
 int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize)
 {
+    /* a file, or a stream in memory, can be read again; a pipe cannot */
     struct stat st;
-    if (fstat(fileno(s->f), &st) == 0 && S_ISREG(st.st_mode) && (s->start = ftell(s->f)) >= 0) {
+    bool again = fileno(s->f) < 0 || (fstat(fileno(s->f), &st) == 0 && S_ISREG(st.st_mode));
+    if (again && (s->start = ftell(s->f)) >= 0) {
         int r = scan(s, nullptr, nullptr, err, errsize);
         return r ? r : script_rewind(s, err, errsize);
     }
     spooling sp = {temporary_file(), 0, spool_max};
     if (!sp.f) {
         snprintf(err, errsize, "cannot make a temporary file for %s: %s", s->name, strerror(errno));
-        return 1;
+        s->machine_fault = true;
+        return -1;
     }
     int r = scan(s, spool_stretch, &sp, err, errsize);
     if (r == 0 && fflush(sp.f) != 0)
@@ -294,7 +344,8 @@ int script_check(script_in *s, uint64_t spool_max, char *err, size_t errsize)
                  strerror(errno ? errno : EIO));
     if (r) {
         fclose(sp.f);
-        return r == SPOOL_FULL ? 2 : r == SPOOL_FAILED ? 1 : r;
+        s->machine_fault = r == SPOOL_FAILED;
+        return -1;
     }
     script_close(s);
     s->f = sp.f;   /* read from here on; stdin is left alone */
@@ -309,7 +360,7 @@ int script_rewind(script_in *s, char *err, size_t errsize)
     clearerr(s->f);
     if (fseek(s->f, s->start, SEEK_SET) != 0) {
         snprintf(err, errsize, "%s: cannot read it again: %s", s->name, strerror(errno));
-        return 2;
+        return -1;
     }
     return 0;
 }

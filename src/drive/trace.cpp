@@ -1,7 +1,7 @@
 /*
  * headless/trace.cpp -- formatting and writing the trace rows.
  */
-#include "trace.h"
+#include "drive/trace.h"
 
 #include <cerrno>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "files.h"
+#include "drive/files.h"
 #include "sim/state.h"
 
 /* The columns are the traced state variables, in their listed order. */

@@ -1,45 +1,28 @@
 /*
- * frame/car.cpp -- the game's car: the file of --car, or the one a
- * replay's header names, read before any window opens, loaded at
- * start-up, reloaded with F5 between two ticks.
+ * frame/car.cpp -- the game's car: the file of --car, read before any
+ * window opens, reloaded with F5 between two ticks.  (A replay may drive
+ * the car its header names instead: the drive's choice, run/choose.h.)
  */
 #include <cstdio>
 
-#include "drive/header.h"
-#include "frame.h"
+#include "frame/frame.h"
 #include "sim/carfile.h"
 
-/* The car as last read well, and its file ("" for the preset). */
-static car game_car = KVT;
-static std::string game_car_file;
+/* The car of --car as last read well. */
+static car given_car = KVT;
 
 int read_game_car(void)
 {
     char err[512];
-    if (read_car_file(game_opts.car, &game_car, err, sizeof err) != 0)
+    if (read_car_file(game_opts.car, &given_car, err, sizeof err) != 0)
         return complain(1, "%s", err);
-    game_car_file = game_opts.car;
     return 0;
 }
 
-int replay_game_car(const std::string &header, const char *name)
+void game_given_car(const char **file, const car **params)
 {
-    char err[1024];
-    car given = game_car;
-    if (replay_car(header, name, game_opts.car, &given, game_opts.force, &game_car, &game_car_file,
-                   err, sizeof err) != 0)
-        return complain(2, "%s", err);
-    return 0;
-}
-
-const char *game_car_path(void)
-{
-    return game_car_file.empty() ? nullptr : game_car_file.c_str();
-}
-
-void load_game_car(void)
-{
-    load_car(&game_car);
+    *file = game_opts.car;
+    *params = game_opts.car ? &given_car : nullptr;
 }
 
 /* ----------------------------------------------------------------------
@@ -68,8 +51,8 @@ void reload_game_car(void)
         say_on_screen(NOTICE_PASSING, err);
         return;
     }
-    game_car = c;
-    load_car(&game_car);
+    given_car = c;
+    load_car(&given_car);
     snprintf(text, sizeof text, "%s: reloaded", game_opts.car);
     say_on_screen(NOTICE_PASSING, text);
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "drive/files.h"
-#include "drive/script.h"
+#include "run/drive.h"
 
 /* What the command line asked for; all off by default. */
 struct game_options {
@@ -42,47 +42,31 @@ void hotkeys(void);
  * state from the pass before. */
 bool key_pressed(int k, bool &was);
 
-/* The car (frame/car.cpp): the preset, the file of --car, or the file
- * a replay's header names.  read_game_car: --car read and checked,
- * before any window opens; 0, or 1 after one line on stderr.
- * replay_game_car: the car a replay drives, by its header (replay_car in
- * drive/header.h); 0, or 2 after one line on stderr.  game_car_path: the
- * car file driven, null for the preset.  load_game_car: into the
- * parameter variables at start-up.  reload_game_car: F5, between two
- * ticks; a bad file keeps the car and shows why in the driving view. */
+/* The car (frame/car.cpp): the preset, or the file of --car.
+ * read_game_car: --car read and checked, before any window opens; 0, or
+ * 1 after one line on stderr.  game_given_car: what the drive is given
+ * (the car file's name and its car, or none for the preset).
+ * reload_game_car: F5, between two ticks; a bad file keeps the car and
+ * shows why in the driving view. */
 int read_game_car(void);
-int replay_game_car(const std::string &header, const char *name);
-const char *game_car_path(void);
-void load_game_car(void);
+void game_given_car(const char **file, const car **params);
 void reload_game_car(void);
 
-/* The course of --course and the ghost of --ghost (course.cpp, ghost.cpp).
- * read_game_course: before any window, the course file read and the
- * ghost's recording checked; run_game_ghost: once the files are settled,
- * its laps driven.  Each 0, or the status after one line on stderr (1 for
- * a bad course file, as for a car file; 2 for usage or a ghost refused).
- * start_game_course: at start-up, after the car: the car at the course's
- * start and the course drawn.  restart_game_course: the laps counted
- * afresh from the drive's first tick, the ghost of --ghost kept (a replay
- * re-run from its start).  count_course_tick: after every tick run, from
- * the car's place (x0, y0) before it.  Nothing without --course. */
+/* The course (frame/course.cpp): --course read before any window
+ * (read_game_course: 0, or 1 after one line on stderr, as for a car
+ * file), and what the drive is given (game_given_course: its file and
+ * course, or none).  The ghost of --ghost: open_game_ghost, once the
+ * drive's course is settled (a replay may bring its own), its recording
+ * checked against that course; drive_game_ghost, its laps driven and the
+ * best made the drive's lap to beat.  Each 0, or 2 after one line on
+ * stderr (1 when a pipe's spool cannot be made).  ghost_run_files: the
+ * ghost's recording and the car file it names, for the rule that no
+ * output is one. */
 int read_game_course(void);
-int run_game_ghost(void);
-void start_game_course(void);
-void restart_game_course(void);
-void count_course_tick(float x0, float y0);
-
-/* The files the course options read, for the rule that no output is one:
- * the course file, the ghost's recording and the car file it names. */
-void course_run_files(std::vector<run_file> *files);
-
-/* The course for a recording's header: its file (null without --course)
- * and its hash. */
-uint64_t game_course_hash(void);
-
-/* 0 when the replay was recorded on the course given (or with none on
- * none, or is no recording), else 2 after one line on stderr. */
-int check_replay_course(const script_in *replay);
+void game_given_course(const char **file, const course **track);
+int open_game_ghost(const run_drive *d);
+int drive_game_ghost(course_race *race);
+void ghost_run_files(std::vector<run_file> *files);
 
 /* The line along the foot of the driving view (notice.cpp), by what
  * says it, the first up shown: a passing word (F5) for three seconds, a
@@ -93,14 +77,14 @@ enum notice_kind { NOTICE_PASSING, NOTICE_HALTED, NOTICE_LOST, NOTICE_KINDS };
 void say_on_screen(notice_kind kind, const char *text);
 void expire_notice(void);
 
-/* The pause (P): while set the main loop runs no tick, and the ticks owed
- * meanwhile are dropped when it ends.  step_asked: the period key was pressed while paused; the main
+/* The pause (P, and the end of a replay; pause.cpp): while set the main
+ * loop runs no tick, and the ticks owed meanwhile are dropped when it
+ * ends.  step_asked: the period key was pressed while paused; the main
  * loop runs exactly one tick for it, with the keys held then. */
 extern bool paused;
 extern bool step_asked;
 
-/* Pauses or resumes, dropping the ticks owed either way (P, and the end
- * of a replay). */
+/* Pauses or resumes, dropping the ticks owed either way. */
 void set_pause(bool on);
 
 /* The pictures' folder (drive/datadir.h): --data, or found by the rule
@@ -109,9 +93,8 @@ void set_pause(bool on);
 extern std::string pictures_dir;
 int find_pictures(void);
 
-/* Brings up library, tick, keyboard, display, pictures, buffer and car;
- * on any failure says why on stderr and exits with status 1. */
-void init(void);
+/* (main.cpp: init brings up library, tick, keyboard, display, pictures,
+ * buffer and the drive; shut_down is the one way out of a started game.) */
 
 /* Set when the window's close button is pressed, Escape is held on the
  * title screen, or SIGINT or SIGTERM arrives; the title screen and the
@@ -121,43 +104,40 @@ extern std::atomic<int> close_requested;
 /* The signal that asked the game to end, or 0. */
 extern std::atomic<int> exit_signal;
 
-/* The one way out of a started game: frees the frame buffer and returns
- * the exit status, 0, or 128 + the signal's number as a shell reports a
- * process ended by it.  Whatever a run must close on the way out is
- * closed here. */
-int shut_down(void);
-
 /* Shows the title screen until Space is held (or the window is closed). */
 void gamemenu(void);
 
 /* ----------------------------------------------------------------------
- * Ticks, recording and replay (recorder.cpp).
+ * The drive (drive.cpp): every tick the game runs, through run/, and
+ * what it writes down or plays back: --record, --trace, --replay.
  * ---------------------------------------------------------------------- */
 
-/* Before the window: the replay read and checked, its car chosen
- * (replay_game_car), the outputs opened but not yet emptied.  0; 2 for a
- * bad replay, a car refused, or an output that is a file the game reads
- * or the other output; 1 for an output that cannot be opened; one line
- * on stderr for either, and nothing made or changed. */
+/* Before the window: the replay read and checked, its car and course
+ * chosen by its header (run/drive.h), the ghost opened on the course,
+ * the outputs opened but not yet emptied.  0; 2 for a bad replay, a car
+ * or course refused, or an output that is a file the game reads or the
+ * other output; 1 for an output that cannot be opened; one line on
+ * stderr for either, and nothing made or changed. */
 int open_drive_files(void);
 
-/* Once the display is up: the outputs emptied, ready to be written. */
-void begin_drive_files(void);
+/* Once the display is up: the car at its start (the course's with one),
+ * the outputs emptied, the recording's header written. */
+void begin_drive(void);
 
 /* A start that failed: the outputs closed as they were, the ones this
  * run made removed. */
 void abandon_drive_files(void);
 
-/* Points the simulation's key seam and title screen at the game (or at
- * the replay while one plays); called by init. */
-void drive_hooks(void);
-
-/* Runs one tick: every tick of the game goes through here, so that the
+/* ----------------------------------------------------------------------
+ * game_tick: one tick, from the replay while one plays, else from the
+ * keyboard: every tick of the game goes through here, so that the
  * recording, the trace and the replay see each one.  A tick that leaves
- * a state that is not finite halts the car: the reason shows along the
- * foot of the screen, and the next tick run starts from the start state
- * (with the car's parameters), the same live and in a replay. */
-void run_tick(void);
+ * a state that is not finite halts the car (the game's rule, run/run.h):
+ * the reason shows along the foot of the screen, and the next tick run
+ * starts from the start state, the same live and in a replay.  At the
+ * replay's last tick the game pauses.
+ * ---------------------------------------------------------------------- */
+void game_tick(void);
 
 /* Whether a tick may run now: always, but while the car is halted live,
  * only with R held. */
@@ -166,28 +146,44 @@ bool tick_may_run(void);
 /* True while a replay has ticks left. */
 bool replaying(void);
 
-/* The replay from its first tick again; false when it cannot be read. */
-bool replay_from_start(void);
-
 /* Ticks of the replay run since its start, and in all. */
 uint64_t replay_position(void);
 uint64_t replay_length(void);
 
-/* The replay run on to its tick `target` without drawing: from where it
- * is, or from the start state and its first tick again when target is
- * behind.  Every key and row is written once however often it is re-run,
- * and what is sampled per tick (the chart) follows the re-run. */
-void replay_seek(uint64_t target);
+/* A replay is in view: from its start until the driver runs a tick
+ * after its end. */
+bool replay_in_view(void);
 
 /* ----------------------------------------------------------------------
- * The replay viewer (viewer.cpp): while a --replay plays, and until the
- * driver takes the car at its end, "REPLAY" and its progress along the
- * top, and keys for its speed and to jump in it.
+ * replay_seek: the replay run on to its tick `target` without drawing:
+ * from where it is, or from the start state and its first tick again
+ * when target is behind.  Every key and row is written once however
+ * often it is re-run, and what is sampled per tick (the chart) and
+ * counted on the course follows the re-run.  The ticks owed meanwhile
+ * are dropped.
  * ---------------------------------------------------------------------- */
+void replay_seek(uint64_t target);
 
-/* A replay is in view: from its start until the driver runs a tick
- * after its end (recorder.cpp). */
-bool replay_in_view(void);
+/* The file of the car driven ("" the preset), and the course's file (""
+ * none): the replay's own when it brought them. */
+const std::string &game_car_file(void);
+const std::string &game_course_file(void);
+
+/* Between frames: writes out what the ticks left, when a second has
+ * passed since the last write (or at once when now).  A write that fails,
+ * or an output found removed, is said on screen at once. */
+void write_drive_files(bool now);
+
+/* At shut-down: the rest written and the files closed.  0, or 1 after
+ * one line on stderr for each file that could not be written (or a
+ * replay that could not be read to its end). */
+int close_drive_files(void);
+
+/* ----------------------------------------------------------------------
+ * The replay viewer (viewer.cpp): while a --replay is in view, "REPLAY"
+ * and its progress along the top, and keys for its speed and to jump in
+ * it.
+ * ---------------------------------------------------------------------- */
 
 /* Looked at once a pass with the other keys (hotkeys): [ and ] the speed,
  * Page Up and Page Down 10 s back and on, Home the start. */
@@ -199,15 +195,5 @@ int viewer_ticks(void);
 
 /* The progress line for the next frame (or none, once the driver drives). */
 void viewer_show(void);
-
-/* Between frames: writes out what the ticks left, when a second has
- * passed since the last write (or at once when now).  A write that fails,
- * or an output found removed, is said on screen at once. */
-void write_drive_files(bool now);
-
-/* At shut-down: the rest written and the files closed.  0, or 1 after
- * one line on stderr for each file that could not be written (or a
- * replay that could not be read to its end). */
-int close_drive_files(void);
 
 #endif

@@ -7,12 +7,9 @@
  */
 #include <allegro.h>
 
-#include "frame.h"
+#include "frame/frame.h"
 #include "present/present.h"
-#include "ticks.h"
-
-bool paused;
-bool step_asked;
+#include "frame/ticks.h"
 
 bool key_pressed(int k, bool &was)
 {
@@ -22,13 +19,6 @@ bool key_pressed(int k, bool &was)
     return edge;
 }
 
-void set_pause(bool on)
-{
-    paused = on;
-    paused_shown = on;
-    step_asked = false;
-    tick_drop_owed();
-}
 
 /* ----------------------------------------------------------------------
  * hotkeys: G shows or hides the chart; P pauses or resumes; the period

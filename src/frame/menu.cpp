@@ -3,7 +3,7 @@
  */
 #include <allegro.h>
 
-#include "frame.h"
+#include "frame/frame.h"
 #include "present/present.h"
 
 /* ----------------------------------------------------------------------

@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "frame.h"
+#include "frame/frame.h"
 #include "present/present.h"
 
 static char texts[NOTICE_KINDS][sizeof view_notice];

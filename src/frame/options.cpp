@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "drive/cli.h"
-#include "frame.h"
+#include "frame/frame.h"
 
 game_options game_opts;
 

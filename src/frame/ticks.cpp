@@ -1,7 +1,7 @@
 /*
  * frame/ticks.cpp -- the tick counter and its timer callback.
  */
-#include "ticks.h"
+#include "frame/ticks.h"
 
 std::atomic<int> timer{0};
 

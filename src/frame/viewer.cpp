@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "frame.h"
+#include "frame/frame.h"
 #include "present/present.h"
 
 /* The speeds in quarters of real time, 1/4x to 16x; 1x to begin with. */

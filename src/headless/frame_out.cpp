@@ -1,7 +1,7 @@
 /*
  * headless/frame_out.cpp -- the driving view into a BMP file.
  */
-#include "frame_out.h"
+#include "headless/frame_out.h"
 
 #include <allegro.h>
 

@@ -1,7 +1,7 @@
 /*
  * headless/main.cpp -- entry point of caravelt-sim (see sim_tool.h).
  */
-#include "sim_tool.h"
+#include "headless/sim_tool.h"
 
 int main(int argc, char **argv)
 {

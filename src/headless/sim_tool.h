@@ -17,10 +17,6 @@
 #ifndef CARAVELT_HEADLESS_SIM_TOOL_H
 #define CARAVELT_HEADLESS_SIM_TOOL_H
 
-#include <cstdint>
-
-#include "script.h"
-
 /* The whole program; returns the exit status.  Callable more than once
  * in a process (the benchmarks do). */
 int sim_tool_main(int argc, char **argv);

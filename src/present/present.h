@@ -123,8 +123,9 @@ enum { TELEMETRY_ROWS = 28, TELEMETRY_COL = 100, TELEMETRY_TOP = 100 };
 /* The text of row i (0..27) as drawn, from the current state. */
 void telemetry_text(int i, char *out, size_t size);
 
-/* Draws the 28 rows into dst, black, no background. */
-void debug(BITMAP *dst);
+/* Draws the 28 rows into dst, black, no background (debug, the
+ * telemetry's own procedure). */
+void draw_telemetry(BITMAP *dst);
 
 /* ----------------------------------------------------------------------
  * Title and controls screen (title.cpp).

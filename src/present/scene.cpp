@@ -110,7 +110,7 @@ void draw_frame(BITMAP *dst)
         textprintf_ex(dst, font, dash_col[i], dash_row[i], black, -1, "%s", text);
     }
 
-    debug(dst);
+    draw_telemetry(dst);
 
     if (view_race)
         draw_timing(dst, view_race);

@@ -76,7 +76,8 @@ void telemetry_text(int i, char *out, size_t size)
     snprintf(out, size, fmt, v);
 }
 
-void debug(BITMAP *dst)
+/* debug: the column, row by row. */
+static void debug(BITMAP *dst)
 {
     int black = makecol(0, 0, 0);
     for (int i = 0; i < TELEMETRY_ROWS; i++) {
@@ -84,4 +85,9 @@ void debug(BITMAP *dst)
         telemetry_text(i, text, sizeof text);
         textprintf_ex(dst, font, TELEMETRY_COL, TELEMETRY_TOP + 10 * i, black, -1, "%s", text);
     }
+}
+
+void draw_telemetry(BITMAP *dst)
+{
+    debug(dst);
 }

@@ -8,7 +8,7 @@
 
 std::string type_name(py::handle h) { return Py_TYPE(h.ptr())->tp_name; }
 
-long long whole(py::handle h, const char *what)
+long long arg_whole(py::handle h, const char *what)
 {
     if (PyBool_Check(h.ptr()) || !PyIndex_Check(h.ptr()) || py::isinstance<py::array>(h))
         throw py::type_error(std::string(what) + " must be an int, not " + type_name(h));
@@ -37,7 +37,7 @@ size_t index_of(long long i, size_t n, const char *what)
     return (size_t)(i < 0 ? i + (long long)n : i);
 }
 
-py::dtype columns(bool with_tick, size_t base, size_t itemsize)
+py::dtype trace_columns(bool with_tick, size_t base, size_t itemsize)
 {
     py::list names, formats, offsets;
     if (with_tick)

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "course/course.h"
-#include "fleet.h"
-#include "rows.h"
+#include "run/fleet.h"
+#include "run/rows.h"
 
 namespace py = pybind11;
 using py::ssize_t;
@@ -35,15 +35,20 @@ using py::ssize_t;
  * ---------------------------------------------------------------------- */
 struct fleet {
     std::shared_ptr<std::vector<car_state>> cars;
+    std::vector<run_car> runs;               /* what driving keeps of each car */
     std::shared_ptr<const course> track;     /* the course, or null */
     std::vector<course_race> races;          /* each car's on it */
     int threads = 1;
+    std::unique_ptr<run_pool, void (*)(run_pool *)> pool{nullptr, run_pool_free};
     py::array state;              /* the read-only view of the cars */
     py::array laps;               /* read-only, taken after every call; None without a course */
     std::atomic<bool> busy{false};
 
     size_t n() const { return cars->size(); }
-    fleet_cars parts() { return {cars->data(), n(), track.get(), track ? races.data() : nullptr}; }
+    fleet_cars parts()
+    {
+        return {cars->data(), runs.data(), n(), track.get(), track ? races.data() : nullptr, pool.get()};
+    }
 };
 
 /* f.laps taken from the cars' races again (nothing without a course). */
@@ -69,7 +74,7 @@ std::string type_name(py::handle h);
 
 /* h as a whole number (an int, or anything that is one by __index__,
  * never a bool or a float); TypeError or ValueError naming `what`. */
-long long whole(py::handle h, const char *what);
+long long arg_whole(py::handle h, const char *what);
 
 /* s, refused when it holds a NUL (the C side would stop there). */
 std::string no_nul(const std::string &s, const char *what);
@@ -91,7 +96,7 @@ py::array key_array(py::handle h, int ndim, size_t n, const char *shape_wanted, 
 
 /* The traced columns at base + their place in a row, in records of
  * itemsize bytes; a leading int64 `tick` at 0 when with_tick. */
-py::dtype columns(bool with_tick, size_t base, size_t itemsize);
+py::dtype trace_columns(bool with_tick, size_t base, size_t itemsize);
 
 /* ----------------------------------------------------------------------
  * The module's parts.

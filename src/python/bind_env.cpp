@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-#include "env.h"
+#include "run/env.h"
 
 struct env {
     py::object owner;              /* the Fleet */
@@ -26,7 +26,7 @@ static std::unique_ptr<env> env_made(py::object owner, py::handle ticks_per_step
     fleet &f = owner.cast<fleet &>();
     if (!f.track)
         throw py::value_error("an environment needs a fleet with a course");
-    long long k = whole(ticks_per_step, "ticks_per_step"), m = whole(max_ticks, "max_ticks");
+    long long k = arg_whole(ticks_per_step, "ticks_per_step"), m = arg_whole(max_ticks, "max_ticks");
     if (k < 1)
         throw py::value_error("ticks_per_step must be 1 or more, not " + std::to_string(k));
     if (m < 1)
@@ -95,9 +95,9 @@ static py::object env_step_one(env &e, py::handle action)
         if (overflow)
             a = -1;
     } else {
-        a = whole(action, "action");
+        a = arg_whole(action, "action");
     }
-    if (a < 0 || a > KEY_MASK_MAX)
+    if (a < 0 || a > RUN_KEYS_MAX)
         throw py::value_error("action is " + py::str(action).cast<std::string>() + ": " + KEY_MASK_RULE);
     if (!e.started)
         throw std::runtime_error("step before reset(): call reset() first");
@@ -158,7 +158,7 @@ static py::tuple env_step_all_py(env &e, py::handle actions)
         fleet_taken taken(f);
         py::gil_scoped_release nogil;
         env_step_all(e.spec, f.parts(), e.episodes.data(), (const uint16_t *)held.data(), floats_of(obs.ptr()),
-                     r.data(), floats_of(final_obs.ptr()), ended.mutable_data(), f.threads);
+                     r.data(), floats_of(final_obs.ptr()), ended.mutable_data());
         laps_taken(f);
     }
     double *rw = reward.mutable_data();

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "fleet.h"
+#include "run/fleet.h"
 
 const char KEY_MASK_RULE[] =
     "a key mask is 0 to 511, a sum of UP=1 DOWN=2 LEFT=4 RIGHT=8 A=16 Z=32 X=64 R=128 Q=256";
@@ -48,9 +48,9 @@ py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wante
     uint16_t high = 0;
     for (size_t j = 0; j < count; j++)
         high = k[j] > high ? k[j] : high;
-    if (high > KEY_MASK_MAX) {
+    if (high > RUN_KEYS_MAX) {
         size_t j = 0;
-        while (k[j] <= KEY_MASK_MAX)
+        while (k[j] <= RUN_KEYS_MAX)
             j++;
         std::string at = ndim == 1 ? std::to_string(j)
                                    : std::to_string(j / a.shape(1)) + ", " + std::to_string(j % a.shape(1));
@@ -62,8 +62,8 @@ py::array key_array(py::handle keys, int ndim, size_t n, const char *shape_wante
 /* One mask for every car. */
 static uint16_t one_mask(py::handle keys)
 {
-    long long v = whole(keys, "keys");
-    if (v < 0 || v > KEY_MASK_MAX)
+    long long v = arg_whole(keys, "keys");
+    if (v < 0 || v > RUN_KEYS_MAX)
         throw py::value_error("keys is " + std::to_string(v) + ": " + KEY_MASK_RULE);
     return (uint16_t)v;
 }
@@ -104,9 +104,11 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::sh
         throw py::value_error("threads must be 1 or more here, not " + std::to_string(threads));
     auto f = std::make_unique<fleet>();
     f->cars = std::make_shared<std::vector<car_state>>(params.size());
+    f->runs.resize(params.size());
     f->track = track;
     if (track)
         f->races.resize(params.size());
+    f->pool.reset(run_pool_new(threads));
     for (size_t i = 0; i < params.size(); i++) {
         car_start(&(*f->cars)[i], &params[i]);
         fleet_reset_car(f->parts(), i);
@@ -116,7 +118,7 @@ static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::sh
      * read-only, so no write can put a car where a tick cannot go. */
     auto *share = new std::shared_ptr<std::vector<car_state>>(f->cars);
     py::capsule owner(share, [](void *p) { delete (std::shared_ptr<std::vector<car_state>> *)p; });
-    f->state = py::array(columns(false, offsetof(car_state, x), sizeof(car_state)),
+    f->state = py::array(trace_columns(false, offsetof(car_state, x), sizeof(car_state)),
                          {(ssize_t)f->n()}, {(ssize_t)sizeof(car_state)}, f->cars->data(), owner);
     read_only(f->state);
     if (track) {
@@ -156,7 +158,7 @@ static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_
 
 static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
 {
-    long long t = whole(ticks, "ticks");
+    long long t = arg_whole(ticks, "ticks");
     if (t < 1)
         throw py::value_error("ticks must be 1 or more, not " + std::to_string(t));
     uint16_t mask = 0;
@@ -170,7 +172,7 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
     fleet_taken taken(f);
     try {
         in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
-            fleet_step(f.parts(), k, all_same, count, f.threads);
+            fleet_step(f.parts(), k, all_same, count);
         });
     } catch (...) {
         laps_taken(f);   /* stopped between chunks: the laps as the cars stand */
@@ -183,12 +185,12 @@ static py::array fleet_rollout_py(fleet &f, py::handle keys)
 {
     py::array held = key_array(keys, 2, f.n(), "(n, T)", "keys", false);
     size_t T = (size_t)held.shape(1);
-    py::array out(columns(false, 0, sizeof(state_row)), {(ssize_t)f.n(), (ssize_t)T});
+    py::array out(trace_columns(false, 0, sizeof(state_row)), {(ssize_t)f.n(), (ssize_t)T});
     fleet_taken taken(f);
     try {
         in_chunks(T, f.n(), [&](uint64_t first, uint64_t count) {
             fleet_rollout(f.parts(), (const uint16_t *)held.data(), T, first, count,
-                          (state_row *)out.mutable_data(), f.threads);
+                          (state_row *)out.mutable_data());
         });
     } catch (...) {
         laps_taken(f);
@@ -225,6 +227,15 @@ void bind_fleet(py::module_ &m)
         return f.track ? py::cast(std::const_pointer_cast<course>(f.track)) : py::none();
     });
     c.def_property_readonly("threads", [](const fleet &f) { return f.threads; });
+    c.def_property_readonly("fault", [](fleet &f) {
+        py::list out;
+        for (size_t i = 0; i < f.n(); i++) {
+            char text[200];
+            fleet_fault_text(f.parts(), i, text, sizeof text);
+            out.append(fleet_faulted(f.parts(), i) ? py::object(py::str(text)) : py::object(py::none()));
+        }
+        return out;
+    });
     c.def_property_readonly("n", &fleet::n);
     c.def("__len__", &fleet::n);
 }

@@ -1,57 +1,141 @@
 /*
  * python/bind_run.cpp -- what caravelt-sim makes, for Python: a script's
  * trace as rows, and the driving view of a fleet's car.
+ *
+ * A script runs as caravelt-sim runs it (run/drive.h): checked whole
+ * before any tick, a recording with the car and course its header names
+ * (or refused), stopped at a tick whose state is not finite.  The ticks
+ * run in chunks with the interpreter's lock released; Python's signal
+ * handlers run between chunks, so Ctrl-C stops a long run.
  */
 #include "bind.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "frame.h"
-#include "run.h"
+#include "run/drive.h"
 
-/* The trace of the stretches read from in, driving car c. */
-static py::array run_from(FILE *in, const std::string &name, const car &c, const course *track)
+/* Ticks run between two looks at Python's signals: some 30 ms. */
+static const uint64_t RUN_CHUNK_TICKS = 1 << 18;
+
+/* The trace's rows, filled by the row hook. */
+struct rows_out {
+    trace_row *at;
+    uint64_t n;
+};
+
+/* What the machine has, bytes: more is never asked for. */
+static double machine_memory(void)
 {
-    std::vector<stretch> script;
-    uint64_t ticks = 0;
-    char err[600];
-    int st = script_read(in, name.c_str(), &script, &ticks, err, sizeof err);
-    fclose(in);
-    if (st != 0)
-        throw py::value_error(err);
-    py::array rows(columns(true, offsetof(trace_row, s), sizeof(trace_row)),
-                   std::vector<ssize_t>{(ssize_t)ticks});
-    py::gil_scoped_release nogil;
-    script_drive(&c, track, script, (trace_row *)rows.mutable_data());
-    return rows;
+    return (double)sysconf(_SC_PHYS_PAGES) * (double)sysconf(_SC_PAGESIZE);
 }
 
-static py::array run_text(const std::string &text, const std::string &name, const car &c,
-                          const course *track)
+/* ----------------------------------------------------------------------
+ * run_checked: the drive of d (opened into d.in, not yet checked) with
+ * what was given; returns (rows, fault), fault None or (message, tick,
+ * variable) when a tick's state stopped being finite (rows then end at
+ * the tick before).  ValueError for a bad script or a refused car or
+ * course, MemoryError for a trace larger than the machine.
+ * ---------------------------------------------------------------------- */
+static py::tuple run_checked(run_drive &d, py::object car_given, const std::string &car_name, py::object course_given,
+                             const std::string &course_name, bool force)
+{
+    run_given given;
+    given.force = force;
+    if (!car_given.is_none())
+        given.params = &car_given.cast<const car &>(), given.car_file = car_name.c_str();
+    if (!course_given.is_none())
+        given.track = &course_given.cast<const course &>(), given.course_file = course_name.c_str();
+    char err[1200];
+    int st;
+    {
+        py::gil_scoped_release nogil;
+        st = drive_check(&d, &given, err, sizeof err);
+    }
+    if (st != 0) {
+        drive_close(&d);
+        if (d.in.machine_fault)
+            throw std::runtime_error(err);
+        throw py::value_error(err);
+    }
+    uint64_t ticks = d.in.ticks;
+    double need = (double)ticks * sizeof(trace_row), have = machine_memory();
+    if (need > have) {
+        drive_close(&d);
+        char text[300];
+        snprintf(text, sizeof text, "the trace of %llu ticks would take %.1f GiB, more than this machine's %.1f GiB: "
+                 "run it in parts, or write it with caravelt-sim --trace FILE", (unsigned long long)ticks,
+                 need / (1 << 30), have / (1 << 30));
+        PyErr_SetString(PyExc_MemoryError, text);
+        throw py::error_already_set();
+    }
+    py::array rows(trace_columns(true, offsetof(trace_row, s), sizeof(trace_row)), std::vector<ssize_t>{(ssize_t)ticks});
+    rows_out out = {(trace_row *)rows.mutable_data(), 0};
+    run_hooks hooks;
+    hooks.row = [](void *ctx, uint64_t tick) {
+        rows_out *o = (rows_out *)ctx;
+        o->at[o->n].tick = (int64_t)tick;
+        take_row(&o->at[o->n].s);
+        o->n++;
+    };
+    hooks.ctx = &out;
+    drive_start(&d, RUN_STOP, hooks, false);
+    for (bool more = true; more;) {
+        {
+            py::gil_scoped_release nogil;
+            for (uint64_t k = 0; k < RUN_CHUNK_TICKS && more; k++)
+                more = !(drive_tick(&d) & (RUN_SKIPPED | RUN_FAULT));
+        }
+        if (more && PyErr_CheckSignals() != 0) {
+            drive_close(&d);
+            throw py::error_already_set();
+        }
+    }
+    std::string failed = d.failed;
+    drive_close(&d);
+    if (!failed.empty())
+        throw py::value_error(failed);
+    if (!d.run.fault)
+        return py::make_tuple(rows, py::none());
+    char why[128], text[600];
+    run_fault_text(&d.run, why, sizeof why);
+    snprintf(text, sizeof text, "%s:%lu: tick %llu: %s; the trace ends at tick %llu", d.in.name, d.tick_line,
+             (unsigned long long)d.run.fault_tick, why, (unsigned long long)d.run.fault_tick - 1);
+    py::object kept = rows[py::slice(0, (ssize_t)out.n, 1)];
+    return py::make_tuple(kept, py::make_tuple(text, d.run.fault_tick, d.run.fault));
+}
+
+static py::tuple run_text(const std::string &text, const std::string &name, py::object car_given,
+                          const std::string &car_name, py::object course_given, const std::string &course_name,
+                          bool force)
 {
     static const char nothing[] = "\n";   /* an empty stream has no bytes to open */
-    FILE *in = text.empty() ? fmemopen((void *)nothing, 1, "r")
-                            : fmemopen((void *)text.data(), text.size(), "r");
+    FILE *in = text.empty() ? fmemopen((void *)nothing, 1, "r") : fmemopen((void *)text.data(), text.size(), "r");
     if (!in)
         throw std::runtime_error(std::string("cannot read the script: ") + strerror(errno));
-    return run_from(in, name, c, track);
+    run_drive d;
+    script_from(&d.in, in, name.c_str(), true);
+    return run_checked(d, car_given, car_name, course_given, course_name, force);
 }
 
-static py::array run_file(const std::string &path, const car &c, const course *track)
+static py::tuple run_file(const std::string &path, py::object car_given, const std::string &car_name,
+                          py::object course_given, const std::string &course_name, bool force)
 {
-    FILE *in = fopen(no_nul(path, "script").c_str(), "r");
-    if (!in) {
+    run_drive d;
+    char err[600];
+    if (script_open(&d.in, no_nul(path, "script").c_str(), err, sizeof err) != 0) {
         PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
         throw py::error_already_set();
     }
-    return run_from(in, path, c, track);
+    return run_checked(d, car_given, car_name, course_given, course_name, force);
 }
 
 static py::array frame_py(fleet &f, py::handle i, const std::string &data)
 {
-    size_t at = index_of(whole(i, "i"), f.n(), "i: car");
+    size_t at = index_of(arg_whole(i, "i"), f.n(), "i: car");
     char err[600];
     if (view_pictures(no_nul(data, "data").c_str(), err, sizeof err) != 0)
         throw py::value_error(err);
@@ -64,7 +148,9 @@ static py::array frame_py(fleet &f, py::handle i, const std::string &data)
 
 void bind_run(py::module_ &m)
 {
-    m.def("_run_text", &run_text, py::arg("text"), py::arg("name"), py::arg("car"), py::arg("course"));
-    m.def("_run_file", &run_file, py::arg("path"), py::arg("car"), py::arg("course"));
+    m.def("_run_text", &run_text, py::arg("text"), py::arg("name"), py::arg("car"), py::arg("car_name"),
+          py::arg("course"), py::arg("course_name"), py::arg("force"));
+    m.def("_run_file", &run_file, py::arg("path"), py::arg("car"), py::arg("car_name"), py::arg("course"),
+          py::arg("course_name"), py::arg("force"));
     m.def("_frame", &frame_py, py::arg("fleet"), py::arg("i"), py::arg("data"));
 }

@@ -1,17 +1,18 @@
 /*
  * sheet/sheet.cpp -- the handling sheet's runs and table (see sheet.h).
  *
- * Each run drives the game's logic() from the start state, the keys held
- * through hold_keys, exactly as a caravelt-sim script would; so
- * any figure can be checked against a trace of the same keys.
+ * Each run drives the game's tick (run_tick) from the start state, the
+ * keys held, exactly as a caravelt-sim script would; so any figure can be
+ * checked against a trace of the same keys.
  */
-#include "sheet.h"
+#include "sheet/sheet.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "run/run.h"
 #include "sim/sim.h"
 
 static const unsigned UP = 1u << SIM_UP, DOWN = 1u << SIM_DOWN, RIGHT = 1u << SIM_RIGHT,
@@ -25,14 +26,15 @@ static void report(const sheet_how *how, sheet_run run, long tick, float true_ve
 
 /* One tick of a run under keys: true, or false with the reason in
  * f->fault when it left a state that is not finite (the measuring stops
- * there). */
+ * there: the sheet's rule is to stop). */
 static bool drive_tick(unsigned keys, sheet_figures *f, const char *run, long tick)
 {
-    hold_keys(keys);
-    logic();
-    char why[96];
-    if (!state_not_finite(why, sizeof why))
+    run_car r;
+    run_tick(&r, keys);
+    if (!r.fault)
         return true;
+    char why[96];
+    run_fault_text(&r, why, sizeof why);
     snprintf(f->fault, sizeof f->fault, "the %s run, tick %ld: %s", run, tick, why);
     return false;
 }

@@ -3,7 +3,7 @@
  * fixed manoeuvres, driven by the game's own tick.
  *
  * Every run starts from the start state with the car's parameters, one
- * logic() a tick, the keys held through hold_keys.  Ground speed is
+ * run_tick a tick (run/run.h), the keys held.  Ground speed is
  * TrueVelocity x 3.6 km/h; tick n ends at n / 100 s; distance is the sum
  * of |TrueVelocity| / 100 m after each tick.
  *

@@ -6,16 +6,13 @@
  * and 3 tenths), so no value is ever a binary fraction until
  * car_field_set rounds its decimal text, once.
  */
-#include "sweep.h"
+#include "sheet/sweep.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <sched.h>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
+#include "run/threads.h"
 #include "sim/carfile.h"
 
 /* ----------------------------------------------------------------------
@@ -195,39 +192,13 @@ void sweep_setup(const sweep_grid *g, long index, car *out)
     }
 }
 
-int sweep_cores(void)
-{
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return CPU_COUNT(&set);
-    unsigned n = std::thread::hardware_concurrency();
-    return n ? (int)n : 1;
-}
-
 /* ----------------------------------------------------------------------
- * The run.  Setups go out in blocks: every thread takes the block's next
- * setup until none is left, its figures land at the setup's place in the
- * block, and the block's rows are written in order once all are done.
- * A block keeps memory flat however large the grid.
+ * The run.  Setups go out in blocks: the pool's threads take the block's
+ * setups in turn, its figures land at the setup's place in the block,
+ * and the block's rows are written in order once all are done.  A block
+ * keeps memory flat however large the grid.
  * ---------------------------------------------------------------------- */
 enum { SWEEP_BLOCK = 4096 };
-
-/* work() on up to n threads, this one among them; fewer when the system
- * will not start more. */
-template <class F> static void on_threads(int n, F work)
-{
-    std::vector<std::thread> pool;
-    for (int i = 1; i < n; i++) {
-        try {
-            pool.emplace_back(work);
-        } catch (const std::system_error &) {
-            break;
-        }
-    }
-    work();
-    for (std::thread &t : pool)
-        t.join();
-}
 
 static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_figures *f)
 {
@@ -260,19 +231,20 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
     std::vector<sheet_figures> block((size_t)std::min<long>(total, SWEEP_BLOCK));
     sheet_how sheet;
     sheet.shift_rpm = how->shift_rpm;
+    run_pool *pool = run_pool_new(how->threads);
     for (long first = 0; first < total && !ferror(out); first += SWEEP_BLOCK) {
         long n = std::min<long>(SWEEP_BLOCK, total - first);
-        std::atomic<long> next{0};
-        on_threads((int)std::min<long>(how->threads, n), [&] {
-            for (long j; (j = next.fetch_add(1, std::memory_order_relaxed)) < n;) {
+        run_split(pool, (size_t)n, 1, [&](size_t from, size_t to) {
+            for (size_t j = from; j < to; j++) {
                 car c;
-                sweep_setup(g, how->shard + (first + j) * how->shards, &c);
+                sweep_setup(g, how->shard + (first + (long)j) * how->shards, &c);
                 sheet_measure(&c, &sheet, &block[j]);
             }
         });
         for (long j = 0; j < n; j++)
             print_row(out, g, how->shard + (first + j) * how->shards, &block[j]);
     }
+    run_pool_free(pool);
     if (fflush(out) != 0 || ferror(out))
         return errno ? errno : EIO;
     return 0;

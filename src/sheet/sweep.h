@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "sheet.h"
+#include "sheet/sheet.h"
 
 /* The largest grid: ten million setups (some four hours of one core). */
 inline constexpr long SWEEP_SETUPS_MAX = 10000000;
@@ -70,9 +70,6 @@ struct sweep_how {
     long shard = 0, shards = 1;   /* the setups whose index modulo shards is shard */
     double shift_rpm = SHEET_SHIFT_DEFAULT;
 };
-
-/* The cores this process may run on (its affinity), at least 1. */
-int sweep_cores(void);
 
 /* ----------------------------------------------------------------------
  * sweep_print: the header, then the row of each setup of the shard, in

@@ -60,6 +60,15 @@ void load_preset(void)
     load_car(&KVT);
 }
 
+void car_in_force(car *c)
+{
+#define CAR_FIELD_TAKE(type, name) c->name = name;
+#define CAR_ARRAY_TAKE(type, name, n) \
+    for (int i = 0; i < n; i++)       \
+        c->name[i] = name[i];
+    CAR_FIELDS(CAR_FIELD_TAKE, CAR_ARRAY_TAKE)
+}
+
 /* Every state variable to its start value. */
 static void all_to_start(void)
 {

@@ -164,6 +164,9 @@ void load_car(const car *c);
 /* load_car(&KVT). */
 void load_preset(void);
 
+/* *c takes the parameter variables: the car in force on this thread. */
+void car_in_force(car *c);
+
 /* The state start-up leaves: every variable zero, the preset loaded, the
  * car at the centre of the screen.  Tests and tools call it again to
  * begin a clean run. */

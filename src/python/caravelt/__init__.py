@@ -10,7 +10,8 @@
 - Fleet(cars, course=None, threads=0, *, n=None): many cars, each from
   the start state; fleet.state, fleet.laps, fleet.step(keys, ticks=1),
   fleet.rollout(keys), fleet.reset(which=None).
-- run(script, car=None, course=None): a caravelt-sim script's trace.
+- run(script, car=None, course=None, force=False): a caravelt-sim
+  script's trace; NotFinite when a tick's state stops being finite.
 - sheet(car=None, shift=6000): the handling sheet's figures, by column.
 - frame(fleet, i): the game's driving view of car i, (768, 1024, 3) uint8.
 - CarEnv(car=None, course=None, render_mode=None, max_seconds=60.0,
@@ -33,7 +34,7 @@ import numpy as np
 from . import _caravelt
 from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR, SHEET_COLUMNS
 
-__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "NotFinite", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
            "GATE_REWARD", "SECOND_COST", "UP", "DOWN", "LEFT", "RIGHT", "A",
            "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
@@ -255,7 +256,39 @@ def _script_source(script):
     return "text", script
 
 
-def run(script, car=None, course=None):
+class NotFinite(ArithmeticError):
+    """A tick left the car's state not a finite number (an extreme car):
+    the drive stops there, as caravelt-sim's does.  tick: that tick;
+    variable: the first state variable not finite; rows: the trace up to
+    the tick before."""
+
+    def __init__(self, message, tick, variable, rows):
+        super().__init__(message)
+        self.tick = tick
+        self.variable = variable
+        self.rows = rows
+
+
+def _given(value, kind, what):
+    """(the value, its name for messages) for run's car or course."""
+    if value is None:
+        return None, ""
+    if isinstance(value, kind):
+        return value, f"the {what} given"
+    path = os.fsdecode(os.fspath(value)) if isinstance(value, (str, bytes, os.PathLike)) else None
+    made = Car(value) if kind is _caravelt.Car else Course(value)
+    return made, path
+
+
+def _our_words(error):
+    """A refusal worded for caravelt-sim's options, in run's arguments."""
+    text = str(error)
+    for option, argument in (("--car", "car="), ("--course", "course="), ("--force", "force=True")):
+        text = text.replace(option, argument)
+    return text
+
+
+def run(script, car=None, course=None, force=False):
     """The trace of a caravelt-sim script driven headless from the start
     state: a numpy structured array, one row per tick, with tick (int64,
     1 for the first) and the fields of Fleet.state.  Each value printed as
@@ -263,24 +296,38 @@ def run(script, car=None, course=None):
 
     script: the script's text, or the path of a script file (an
     os.PathLike, or a str of one line naming a file that exists).  car: a
-    Car, a car file's path, or None for the preset.  course: a Course or
-    a course file's path: the car starts at its start, and R puts it
-    there.  A bad line raises ValueError ("script:3: unknown key ..."),
-    before any tick."""
-    if car is None:
-        car = Car()
-    elif not isinstance(car, _caravelt.Car):
-        car = Car(car)
-    course = _course(course)
+    Car, a car file's path, or None.  course: a Course, a course file's
+    path, or None.  As in caravelt-sim, a recording of the game runs with
+    the car and on the course its header names (None: its own; a car or
+    course given must hash as recorded) and is refused otherwise, unless
+    force; any other script runs with the car given (the preset for None)
+    on the course given.  On a course the car starts at its start, and R
+    puts it there.
+
+    A bad line or a refused recording raises ValueError ("script:3:
+    unknown key ..."), before any tick.  A tick whose state stops being a
+    finite number raises NotFinite (an ArithmeticError), the rows up to it
+    on it.  A trace larger than this machine's memory raises MemoryError
+    before any tick; Ctrl-C stops a long run (KeyboardInterrupt)."""
+    car, car_name = _given(car, _caravelt.Car, "car")
+    course, course_name = _given(course, _caravelt.Course, "course")
+    force = bool(force)
     kind, source = _script_source(script)
-    if kind == "file":
-        return _caravelt._run_file(source, car, course)
     try:
-        return _caravelt._run_text(source, "script", car, course)
+        if kind == "file":
+            rows, fault = _caravelt._run_file(source, car, car_name or "", course, course_name or "", force)
+        else:
+            rows, fault = _caravelt._run_text(source, "script", car, car_name or "", course, course_name or "",
+                                              force)
     except ValueError as e:
-        if "\n" in source or not source.strip():
-            raise
-        raise ValueError(f"{e} (and there is no file \"{source}\")") from None
+        message = _our_words(e)
+        if kind == "text" and "\n" not in source and source.strip():
+            message += f" (and there is no file \"{source}\")"
+        raise ValueError(message) from None
+    if fault is not None:
+        message, tick, variable = fault
+        raise NotFinite(message, tick, variable, rows)
+    return rows
 
 
 def sheet(car=None, shift=6000):

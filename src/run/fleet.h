@@ -1,72 +1,64 @@
 /*
- * python/fleet.h -- many cars as values, run tick by tick with their own
+ * run/fleet.h -- many cars as values, run tick by tick with their own
  * key masks, split over threads.
  *
  * Each car is brought into the running thread's names for its ticks and
  * put back after (car_in, car_out), so a car drives exactly as it would
- * alone, whichever thread runs it and whatever runs beside it.  Keys are
- * held through hold_keys: a title screen returns at once.  Only the nine
- * driving bits of a mask are held.
+ * alone, whichever thread runs it and whatever runs beside it.  Every
+ * tick is run_tick's, with the fleet's rule for a state that stops being
+ * finite: the car is flagged there (its run_car's fault) and runs no
+ * further tick until it is reset.  Only the nine driving bits of a mask
+ * are held.
  *
  * With a course, each car has its own race on it, counted after each of
- * its ticks (race_after_tick) from where the tick found the car, as the
- * game and caravelt-sim count: R after the last lap begins the laps
- * again.  A fleet keeps no lap's poses, so it has no ghost.  The course is
- * only read, so threads share it.  Without one, `c` and `r` are null.
- *
- * None of these touches Python: the callers check their arguments and
- * release the interpreter's lock around them.
+ * its ticks from where the tick found the car, as the game and
+ * caravelt-sim count: R after the last lap begins the laps again.  A
+ * fleet keeps no lap's poses, so it has no ghost.  The course is only
+ * read, so threads share it.  Without one, `c` and `r` are null.
  */
-#ifndef CARAVELT_PYTHON_FLEET_H
-#define CARAVELT_PYTHON_FLEET_H
+#ifndef CARAVELT_RUN_FLEET_H
+#define CARAVELT_RUN_FLEET_H
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "course/race.h"
-#include "rows.h"
-
-/* Key masks above this hold keys that do not exist. */
-enum { KEY_MASK_MAX = 511 };
-
-/* ----------------------------------------------------------------------
- * over_threads: work(first, last) for blocks that cover [0, n) once, on
- * up to `threads` threads, the calling thread one of them; no thread
- * for less than `grain` items (so a small job is not paid for in thread
- * starts).  A thread that cannot be started leaves its share to the
- * others.  Returns when every block is done.
- * ---------------------------------------------------------------------- */
-void over_threads(size_t n, int threads, size_t grain,
-                  const std::function<void(size_t first, size_t last)> &work);
+#include "run/rows.h"
+#include "run/run.h"
+#include "run/threads.h"
 
 /* Cars of `ticks` ticks each that make a part worth a thread of its own. */
 size_t fleet_grain(uint64_t ticks);
 
-/* The cars of a fleet, and their races on its course (c null: none). */
+/* The cars of a fleet, what driving keeps of each, their races on its
+ * course (c null: none), and the threads they run on. */
 struct fleet_cars {
     car_state *cars;
+    run_car *runs;
     size_t n;
     const course *c;
     course_race *r;
+    run_pool *pool;
 };
 
 /* ----------------------------------------------------------------------
  * fleet_step: `ticks` ticks of each car, car i holding keys[i] (keys[0]
  * for every car when all_same).
  * ---------------------------------------------------------------------- */
-void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64_t ticks, int threads);
+void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64_t ticks);
 
 /* ----------------------------------------------------------------------
  * fleet_rollout: ticks first .. first + count - 1 of a block of T ticks a
  * car: car i holds keys[i * T + t] in its tick t, and out[i * T + t] is
- * its state after that tick.
+ * its state after that tick (a flagged car's rows repeat the state it
+ * stopped in).
  * ---------------------------------------------------------------------- */
 void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t first, size_t count,
-                   state_row *out, int threads);
+                   state_row *out);
 
 /* Car i in the state start-up leaves with its own parameters; on a
- * course, at its start (where R puts it too), with nothing counted. */
+ * course, at its start (where R puts it too), with nothing counted; its
+ * fault cleared. */
 void fleet_reset_car(const fleet_cars &f, size_t i);
 
 /* The cars at `which` (k indices below n) reset so. */
@@ -101,5 +93,10 @@ struct laps_row {
 
 /* rows[k] takes car k's laps, for every car of f. */
 void fleet_laps(const fleet_cars &f, laps_row *rows);
+
+/* Whether car i stopped at a fault, and why: "tick 26: Velocity became
+ * nan (not a finite number)" (the tick counted from its start or reset). */
+inline bool fleet_faulted(const fleet_cars &f, size_t i) { return f.runs[i].fault != nullptr; }
+void fleet_fault_text(const fleet_cars &f, size_t i, char *out, size_t size);
 
 #endif

@@ -1,5 +1,5 @@
 /*
- * python/env.h -- a car on a course as a learning agent's environment:
+ * run/env.h -- a car on a course as a learning agent's environment:
  * what it sees, what it earns, when its episode ends.
  *
  * An action is a key mask held for `ticks_per_step` ticks.  The episode
@@ -16,16 +16,18 @@
  *     second of penalty a knocked cone costs on the course.
  * So a lap's reward is its gates less ENV_SECOND_COST times its total.
  *
- * Worked out in double from the car's floats; the observation is rounded
- * once to float.  None of these touches Python.
+ * A tick that leaves the car's state not finite ends the episode,
+ * terminated (the environment's rule for it, run.h).  Worked out in
+ * double from the car's floats; the observation is rounded once to
+ * float.
  */
-#ifndef CARAVELT_PYTHON_ENV_H
-#define CARAVELT_PYTHON_ENV_H
+#ifndef CARAVELT_RUN_ENV_H
+#define CARAVELT_RUN_ENV_H
 
 #include <cstddef>
 #include <cstdint>
 
-#include "fleet.h"
+#include "run/fleet.h"
 
 inline constexpr double ENV_GATE_REWARD = 1.0;   /* a gate passed in order */
 inline constexpr double ENV_SECOND_COST = 0.1;   /* a second driven, or of a cone's penalty */
@@ -79,6 +81,6 @@ void env_observe(const env_spec &s, const fleet_cars &f, const env_episode *e, s
  * episode; other cars' final_obs rows are 0.
  * ---------------------------------------------------------------------- */
 void env_step_all(const env_spec &s, const fleet_cars &f, env_episode *e, const uint16_t *actions,
-                  float *obs, env_result *r, float *final_obs, bool *ended, int threads);
+                  float *obs, env_result *r, float *final_obs, bool *ended);
 
 #endif

@@ -2,7 +2,7 @@
  * python/env.cpp -- an environment's step, reward and observation over a
  * fleet's cars on its course (see env.h).
  */
-#include "env.h"
+#include "run/env.h"
 
 #include <cmath>
 #include <cstring>
@@ -19,6 +19,7 @@ const char *const ENV_OBS_NAMES[ENV_OBS] = {
 void env_reset(const fleet_cars &f, env_episode *e, size_t i)
 {
     fleet_reset_car(f, i);
+    f.runs[i].rule = RUN_END;
     e[i] = env_episode{};
 }
 
@@ -43,13 +44,11 @@ void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, 
     long gates = 0, cones = 0;
     uint64_t run = 0;
     bool finished = false;
+    run_car *rc = &f.runs[i];
     car_in(&f.cars[i]);
-    hold_keys(action & KEY_MASK_MAX);
-    while (run < ticks && !finished) {
+    while (run < ticks && !finished && !rc->fault) {
         int gates_before = gates_in_lap(c, p), cones_before = p->in_lap ? p->now.cones : 0;
-        float x0 = x, y0 = y;
-        logic();
-        unsigned ev = race_after_tick(race, x0, y0);
+        unsigned ev = run_tick(rc, action);
         run++;
         if (!ev)
             continue;
@@ -62,7 +61,7 @@ void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, 
             cones += p->now.cones - (ev & COURSE_LAP_BEGUN ? 0 : cones_before);
         finished = (ev & COURSE_FINISHED) != 0;
     }
-    r->fault = state_not_finite();
+    r->fault = rc->fault;
     car_out(&f.cars[i]);
     ep.ticks += run;
     r->reward = ENV_GATE_REWARD * (double)gates
@@ -120,9 +119,9 @@ void env_observe(const env_spec &s, const fleet_cars &f, const env_episode *e, s
 }
 
 void env_step_all(const env_spec &s, const fleet_cars &f, env_episode *e, const uint16_t *actions,
-                  float *obs, env_result *r, float *final_obs, bool *ended, int threads)
+                  float *obs, env_result *r, float *final_obs, bool *ended)
 {
-    over_threads(f.n, threads, fleet_grain(s.ticks_per_step), [&](size_t first, size_t last) {
+    run_split(f.pool, f.n, fleet_grain(s.ticks_per_step), [&](size_t first, size_t last) {
         for (size_t i = first; i < last; i++) {
             env_step(s, f, e, i, actions[i], &r[i]);
             float *final_row = final_obs + i * ENV_OBS;

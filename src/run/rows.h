@@ -1,12 +1,12 @@
 /*
- * python/rows.h -- the traced state as one packed record: a row of a
+ * run/rows.h -- the traced state as one packed record: a row of a
  * fleet's rollout, and (after its tick number) a row of a run's trace.
  *
  * The members are the trace's columns but `tick`, in its order, made from
  * the same list, so a column added there is carried here with no edit.
  */
-#ifndef CARAVELT_PYTHON_ROWS_H
-#define CARAVELT_PYTHON_ROWS_H
+#ifndef CARAVELT_RUN_ROWS_H
+#define CARAVELT_RUN_ROWS_H
 
 #include <cstdint>
 

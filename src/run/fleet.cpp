@@ -1,0 +1,119 @@
+/*
+ * run/fleet.cpp -- the cars of a fleet, run on one thread or several.
+ */
+#include "run/fleet.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "sim/sim.h"
+
+/* A part must hold at least this many car-ticks to be worth a thread
+ * (some 1.5 ms of work; a pool's thread takes some microseconds to wake). */
+static const size_t THREAD_GRAIN_TICKS = 4096;
+
+size_t fleet_grain(uint64_t ticks)
+{
+    return ticks >= THREAD_GRAIN_TICKS ? 1 : (size_t)(THREAD_GRAIN_TICKS / (ticks ? ticks : 1));
+}
+
+void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64_t ticks)
+{
+    run_split(f.pool, f.n, fleet_grain(ticks), [&](size_t first, size_t last) {
+        for (size_t i = first; i < last; i++) {
+            run_car *r = &f.runs[i];
+            if (!run_can_tick(r))
+                continue;
+            unsigned k = keys[all_same ? 0 : i];
+            car_in(&f.cars[i]);
+            for (uint64_t t = 0; t < ticks && !(run_tick(r, k) & RUN_FAULT); t++) {
+            }
+            car_out(&f.cars[i]);
+        }
+    });
+}
+
+void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t first, size_t count,
+                   state_row *out)
+{
+    run_split(f.pool, f.n, fleet_grain(count), [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; i++) {
+            const uint16_t *k = keys + i * T;
+            state_row *row = out + i * T;
+            run_car *r = &f.runs[i];
+            car_in(&f.cars[i]);
+            for (size_t t = first; t < first + count; t++) {
+                if (run_can_tick(r))
+                    run_tick(r, k[t]);
+                take_row(&row[t]);
+            }
+            car_out(&f.cars[i]);
+        }
+    });
+}
+
+void fleet_reset_car(const fleet_cars &f, size_t i)
+{
+    car params = f.cars[i].params;
+    car_start(&f.cars[i], &params);
+    run_car &r = f.runs[i];
+    r.rule = RUN_FLAG;
+    r.race = f.c ? &f.r[i] : nullptr;
+    run_begin(&r);
+    if (!f.c)
+        return;
+    /* the course's start is where the car stands and where R puts it */
+    car_in(&f.cars[i]);
+    course_start(f.c);
+    car_out(&f.cars[i]);
+    race_start(&f.r[i], f.c, false);   /* a fleet draws no ghost */
+}
+
+void fleet_reset(const fleet_cars &f, const size_t *which, size_t k)
+{
+    for (size_t j = 0; j < k; j++)
+        fleet_reset_car(f, which[j]);
+}
+
+void fleet_fault_text(const fleet_cars &f, size_t i, char *out, size_t size)
+{
+    char why[128];
+    run_fault_text(&f.runs[i], why, sizeof why);
+    if (f.runs[i].fault)
+        snprintf(out, size, "tick %llu: %s", (unsigned long long)f.runs[i].fault_tick, why);
+    else if (size)
+        *out = '\0';
+}
+
+/* A lap's ticks, and its total as course_lap_total gives it. */
+static void lap_figures(const course *c, const course_lap &l, int64_t *ticks, int32_t *cones, double *total)
+{
+    *ticks = (int64_t)l.ticks;
+    *cones = l.cones;
+    *total = course_lap_total(c, &l);
+}
+
+void fleet_laps(const fleet_cars &f, laps_row *rows)
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    for (size_t i = 0; i < f.n; i++) {
+        const course_progress &p = f.r[i].p;
+        laps_row &r = rows[i];
+        r = laps_row{};
+        r.laps_done = p.laps_done;
+        r.in_lap = p.in_lap;
+        r.next_gate = p.next_gate;
+        if (p.in_lap) {
+            r.lap_ticks = (int64_t)(p.tick - p.now.start_tick);
+            r.lap_cones = p.now.cones;
+        }
+        r.last_total = r.best_total = none;
+        if (p.has_best) {
+            lap_figures(f.c, p.last, &r.last_ticks, &r.last_cones, &r.last_total);
+            lap_figures(f.c, p.best, &r.best_ticks, &r.best_cones, &r.best_total);
+            r.best_lap = p.best.lap;
+        }
+        r.finished = course_finished(f.c, &p);
+        r.ticks = (int64_t)p.tick;
+    }
+}
