@@ -4,6 +4,8 @@
  */
 #include "bind.h"
 
+#include "drive/header.h"
+
 #include <cstring>
 
 #include "sim/carfile.h"
@@ -39,6 +41,8 @@ void bind_car(py::module_ &m)
     c.def("__hash__", [](const car &a) {
         return py::hash(py::bytes((const char *)&a, sizeof a));
     });
+    c.def_property_readonly("hash", [](const car &a) { return car_hash_of(&a); },
+                            "The parameters' hash, as a recording's header names the car by.");
     py::list names;
 #define CAR_GET(type, name)                                                   \
     c.def_property_readonly(#name, [](const car &a) { return a.name; });      \

@@ -126,7 +126,8 @@ static py::tuple run_file(const std::string &path, py::object car_given, const s
 {
     run_drive d;
     char err[600];
-    if (script_open(&d.in, no_nul(path, "script").c_str(), err, sizeof err) != 0) {
+    const std::string name = no_nul(path, "script");   /* d.in.name points into it */
+    if (script_open(&d.in, name.c_str(), err, sizeof err) != 0) {
         PyErr_SetFromErrnoWithFilename(PyExc_OSError, path.c_str());
         throw py::error_already_set();
     }

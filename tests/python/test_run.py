@@ -1,0 +1,111 @@
+"""caravelt.run, Fleet and the environments as caravelt-sim drives: a
+recording with the car and course its header names (or the same
+refusal), and a car whose state stops being finite stopped at the same
+tick in every front end."""
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+import caravelt
+from conftest import SIM, DATA, packed, trace_text
+
+# Leaves the finite within a second of A, then Up and Right.
+WILD = "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient = 200000\n"
+KEYS = "1 A\n300 Up Right\n"
+
+
+def recording(path, car_file=None, course_file=None, car=None):
+    """A recording of KEYS as the game writes its header: the car's file and
+    parameters hash, the course's file and hash."""
+    car = car or (caravelt.Car(car_file) if car_file else caravelt.Car())
+    lines = ["# caravelt recording, begun 2026-01-01 00:00:00 UTC",
+             f"# car: {car_file or 'preset'}, parameters hash {car.hash:016x}"]
+    if course_file:
+        lines.append(f"# course: {course_file}, hash {caravelt.Course(course_file).hash:016x}")
+    open(path, "w").write("\n".join(lines) + "\n" + KEYS)
+
+
+def by_sim(*args):
+    """(status, stderr, stdout) of caravelt-sim."""
+    done = subprocess.run([SIM, *args], capture_output=True)
+    return done.returncode, done.stderr.decode(), done.stdout.decode()
+
+
+@pytest.fixture
+def files(tmp_path):
+    (tmp_path / "light.toml").write_text("Mass = 950\nG = 1.1\n")
+    (tmp_path / "wild.toml").write_text(WILD)
+    (tmp_path / "keys.txt").write_text(KEYS)
+    slalom = os.path.join(DATA, "courses", "slalom.toml")
+    recording(tmp_path / "light.rec", str(tmp_path / "light.toml"))
+    recording(tmp_path / "slalom.rec", course_file=slalom)
+    recording(tmp_path / "wild.rec", str(tmp_path / "wild.toml"))
+    return tmp_path, slalom
+
+
+def test_run_drives_a_recording_as_caravelt_sim_does(files):
+    """Catches the runner ignoring the header's car or course: each
+    recording's trace is caravelt-sim's, and that of the same keys with
+    the named car or course given."""
+    d, slalom = files
+    for rec, same in (("light.rec", ["--car", str(d / "light.toml")]), ("slalom.rec", ["--course", slalom])):
+        status, err, out = by_sim("--trace", "-", str(d / rec))
+        assert status == 0, err
+        assert out == by_sim("--trace", "-", *same, str(d / "keys.txt"))[2]
+        rows = caravelt.run(d / rec)
+        assert trace_text(rows) == out.split("\n", 1)[1], rec
+
+
+def test_a_recording_refused_by_caravelt_sim_is_refused_by_run(files):
+    """Catches a car not the recording's driven silently: the same refusal,
+    in run's words; force drives it anyway, as --force does."""
+    d, _ = files
+    other = str(d / "keys.txt").replace("keys.txt", "other.toml")
+    open(other, "w").write("Mass = 1500\n")
+    status, err, _ = by_sim("--car", other, "--trace", "/dev/null", str(d / "light.rec"))
+    assert status == 2
+    with pytest.raises(ValueError) as e:
+        caravelt.run(d / "light.rec", car=other)
+    assert str(e.value) == (err.strip().replace("caravelt-sim: ", "").replace("--car", "car=")
+                            .replace("--force", "force=True"))
+    forced = caravelt.run(d / "light.rec", car=caravelt.Car(other), force=True)
+    assert trace_text(forced) == by_sim("--car", other, "--trace", "-", str(d / "keys.txt"))[2].split("\n", 1)[1]
+
+
+def test_a_state_no_longer_finite_stops_every_front_end_at_its_tick(files):
+    """Catches a run or a fleet going on into NaN: run raises NotFinite at
+    caravelt-sim's tick with its rows; a fleet flags the car there and runs
+    it no further; an environment ends the episode."""
+    d, _ = files
+    status, err, out = by_sim("--trace", "-", str(d / "wild.rec"))
+    assert status == 1
+    with pytest.raises(caravelt.NotFinite) as e:
+        caravelt.run(d / "wild.rec")
+    assert isinstance(e.value, ArithmeticError)
+    assert str(e.value) == err.strip().replace("caravelt-sim: ", "")
+    assert trace_text(e.value.rows) == out.split("\n", 1)[1]
+    assert f"tick {e.value.tick}: {e.value.variable} became" in err
+
+    wild = caravelt.Car(d / "wild.toml")
+    fleet = caravelt.Fleet([wild, caravelt.Car()])
+    fleet.step(np.array([caravelt.A, caravelt.A], np.uint16))
+    fleet.step(caravelt.UP | caravelt.RIGHT, ticks=300)
+    assert fleet.fault[1] is None
+    assert fleet.fault[0].startswith(f"tick {e.value.tick}: {e.value.variable} became"), fleet.fault
+    kept = fleet.state.copy()
+    rows = fleet.rollout(np.full((2, 20), caravelt.UP, np.uint16))
+    assert packed(kept[:1]).tobytes() == packed(fleet.state[:1]).tobytes()
+    assert rows[0, -1].tobytes() == rows[0, 0].tobytes()
+    fleet.reset(0)
+    assert fleet.fault[0] is None
+
+    env = caravelt.CarEnv(car=wild)
+    env.reset()
+    env.step(caravelt.A)
+    for _ in range(300):
+        obs, reward, terminated, truncated, info = env.step(caravelt.UP | caravelt.RIGHT)
+        if terminated:
+            break
+    assert terminated and "fault" in info and np.isfinite(reward)
