@@ -61,13 +61,13 @@ bench: deps-bench
 	$(BUILD)/bench/caravelt_bench
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/bench_python.py
 
-# The README's pictures, remade with caravelt-sim, ImageMagick and gnuplot.
+# The guides' pictures, remade with caravelt-sim, ImageMagick and gnuplot.
 plots: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/plots.sh $(BUILD)/caravelt-sim
 
-# The handling sheet of the shipped cars into the README, and its picture.
+# The handling sheet of the shipped cars into docs/sheet.md, and its picture.
 sheet: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim

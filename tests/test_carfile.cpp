@@ -185,14 +185,14 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
     }
 }
 
-/* Catches the README's table of ranges drifting from the ones enforced: a field missing,
- * added or out of order, a bound or a unit changed on one side only. */
-TEST(CarFile, ReadmeRangesAreTheEnforcedOnes)
+/* Catches the car files page's table of ranges drifting from the ones enforced: a field
+ * missing, added or out of order, a bound or a unit changed on one side only. */
+TEST(CarFile, RangesTableIsTheEnforcedOne)
 {
-    std::string readme = read_file(CARAVELT_DATA_DIR "/../README.md");
-    size_t begin = readme.find("<!-- ranges: begin -->"), end = readme.find("<!-- ranges: end -->");
+    std::string page = read_file(CARAVELT_DOCS_DIR "/cars.md");
+    size_t begin = page.find("<!-- ranges: begin -->"), end = page.find("<!-- ranges: end -->");
     ASSERT_TRUE(begin != std::string::npos && end != std::string::npos);
-    std::istringstream rows(readme.substr(begin, end - begin));
+    std::istringstream rows(page.substr(begin, end - begin));
     size_t n;
     const car_field_range *r = car_field_ranges(&n);
     size_t i = 0;
@@ -209,5 +209,5 @@ TEST(CarFile, ReadmeRangesAreTheEnforcedOnes)
         EXPECT_TRUE(cells[3] == r[i].unit || cells[3][0] == '(') << r[i].name << ": " << cells[3];   /* a note */
         i++;
     }
-    EXPECT_EQ(i, n) << "rows in the README";
+    EXPECT_EQ(i, n) << "rows in docs/cars.md";
 }

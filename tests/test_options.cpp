@@ -1,5 +1,6 @@
 /* The command-line habits the game and caravelt-sim share: help, version, a value given
- * twice, unknown or missing words; and the README's synopsis of each, held to --help. */
+ * twice, unknown or missing words; and each program's guide, its synopsis and the game's
+ * keys, held to --help. */
 #include <regex>
 #include "support.h"
 
@@ -39,18 +40,25 @@ TEST(Options, BothProgramsKeepOneSetOfHabits)
     }
 }
 
-/* Catches an option added to a program and left out of its README synopsis, or a --help
- * line that explains none. */
-TEST(Options, ReadmeSynopsisListsEveryOptionOfHelp)
+static std::vector<std::string> lines_of(const std::string &path)
 {
-    std::ifstream readme(CARAVELT_DOCS_DIR "/../README.md");
+    std::ifstream in(path);
     std::vector<std::string> lines;
-    for (std::string l; std::getline(readme, l);)
+    for (std::string l; std::getline(in, l);)
         lines.push_back(l);
+    return lines;
+}
+
+/* Catches an option added to a program and left out of the synopsis in its guide, or a
+ * --help line that explains none. */
+TEST(Options, GuideSynopsisListsEveryOptionOfHelp)
+{
     temp_dir d;
     for (const char *exe : {GAME, SIM}) {
         const std::string prog = name_of(exe);
-        std::string synopsis;   /* the README's "    PROG [..." lines and the ones under them */
+        const std::vector<std::string> lines =
+            lines_of(std::string(CARAVELT_DOCS_DIR) + (exe == GAME ? "/playing.md" : "/caravelt-sim.md"));
+        std::string synopsis;   /* the guide's "    PROG [..." lines and the ones under them */
         for (size_t i = 0; i < lines.size(); i++)
             if (lines[i].rfind("    " + prog + " ", 0) == 0 && lines[i].find(" [") != std::string::npos)
                 for (; i < lines.size() && !lines[i].empty(); i++)
@@ -63,8 +71,35 @@ TEST(Options, ReadmeSynopsisListsEveryOptionOfHelp)
                 options++;
                 EXPECT_GT(m[4].length(), 10) << prog << " --help: " << l;
                 EXPECT_TRUE(std::regex_search(synopsis, std::regex("[[ ]" + m[2].str() + "[\\] \n]")))
-                    << prog << " " << m[2] << " is not in the README's synopsis:\n" << synopsis;
+                    << prog << " " << m[2] << " is not in the synopsis of its guide:\n" << synopsis;
             }
         EXPECT_GE(options, 6) << prog;
     }
+}
+
+/* Catches a key in the game's guide that its --help leaves out: every key of the guide's
+ * tables ("| Key | Does |"), the driving keys among them, stands in the help's key lists. */
+TEST(Options, GuideKeysAreInTheGameHelp)
+{
+    temp_dir d;
+    const std::string help = tool_out(d, "--help", GAME);
+    const size_t keys_at = help.find("Driving keys");
+    ASSERT_NE(keys_at, std::string::npos) << help;
+    const std::string listed = help.substr(keys_at);
+    int keys = 0;
+    bool in_table = false;
+    for (const std::string &l : lines_of(CARAVELT_DOCS_DIR "/playing.md")) {
+        const bool header = l.rfind("| Key | Does |", 0) == 0;
+        in_table = header || (in_table && l.rfind("|", 0) == 0);
+        if (!in_table || header || l.rfind("|-", 0) == 0)
+            continue;
+        std::string cell = l.substr(2, l.find(" |", 2) - 2);   /* "A, Z", "[ and ]" name two */
+        for (const std::string sep : {", ", " and "})
+            for (size_t at; (at = cell.find(sep)) != std::string::npos;)
+                cell.replace(at, sep.size(), "\n");
+        std::istringstream names(cell);
+        for (std::string k; std::getline(names, k); keys++)
+            EXPECT_NE(listed.find(" " + k + " "), std::string::npos) << k << " is not in --help:\n" << listed;
+    }
+    EXPECT_GE(keys, 20);
 }

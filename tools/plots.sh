@@ -1,5 +1,5 @@
 #!/bin/sh
-# plots.sh [SIM]: remakes the README's pictures with caravelt-sim (default
+# plots.sh [SIM]: remakes the guides' pictures with caravelt-sim (default
 # build/caravelt-sim), from the top of the source tree:
 #   docs/driving.png  the driving view after docs/driving.txt (--frame)
 #   docs/gears.png    speed, engine speed and gear over docs/gears.txt

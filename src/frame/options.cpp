@@ -40,10 +40,22 @@ static const char USAGE[] =
     "A car-handling sandbox seen from above.  Every FILE is taken from the\n"
     "folder the game is started in.\n";
 
-/* The pictures, and the keys of the driving view the title screen does not list. */
+/* The pictures, the driving keys (the title screen's), and the ones it does not list. */
 static const char AFTER[] =
     "Pictures: from --data DIR; without it, from the folder the game is started\n"
     "in when it holds both, else from the data folder beside the game's binary.\n"
+    "\n"
+    "Driving keys; from rest, A for first gear, then hold Up:\n"
+    "  Up         accelerator\n"
+    "  Down       brake\n"
+    "  Left Right steering wheel\n"
+    "  A  Z       gear up, gear down (reverse, neutral, 1 to 5), once per press\n"
+    "  X          clutch: held down, the engine no longer drives the wheels\n"
+    "  R          the car back at the centre (with --course, at its start),\n"
+    "             stopped\n"
+    "  Q          back to the title screen\n"
+    "  Space      leave the title screen\n"
+    "  Escape     quit, from the title screen too\n"
     "\n"
     "Keys beyond the title screen's, each once per press:\n"
     "  G          show or hide the chart of the last ten seconds\n"

@@ -51,8 +51,8 @@ enum { GEARS_FORWARD_MAX = 7 };
  * The range of every field, in the record's order: values a car can have,
  * generous enough for a kart, any road or race car, or a truck.  The
  * fields the simulation divides by stay clear of 0; the ones it never
- * reads still take only sane, finite values.  The README's table of car
- * fields is this one (a test holds the two together).
+ * reads still take only sane, finite values.  The table of car fields in
+ * docs/cars.md is this one (a test holds the two together).
  * ---------------------------------------------------------------------- */
 static constexpr car_field_range RANGES[] = {
     {"EngineA", -1, 1, "N m per (rev/min)^2", nullptr},

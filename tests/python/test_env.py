@@ -10,7 +10,7 @@ import caravelt
 from conftest import DATA, course_script
 
 SLALOM = course_script("slalom")
-LAP_TICKS = [946, 666, 671]       # the script's laps, as the README gives them
+LAP_TICKS = [946, 666, 671]       # the script's laps, as docs/courses.md gives them
 FIRST_GATE_TICK = 427             # where it crosses the start gate
 OBS = {name: i for i, name in enumerate(caravelt.OBSERVATION)}
 
