@@ -26,14 +26,16 @@
 #include <vector>
 
 #include "course/race.h"
-#include "frame_out.h"
+#include "drive/script.h"
+#include "headless/frame_out.h"
 #include "present/chart.h"
 #include "present/present.h"
+#include "run/run.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
 #include "sheet/sheet.h"
 #include "sheet/sweep.h"
-#include "sim_tool.h"
+#include "headless/sim_tool.h"
 
 /* A script as one key mask per tick, read with the tool's own parser. */
 static std::vector<unsigned> script_masks(const char *path)
@@ -93,6 +95,29 @@ static void BM_TickDriving(benchmark::State &state)
     state.counters["sliding"] = (double)sliding / (double)state.iterations();
 }
 BENCHMARK(BM_TickDriving);
+
+/* ----------------------------------------------------------------------
+ * The scenario's tick as every front end runs it (run_tick: the keys
+ * noted, the state checked for a value that is not finite), against the
+ * bare tick above: what the one way to drive costs on top.
+ * ---------------------------------------------------------------------- */
+static void BM_RunTickDriving(benchmark::State &state)
+{
+    const std::vector<unsigned> &keys = scenario();
+    sim_start();
+    run_car r;
+    size_t i = 0;
+    for (auto _ : state) {
+        run_tick(&r, keys[i]);
+        if (++i == keys.size()) {
+            i = 0;
+            sim_start();
+            run_begin(&r);
+        }
+    }
+    benchmark::DoNotOptimize(x);
+}
+BENCHMARK(BM_RunTickDriving);
 
 /* ----------------------------------------------------------------------
  * The tick while sliding: full throttle and right lock in first gear,
