@@ -5,6 +5,8 @@ BUILD       := build
 DEBUG_BUILD := build-debug
 PYTHON      := /usr/bin/python3
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
+# The end-to-end scripts mostly wait on the game's clock: more at once than cores.
+E2E_JOBS    := $(shell echo $$(( $(JOBS) * 2 )))
 
 RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev libtomlplusplus-dev
 # The Python module, for Debian's /usr/bin/python3.
@@ -13,7 +15,7 @@ TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test-build check test exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -22,10 +24,11 @@ deps-test:  ; @sh tools/need.sh $(TEST_PKGS)
 deps-bench: ; @sh tools/need.sh $(BENCH_PKGS)
 deps-plots: ; @sh tools/need.sh $(PLOT_PKGS)
 
-# Only what running needs: no test or benchmark library is looked for.
+# Only what running needs: the game and caravelt-sim, no test or benchmark
+# library looked for, no Python module built.
 build: deps-run
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt caravelt-sim
 
 # From this folder: the game finds its pictures beside its binary.
 # CAR=data/cars/light.toml drives a car file; ARGS="--windowed --record
@@ -33,14 +36,23 @@ build: deps-run
 run: build
 	$(BUILD)/caravelt $(if $(CAR),--car '$(CAR)') $(ARGS)
 
-# Every test in Release (the game build) and the fast ones again in Debug.
-test: deps-test
+# The Release build with its tests, every source compiled once.
+test-build: deps-test
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=ON -DCARAVELT_BENCH=OFF -DCARAVELT_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure
-	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON
+
+# The edit-test loop: the unit tests of the Release build alone.
+check: test-build
+	cd $(BUILD) && ctest -L unit -j $(JOBS) --output-on-failure
+
+# Every test in Release (the game build), the end-to-end scripts each in
+# its own X server, side by side; then the unit tests again in Debug under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+test: test-build
+	cd $(BUILD) && ctest -j $(E2E_JOBS) --output-on-failure
+	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON -DCARAVELT_SANITIZE=ON
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
-	cd $(DEBUG_BUILD) && ctest --output-on-failure -L unit
+	cd $(DEBUG_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest -L unit -j $(JOBS) --output-on-failure
 
 # The fast replacements against their definitions over every float
 # (Release, a minute or two on one core).

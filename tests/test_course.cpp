@@ -340,60 +340,6 @@ TEST(CourseFile, HashTellsCoursesApart)
     EXPECT_EQ(course_hash(&a), course_hash(&b));
 }
 
-/* The lap rows of the shipped course's script `name` driven on c from where start-up puts the
- * car, every tick counted. */
-static std::string drive_script(const course &c, const std::string &name)
-{
-    std::string path = CARAVELT_DOCS_DIR "/courses/" + name + ".txt";
-    struct ctx { const course &c; course_progress p; std::string rows; } k = {c, {}, {}};
-    course_progress_start(&k.p, &c);
-    course_laps_header(&k.rows, &c);
-    sim_start();
-    course_start(&c);
-    FILE *f = fopen(path.c_str(), "r");
-    char err[512] = "";
-    EXPECT_TRUE(f && scan_script(f, path.c_str(), [](const stretch *s, void *v) {
-        ctx &k = *(ctx *)v;
-        for (uint64_t i = 0; i < s->ticks; i++) {
-            float x0 = x, y0 = y;
-            hold_keys(s->keys, s->after);
-            logic();
-            if (course_after_tick(&k.c, &k.p, x0, y0) & COURSE_LAP_DONE)
-                course_lap_row(&k.rows, &k.c, &k.p.last);
-        }
-        return 0;
-    }, &k, err, sizeof err) == 0) << path << err;
-    if (f)
-        fclose(f);
-    return k.rows;
-}
-
-/* Catches anything shared between cars counted on one course from several threads (the Python
- * fleet's way): each drives every shipped course in its own order and gets the rows one thread
- * gets alone.  (Under ThreadSanitizer: course_under_tsan.) */
-TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
-{
-    const std::string names[] = {"slalom", "figure8", "autocross"};
-    std::vector<course> courses(3);
-    std::vector<std::string> alone(3);
-    for (int i = 0; i < 3; i++) {
-        char err[512];
-        std::string file = CARAVELT_DATA_DIR "/courses/" + names[i] + ".toml";
-        ASSERT_EQ(read_course_file(file.c_str(), &courses[i], err, sizeof err), 0) << err;
-        alone[i] = drive_script(courses[i], names[i]);
-    }
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 3; t++)
-        threads.emplace_back([&, t] {
-            for (int k = 0; k < 3; k++) {
-                int i = (t + k) % 3;
-                EXPECT_EQ(drive_script(courses[i], names[i]), alone[i]) << "thread " << t << ", " << names[i];
-            }
-        });
-    for (std::thread &t : threads)
-        t.join();
-}
-
 /* Catches splits or lap ticks off by one, a split compared with the wrong gate's or lap's or with
  * the wrong sign, a lap compared with the best it has just become, a lap given not beaten by a
  * quicker lap or beaten by an equal one, a split left up after R.  Gates at x = 100, 400, 700; lap 1

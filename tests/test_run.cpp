@@ -328,21 +328,3 @@ TEST(Run, FrontEndsGiveTheSameRowsOrTheSameRefusal)
     fleet_step(f, &up, true, 10);
     EXPECT_EQ(memcmp(&stopped, &c, sizeof c), 0) << "a flagged car was stepped on";
 }
-
-/* Catches a pool that loses a block, runs one twice, or hangs when reused or when asked for
- * more threads than it has work for: every index covered once, call after call. */
-TEST(Run, PoolCoversEveryIndexOnceCallAfterCall)
-{
-    run_pool *p = run_pool_new(3);
-    for (size_t n : {0, 1, 2, 7, 100, 5000, 3, 100000}) {
-        std::vector<std::atomic<int>> seen(n);
-        run_split(p, n, 1, [&](size_t first, size_t last) {
-            for (size_t i = first; i < last; i++)
-                seen[i]++;
-        });
-        for (size_t i = 0; i < n; i++) {
-            ASSERT_EQ(seen[i].load(), 1) << "index " << i << " of " << n;
-        }
-    }
-    run_pool_free(p);
-}

@@ -121,27 +121,3 @@ TEST(Sweep, SameBytesWhateverTheThreadsAndShards)
         EXPECT_EQ(joined, one) << n << " shards";
     }
 }
-
-/* Catches threads that share anything but the index they take (cars_under_tsan runs it too):
- * a grid measured in-process on three threads is the one a single thread measures. */
-TEST(Sweep, ThreadsShareNothingButTheNextIndex)
-{
-    sweep_grid g;
-    g.base = KVT;
-    char err[512];
-    ASSERT_EQ(sweep_add_axis(&g, "G=0.9:1.2:0.1", err, sizeof err), 0) << err;
-    std::string out[2];
-    for (int threads : {1, 3}) {
-        char *text = nullptr;
-        size_t size = 0;
-        FILE *f = open_memstream(&text, &size);
-        sweep_how how;
-        how.threads = threads;
-        EXPECT_EQ(sweep_print(&g, &how, f), 0);
-        fclose(f);
-        out[threads / 2] = text;
-        free(text);
-    }
-    EXPECT_EQ(lines(out[0]).size(), 5u);
-    EXPECT_EQ(out[1], out[0]);
-}
