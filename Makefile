@@ -15,7 +15,7 @@ TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test-build check test exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test-build check test test-release test-debug-build exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -46,13 +46,19 @@ check: test-build
 	cd $(BUILD) && ctest -L unit -j $(JOBS) --output-on-failure
 
 # Every test in Release (the game build), the end-to-end scripts each in
-# its own X server, side by side; then the unit tests again in Debug under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# its own X server, side by side; meanwhile, at a lower priority (those
+# scripts mostly wait on the game's clock), the Debug build, whose unit
+# tests then run under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: test-build
-	cd $(BUILD) && ctest -j $(E2E_JOBS) --output-on-failure
-	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON -DCARAVELT_SANITIZE=ON
-	cmake --build $(DEBUG_BUILD) -j $(JOBS)
+	$(MAKE) --no-print-directory -j 2 test-release test-debug-build
 	cd $(DEBUG_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest -L unit -j $(JOBS) --output-on-failure
+
+test-release:
+	cd $(BUILD) && ctest -j $(E2E_JOBS) --output-on-failure
+
+test-debug-build: deps-test
+	cmake -S . -B $(DEBUG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCARAVELT_TESTS=ON -DCARAVELT_WERROR=ON -DCARAVELT_SANITIZE=ON
+	nice -n 10 cmake --build $(DEBUG_BUILD) -j $(JOBS)
 
 # The fast replacements against their definitions over every float
 # (Release, a minute or two on one core).
