@@ -126,35 +126,40 @@ def main(argv):
         return 2
 
     from dask.distributed import Client, LocalCluster
-    if args.scheduler:
-        client = Client(args.scheduler)
-    else:
-        client = Client(LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                                     dashboard_address=None))
+    # A local cluster outlives its client: closed after it, so that nothing
+    # the client still says reaches a cluster already gone.
+    cluster = None if args.scheduler else LocalCluster(n_workers=args.workers, threads_per_worker=1,
+                                                       processes=True, dashboard_address=None)
+    try:
+        with Client(args.scheduler or cluster) as client:
+            sweep(client, car, axes, args, sys.stdout)
+    finally:
+        if cluster is not None:
+            cluster.close()
+    return 0
+
+
+def sweep(client, car, axes, args, out):
+    """The grid's rows, in order, measured by the client's workers."""
     names = [name for name, _ in axes]
     total = 1
     for _, values in axes:
         total *= len(values)
-    out = sys.stdout
     out.write(",".join(["index", *names, *caravelt.SHEET_COLUMNS, "fault"]) + "\n")
     # Tasks go out a few per worker at a time and their rows come back in
     # order, so memory stays flat however large the grid.
     window = 4 * max(1, len(client.scheduler_info()["workers"]))
     shares = range(0, total, args.per_task)
     running = collections.deque()
-    with client:
-        car_value = client.scatter(car, broadcast=True)
-        for first in shares:
-            running.append(client.submit(measure, car_value, names, args.shift,
-                                         setups(axes, first, args.per_task), pure=False))
-            if len(running) >= window:
-                out.write(running.popleft().result())
-        while running:
+    car_value = client.scatter(car, broadcast=True)
+    for first in shares:
+        running.append(client.submit(measure, car_value, names, args.shift,
+                                     setups(axes, first, args.per_task), pure=False))
+        if len(running) >= window:
             out.write(running.popleft().result())
-        out.flush()
-        if not args.scheduler:
-            client.cluster.close()
-    return 0
+    while running:
+        out.write(running.popleft().result())
+    out.flush()
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
  */
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -144,6 +145,34 @@ void course_progress_start(course_progress *p, const course *c, bool keep_poses)
     p->angle_bits = 0;        /* +0 degrees */
     p->angle_sin = 0;
     p->angle_cos = 1;
+}
+
+int course_progress_check(const course_progress *p, const course *c, char *err, size_t errsize)
+{
+    int gates = (int)c->gates.size();
+    const course_lap *laps[] = {&p->now, &p->last, &p->best};
+    bool laps_ok = true;
+    for (const course_lap *l : laps)
+        laps_ok = laps_ok && l->lap >= 0 && l->cones >= 0 && l->start_tick <= p->tick;
+    double a = 0;
+    float angle;
+    memcpy(&angle, &p->angle_bits, sizeof angle);
+    a = (double)angle * PI8 / 180;
+    double s = std::sin(a), k = std::cos(a);
+    const char *why = p->knocked.size() != c->cones.size() ? "its cones are not the course's"
+                      : std::any_of(p->knocked.begin(), p->knocked.end(), [](uint8_t v) { return v > 1; })
+                          ? "a cone is neither standing nor fallen"
+                      : p->next_gate < 0 || p->next_gate >= gates || (!p->in_lap && p->next_gate != 0)
+                          ? "its next gate is not one of the course's"
+                      : p->laps_done < 0 || (c->laps && p->laps_done > c->laps) ? "its laps done are not the course's"
+                      : !laps_ok ? "a lap's numbers are not a lap's"
+                      : !p->poses.empty() || !p->best_poses.empty() ? "it keeps poses"
+                      : memcmp(&s, &p->angle_sin, sizeof s) != 0 || memcmp(&k, &p->angle_cos, sizeof k) != 0
+                          ? "its heading's sine and cosine are not the heading's"
+                          : nullptr;
+    if (why)
+        snprintf(err, errsize, "a car's laps on the course %s: %s", c->name.c_str(), why);
+    return why ? -1 : 0;
 }
 
 void course_progress_again(course_progress *p, const course *c)

@@ -68,6 +68,7 @@ struct course {
     float penalty;                            /* s added to a lap per cone knocked */
     std::vector<course_gate> gates;           /* in driving order; [0] starts and finishes */
     std::vector<course_point> cones;          /* their centres */
+    std::string text;                         /* the file's text it was read from, if any */
 
     /* Made by course_index: for each 32 px cell of the screen, the cones a
      * car centred in it could touch and the gates a move ending in it could
@@ -92,6 +93,10 @@ struct course {
  * `penalty`, 0.
  * ---------------------------------------------------------------------- */
 int read_course_file(const char *path, course *out, char *err, size_t errsize);
+
+/* read_course_file of a course file's text, named path (whose last part
+ * names the course when the text does not). */
+int read_course_text(const char *path, const std::string &text, course *out, char *err, size_t errsize);
 
 /* Builds c's index of cones and gates; the reader calls it, and so must
  * whoever makes or changes a course in code.  0, or -1 (nothing built, so
@@ -155,6 +160,10 @@ struct course_progress {
  * keep_poses: note the laps' poses, for a ghost (some 12 bytes a tick of
  * the lap in progress and of the best; a fleet that draws none saves it). */
 void course_progress_start(course_progress *p, const course *c, bool keep_poses = true);
+
+/* A progress from outside (a pickle) for course c: each count within
+ * c's gates, cones and laps, no lap's poses.  0, or -1 with why in err. */
+int course_progress_check(const course_progress *p, const course *c, char *err, size_t errsize);
 
 /* After the course's last lap: its laps begin again, as at the start (lap
  * 1 next, once the start gate is passed; every cone standing), with the

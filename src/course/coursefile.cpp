@@ -258,13 +258,16 @@ static std::string name_from_path(const char *path)
     return clean;
 }
 
-int read_course_file(const char *path, course *out, char *err, size_t errsize)
+/* The course in r's text, parsed. */
+static int course_of_text(toml_reading *r, const char *path, course *out)
 {
-    toml_reading r = {path, {}, err, errsize};
     toml::table tbl;
-    if (toml_read(&r, COURSE_FILE_MAX, "a course file", &tbl) != 0)
-        return -1;
-    if (known_keys(&r, tbl, "", TOP_KEYS, std::size(TOP_KEYS)) != 0)
+    try {
+        tbl = toml::parse(std::string_view(r->text), std::string_view(r->path));
+    } catch (const toml::parse_error &e) {
+        return toml_syntax_fault(r, e);
+    }
+    if (known_keys(r, tbl, "", TOP_KEYS, std::size(TOP_KEYS)) != 0)
         return -1;
 
     course c;
@@ -272,25 +275,44 @@ int read_course_file(const char *path, course *out, char *err, size_t errsize)
     c.laps = 0;
     c.penalty = 0;
     const toml::node *n;
-    if ((n = tbl.get("name")) && take_name(&r, *n, &c) != 0)
+    if ((n = tbl.get("name")) && take_name(r, *n, &c) != 0)
         return -1;
     if (!(n = tbl.get("start")))
-        return toml_fault(&r, 0, "no start: start = { x = ..., y = ..., heading = ... } puts the car");
-    if (take_start(&r, *n, &c) != 0)
+        return toml_fault(r, 0, "no start: start = { x = ..., y = ..., heading = ... } puts the car");
+    if (take_start(r, *n, &c) != 0)
         return -1;
-    if ((n = tbl.get("laps")) && take_laps(&r, *n, &c) != 0)
+    if ((n = tbl.get("laps")) && take_laps(r, *n, &c) != 0)
         return -1;
-    if ((n = tbl.get("penalty")) && take_penalty(&r, *n, &c) != 0)
+    if ((n = tbl.get("penalty")) && take_penalty(r, *n, &c) != 0)
         return -1;
     if (!(n = tbl.get("gate")))
-        return no_gate(&r);
-    if (take_gates(&r, *n, &c) != 0)
+        return no_gate(r);
+    if (take_gates(r, *n, &c) != 0)
         return -1;
-    if ((n = tbl.get("cone")) && take_cones(&r, *n, &c) != 0)
+    if ((n = tbl.get("cone")) && take_cones(r, *n, &c) != 0)
         return -1;
     course_index(&c);   /* within its limits: checked above */
+    c.text = r->text;
     *out = std::move(c);
     return 0;
+}
+
+int read_course_file(const char *path, course *out, char *err, size_t errsize)
+{
+    toml_reading r = {path, {}, err, errsize};
+    if (toml_slurp(&r, COURSE_FILE_MAX, "a course file") != 0)
+        return -1;
+    return course_of_text(&r, path, out);
+}
+
+int read_course_text(const char *path, const std::string &text, course *out, char *err, size_t errsize)
+{
+    toml_reading r = {path, text, err, errsize};
+    if (text.size() > COURSE_FILE_MAX) {
+        snprintf(err, errsize, "%s: larger than %zu bytes: not a course file", path, COURSE_FILE_MAX);
+        return -1;
+    }
+    return course_of_text(&r, path, out);
 }
 
 /* ----------------------------------------------------------------------

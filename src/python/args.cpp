@@ -4,6 +4,7 @@
  */
 #include "bind.h"
 
+#include <cstring>
 #include <type_traits>
 
 std::string type_name(py::handle h) { return Py_TYPE(h.ptr())->tp_name; }
@@ -51,4 +52,20 @@ py::dtype trace_columns(bool with_tick, size_t base, size_t itemsize)
     py::dict d;
     d["names"] = names, d["formats"] = formats, d["offsets"] = offsets, d["itemsize"] = itemsize;
     return py::dtype::from_args(d);
+}
+
+void not_made(py::handle h)
+{
+    throw py::type_error(type_name(h) + " made without its __init__ holds nothing: make one by calling the "
+                         "class");
+}
+
+void value_error(const char *message)
+{
+    PyObject *text = PyUnicode_DecodeUTF8(message, (Py_ssize_t)strlen(message), "backslashreplace");
+    if (text) {
+        PyErr_SetObject(PyExc_ValueError, text);
+        Py_DECREF(text);
+    }
+    throw py::error_already_set();
 }

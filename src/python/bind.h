@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "course/course.h"
+#include "run/env.h"
 #include "run/fleet.h"
 #include "run/rows.h"
 
@@ -53,6 +54,57 @@ struct fleet {
 
 /* f.laps taken from the cars' races again (nothing without a course). */
 void laps_taken(fleet &f);
+
+/* A fleet of these cars (each from the start state) on track, or none
+ * (bind_fleet.cpp). */
+std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_ptr<course> track, int threads);
+
+/* The compiled half of CarEnv and VectorEnv: environments over a fleet's
+ * cars on its course (bind_env.cpp). */
+struct env {
+    py::object owner;              /* the Fleet */
+    fleet *f;
+    env_spec spec;
+    env_autoreset mode = ENV_NEXT_STEP;
+    std::vector<env_episode> episodes;
+    std::vector<env_vector_result> results;   /* a vector step's, kept between calls */
+    bool started = false;          /* reset once */
+};
+
+/* ----------------------------------------------------------------------
+ * An object of a bound class made with __new__ alone (its __init__ never
+ * run: Class.__new__(Class), or a pickle made to call it) holds memory
+ * never written.  Every call that takes one, as self or as an argument,
+ * refuses it with a TypeError instead: the casters below check that its
+ * value was made.
+ * ---------------------------------------------------------------------- */
+[[noreturn]] void not_made(py::handle h);
+
+/* Whether h's value of type t was made by its __init__. */
+inline bool made(py::handle h, const std::type_info &t)
+{
+    auto *inst = reinterpret_cast<py::detail::instance *>(h.ptr());
+    py::detail::value_and_holder vh = inst->get_value_and_holder(py::detail::get_type_info(t), false);
+    return vh && vh.holder_constructed();
+}
+
+#define CARAVELT_MADE_ONLY(T)                                                               namespace pybind11::detail {                                                            template <> class type_caster<T> : public type_caster_base<T> {                         public:                                                                                     bool load(handle src, bool convert)                                                     {                                                                                           if (!type_caster_base<T>::load(src, convert))                                               return false;                                                                       if (src && !src.is_none() && !made(src, typeid(T)))                                         not_made(src);                                                                      return true;                                                                        }                                                                                   };                                                                                      }
+CARAVELT_MADE_ONLY(car)
+CARAVELT_MADE_ONLY(course)
+CARAVELT_MADE_ONLY(fleet)
+CARAVELT_MADE_ONLY(env)
+
+/* An object's __init__ that refuses one already made: what `what` names
+ * does not change once made. */
+inline void not_again(py::detail::value_and_holder &v_h, const char *what)
+{
+    if (v_h.holder_constructed())
+        throw py::type_error(std::string("a ") + what + " does not change once made: make another");
+}
+
+/* A ValueError of a message from the C++ side, whatever bytes it holds
+ * (a file name that is not UTF-8 shown with backslashes). */
+[[noreturn]] void value_error(const char *message);
 
 /* The fleet taken for one call; RuntimeError when another thread has it. */
 struct fleet_taken {
@@ -107,5 +159,7 @@ void bind_fleet(py::module_ &m);   /* Fleet (bind_fleet.cpp) */
 void bind_env(py::module_ &m);     /* _Env, for CarEnv and VectorEnv (bind_env.cpp) */
 void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
 void bind_sheet(py::module_ &m);   /* sheet (bind_sheet.cpp) */
+void bind_pickle_fleet(py::class_<fleet> &c);   /* pickles (bind_pickle.cpp) */
+void bind_pickle_env(py::class_<env> &c);
 
 #endif

@@ -4,37 +4,47 @@
  */
 #include "bind.h"
 
+#include <pybind11/stl.h>
+
 #include "drive/header.h"
 
 #include <cstring>
 
 #include "sim/carfile.h"
 
-static car car_made(py::object path)
+/* The car of the car file at path (bytes, as the file system names it;
+ * None: the preset), the fields (name, decimal text) set on top, each
+ * checked as a car file's value is; ValueError with the file's own
+ * message. */
+static std::unique_ptr<car> car_made(py::object path, const std::vector<std::pair<std::string, std::string>> &fields)
 {
-    car c = KVT;
-    if (path.is_none())
-        return c;
-    std::string p = no_nul(path.cast<std::string>(), "path");
+    auto c = std::make_unique<car>(KVT);
     char err[600];
-    if (read_car_file(p.c_str(), &c, err, sizeof err) != 0)
-        throw py::value_error(err);
+    if (!path.is_none()) {
+        std::string p = no_nul(path.cast<std::string>(), "path");
+        if (read_car_file(p.c_str(), c.get(), err, sizeof err) != 0)
+            value_error(err);
+    }
+    for (const auto &[name, text] : fields)
+        if (car_field_set(c.get(), no_nul(name, "a field's name").c_str(), no_nul(text, name.c_str()).c_str(), err,
+                          sizeof err) != 0)
+            value_error(err);
     return c;
-}
-
-static void car_set(car &c, const std::string &name, const std::string &text)
-{
-    char err[400];
-    if (car_field_set(&c, no_nul(name, "a field's name").c_str(), no_nul(text, name.c_str()).c_str(),
-                      err, sizeof err) != 0)
-        throw py::value_error(err);
 }
 
 void bind_car(py::module_ &m)
 {
     py::class_<car> c(m, "Car", "A car's parameters (see caravelt.Car).");
-    c.def(py::init(&car_made), py::arg("path") = py::none());
-    c.def("_set", &car_set, "One field from decimal text, checked as a car file's value is.");
+    c.def(
+        "__init__",
+        [](py::detail::value_and_holder &v_h, py::object path,
+           const std::vector<std::pair<std::string, std::string>> &fields) {
+            not_again(v_h, "Car");
+            py::detail::initimpl::construct<py::class_<car>>(v_h, car_made(path, fields), false);
+        },
+        py::detail::is_new_style_constructor(), py::arg("path") = py::none(),
+        py::arg("fields") = std::vector<std::pair<std::string, std::string>>{});
+    c.def_property_readonly("_is_made", [](py::handle self) { return made(self, typeid(car)); });
     c.def("__eq__", [](const car &a, py::object b) {
         return py::isinstance<car>(b) && memcmp(&a, &b.cast<const car &>(), sizeof a) == 0;
     });

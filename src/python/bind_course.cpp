@@ -6,13 +6,18 @@
  */
 #include "bind.h"
 
-/* The course in the file at path; ValueError with the file's own message. */
-static std::shared_ptr<course> course_made(const std::string &path)
+/* The course in the file at path (bytes, as the file system names it), or
+ * in a course file's text named path; ValueError with the file's own
+ * message. */
+static std::shared_ptr<course> course_made(const std::string &path, py::object text)
 {
     auto c = std::make_shared<course>();
     char err[600];
-    if (read_course_file(no_nul(path, "path").c_str(), c.get(), err, sizeof err) != 0)
-        throw py::value_error(err);
+    std::string p = no_nul(path, "path");
+    int st = text.is_none() ? read_course_file(p.c_str(), c.get(), err, sizeof err)
+                            : read_course_text(p.c_str(), text.cast<std::string>(), c.get(), err, sizeof err);
+    if (st != 0)
+        value_error(err);
     return c;
 }
 
@@ -33,7 +38,21 @@ static_assert(sizeof(course_gate) == 2 * sizeof(course_point), "a gate is its tw
 void bind_course(py::module_ &m)
 {
     py::class_<course, std::shared_ptr<course>> c(m, "Course", "A course (see caravelt.Course).");
-    c.def(py::init(&course_made), py::arg("path"));
+    c.def(
+        "__init__",
+        [](py::detail::value_and_holder &v_h, const std::string &path, py::object text) {
+            not_again(v_h, "Course");
+            py::detail::initimpl::construct<py::class_<course, std::shared_ptr<course>>>(v_h, course_made(path, text),
+                                                                                         false);
+        },
+        py::detail::is_new_style_constructor(), py::arg("path"), py::arg("text") = py::none());
+    c.def_property_readonly("_text", [](const course &k) { return py::bytes(k.text); });
+    /* as its file's text (caravelt.Course's own, for the one a fleet hands back too) */
+    c.def("__reduce__", [](const course &k) {
+        return py::make_tuple(py::module_::import("caravelt").attr("_course_from_text"),
+                              py::make_tuple(k.name, py::bytes(k.text)));
+    });
+    c.def_property_readonly("_is_made", [](py::handle self) { return made(self, typeid(course)); });
     c.def_property_readonly("name", [](const course &k) { return k.name; });
     c.def_property_readonly("laps", [](const course &k) { return k.laps; });
     c.def_property_readonly("penalty", [](const course &k) { return k.penalty; });

@@ -95,8 +95,7 @@ void laps_taken(fleet &f)
         fleet_laps(f.parts(), (laps_row *)py::detail::array_proxy(f.laps.ptr())->data);
 }
 
-static std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_ptr<course> track,
-                                         int threads)
+std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_ptr<course> track, int threads)
 {
     if (params.empty())
         throw py::value_error("a fleet needs at least one car");
@@ -217,7 +216,15 @@ static void fleet_reset_py(fleet &f, py::array_t<int64_t, 0> which)
 void bind_fleet(py::module_ &m)
 {
     py::class_<fleet> c(m, "Fleet", "Cars as values (see caravelt.Fleet).");
-    c.def(py::init(&fleet_made), py::arg("cars"), py::arg("course"), py::arg("threads"));
+    c.def(
+        "__init__",
+        [](py::detail::value_and_holder &v_h, const std::vector<car> &cars, std::shared_ptr<course> track,
+           int threads) {
+            not_again(v_h, "Fleet");
+            py::detail::initimpl::construct<py::class_<fleet>>(v_h, fleet_made(cars, track, threads), false);
+        },
+        py::detail::is_new_style_constructor(), py::arg("cars"), py::arg("course"), py::arg("threads"));
+    c.def_property_readonly("_is_made", [](py::handle self) { return made(self, typeid(fleet)); });
     c.def("step", &fleet_step_py, py::arg("keys"), py::arg("ticks") = 1);
     c.def("rollout", &fleet_rollout_py, py::arg("keys"));
     c.def("_reset", &fleet_reset_py, py::arg("which"));
@@ -238,4 +245,5 @@ void bind_fleet(py::module_ &m)
     });
     c.def_property_readonly("n", &fleet::n);
     c.def("__len__", &fleet::n);
+    bind_pickle_fleet(c);
 }

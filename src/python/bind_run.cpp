@@ -59,7 +59,7 @@ static py::tuple run_checked(run_drive &d, py::object car_given, const std::stri
         drive_close(&d);
         if (d.in.machine_fault)
             throw std::runtime_error(err);
-        throw py::value_error(err);
+        value_error(err);
     }
     uint64_t ticks = d.in.ticks;
     double need = (double)ticks * sizeof(trace_row), have = machine_memory();
@@ -97,7 +97,7 @@ static py::tuple run_checked(run_drive &d, py::object car_given, const std::stri
     std::string failed = d.failed;
     drive_close(&d);
     if (!failed.empty())
-        throw py::value_error(failed);
+        value_error(failed.c_str());
     if (!d.run.fault)
         return py::make_tuple(rows, py::none());
     char why[128], text[600];
@@ -139,7 +139,7 @@ static py::array frame_py(fleet &f, py::handle i, const std::string &data)
     size_t at = index_of(arg_whole(i, "i"), f.n(), "i: car");
     char err[600];
     if (view_pictures(no_nul(data, "data").c_str(), err, sizeof err) != 0)
-        throw py::value_error(err);
+        value_error(err);
     py::array_t<uint8_t> rgb({(ssize_t)VIEW_H, (ssize_t)VIEW_W, (ssize_t)3});
     fleet_taken taken(f);
     /* The drawing's bitmaps are process-wide: drawn holding the lock. */

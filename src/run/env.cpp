@@ -6,6 +6,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
+#include <atomic>
+#include <limits>
 
 #include "sim/sim.h"
 
@@ -31,44 +34,57 @@ static int gates_in_lap(const course *c, const course_progress *p)
     return p->next_gate == 0 ? (int)c->gates.size() : p->next_gate;
 }
 
-void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, unsigned action,
-              env_result *r)
+bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, unsigned action,
+                   uint64_t most, env_tally *t)
 {
     const course *c = f.c;
     course_race *race = &f.r[i];
     const course_progress *p = &race->p;
-    env_episode &ep = e[i];
+    const env_episode &ep = e[i];
     uint64_t ticks = s.ticks_per_step;
     if (ticks > s.max_ticks - ep.ticks)
         ticks = s.max_ticks - ep.ticks;
-    long gates = 0, cones = 0;
-    uint64_t run = 0;
-    bool finished = false;
     run_car *rc = &f.runs[i];
     car_in(&f.cars[i]);
-    while (run < ticks && !finished && !rc->fault) {
+    for (uint64_t k = 0; k < most && t->run < ticks && !t->finished && !rc->fault; k++) {
         int gates_before = gates_in_lap(c, p), cones_before = p->in_lap ? p->now.cones : 0;
         unsigned ev = run_tick(rc, action);
-        run++;
-        if (!ev)
+        t->run++;
+        if (!(ev & ~(unsigned)RUN_FAULT))
             continue;
         if (ev & (COURSE_LAP_BEGUN | COURSE_GATE | COURSE_LAP_DONE))
-            gates++;
+            t->gates++;
         if (ev & COURSE_ABANDONED)
-            gates -= gates_before;
+            t->gates -= gates_before;
         /* a cone knocked in the tick that begins a lap counts for that lap */
         if (ev & COURSE_CONE)
-            cones += p->now.cones - (ev & COURSE_LAP_BEGUN ? 0 : cones_before);
-        finished = (ev & COURSE_FINISHED) != 0;
+            t->cones += p->now.cones - (ev & COURSE_LAP_BEGUN ? 0 : cones_before);
+        t->finished = (ev & COURSE_FINISHED) != 0;
     }
-    r->fault = rc->fault;
     car_out(&f.cars[i]);
-    ep.ticks += run;
-    r->reward = ENV_GATE_REWARD * (double)gates
-                - ENV_SECOND_COST * ((double)run / 100 + (double)cones * (double)c->penalty);
-    r->terminated = finished || r->fault;
-    r->truncated = ep.ticks >= s.max_ticks;
+    return t->run >= ticks || t->finished || rc->fault;
+}
+
+void env_step_done(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, const env_tally *t,
+                   env_result *r)
+{
+    env_episode &ep = e[i];
+    r->fault = f.runs[i].fault;
+    ep.ticks += t->run;
+    ep.steps++;
+    r->reward = ENV_GATE_REWARD * (double)t->gates
+                - ENV_SECOND_COST * ((double)t->run / 100 + (double)t->cones * (double)f.c->penalty);
+    r->terminated = t->finished || r->fault;
+    r->truncated = ep.ticks >= s.max_ticks || (s.max_steps && ep.steps >= s.max_steps);
     ep.over = r->terminated || r->truncated;
+}
+
+void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, unsigned action,
+              env_result *r)
+{
+    env_tally t = {};
+    env_step_part(s, f, e, i, action, UINT64_MAX, &t);
+    env_step_done(s, f, e, i, &t, r);
 }
 
 /* v (px) on a screen side of `size`: a car may stand a move past an edge
@@ -118,21 +134,61 @@ void env_observe(const env_spec &s, const fleet_cars &f, const env_episode *e, s
         obs[j] = (float)v[j];
 }
 
-void env_step_all(const env_spec &s, const fleet_cars &f, env_episode *e, const uint16_t *actions,
-                  float *obs, env_result *r, float *final_obs, bool *ended)
+void env_ended(const fleet_cars &f, const env_episode *e, size_t i, env_ending *out)
 {
-    run_split(f.pool, f.n, fleet_grain(s.ticks_per_step), [&](size_t first, size_t last) {
+    const course_progress &p = f.r[i].p;
+    out->laps_done = p.laps_done;
+    out->ticks = (int64_t)e[i].ticks;
+    out->best_lap = p.has_best ? course_lap_total(f.c, &p.best) : std::numeric_limits<double>::quiet_NaN();
+    out->best_cones = p.has_best ? p.best.cones : 0;
+    out->fault = f.runs[i].fault;
+}
+
+bool env_step_all(const env_spec &s, const fleet_cars &f, env_episode *e, const uint16_t *actions,
+                  env_autoreset mode, uint64_t most, env_tally *tallies, float *obs, float *final_obs,
+                  env_vector_result *out)
+{
+    std::atomic<bool> left{false};
+    run_split(f.pool, f.n, fleet_grain(std::min(s.ticks_per_step, most)), [&](size_t first, size_t last) {
         for (size_t i = first; i < last; i++) {
-            env_step(s, f, e, i, actions[i], &r[i]);
-            float *final_row = final_obs + i * ENV_OBS;
-            ended[i] = e[i].over;
-            if (ended[i]) {
-                env_observe(s, f, e, i, final_row);
+            env_vector_result &v = out[i];
+            env_tally &t = tallies[i];
+            if (t.done)
+                continue;
+            if (!t.started) {
+                t.started = true;
+                v.ended = v.was_reset = false;
+                if (mode == ENV_NEXT_STEP && e[i].over) {
+                    env_reset(f, e, i);
+                    v.was_reset = t.done = true;
+                    v.r = env_result{0, false, false, nullptr};
+                    env_observe(s, f, e, i, obs + i * ENV_OBS);
+                    continue;
+                }
+            }
+            if (!env_step_part(s, f, e, i, actions[i], most, &t)) {
+                left.store(true, std::memory_order_relaxed);
+                continue;
+            }
+            t.done = true;
+            env_step_done(s, f, e, i, &t, &v.r);
+            v.ended = e[i].over;
+            if (v.ended)
+                env_ended(f, e, i, &v.ending);
+            if (v.ended && mode == ENV_SAME_STEP) {
+                env_observe(s, f, e, i, final_obs + i * ENV_OBS);
                 env_reset(f, e, i);
-            } else {
-                memset(final_row, 0, ENV_OBS * sizeof(float));
             }
             env_observe(s, f, e, i, obs + i * ENV_OBS);
         }
     });
+    return !left.load();
+}
+
+void env_step_all_abandon(const env_spec &s, const fleet_cars &f, env_episode *e, env_tally *tallies,
+                          env_vector_result *out)
+{
+    for (size_t i = 0; i < f.n; i++)
+        if (tallies[i].started && !tallies[i].done)
+            env_step_done(s, f, e, i, &tallies[i], &out[i].r);
 }

@@ -8,9 +8,10 @@
 
 #include "sim/sim.h"
 
-/* A part must hold at least this many car-ticks to be worth a thread
- * (some 1.5 ms of work; a pool's thread takes some microseconds to wake). */
-static const size_t THREAD_GRAIN_TICKS = 4096;
+/* A part must hold at least this many car-ticks to be worth a thread:
+ * some 25 us of work, against the few microseconds a pool's thread takes
+ * to wake. */
+static const size_t THREAD_GRAIN_TICKS = 256;
 
 size_t fleet_grain(uint64_t ticks)
 {

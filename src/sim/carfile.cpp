@@ -18,6 +18,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "sim/sim.h"
 #include "tomlfile.h"
 
 /* A car file is a few hundred bytes; anything past this is not one. */
@@ -335,5 +336,60 @@ int car_field_set(car *c, const char *name, const char *text, char *err, size_t 
     if (!real_ok(*fd, name, f, err, errsize))
         return -1;
     memcpy(slot + sizeof(float) * (index < 0 ? 0 : index), &f, sizeof f);
+    return 0;
+}
+
+/* ----------------------------------------------------------------------
+ * A car as a value from outside (a pickle): its parameters as a car
+ * file's, its state within what a tick can leave.
+ * ---------------------------------------------------------------------- */
+int car_check(const car *c, char *err, size_t errsize)
+{
+    for (const field &fd : fields) {
+        const char *slot = (const char *)c + fd.offset;
+        bool ok = true;
+        if (fd.kind == WHOLE) {
+            int v;
+            memcpy(&v, slot, sizeof v);
+            ok = whole_ok(fd, v, err, errsize);
+        }
+        for (int k = 0; ok && fd.kind != WHOLE && k < fd.count; k++) {
+            float f;
+            memcpy(&f, slot + k * sizeof f, sizeof f);
+            char name[40];
+            snprintf(name, sizeof name, fd.count > 1 ? "%s[%d]" : "%s", fd.name, k);
+            ok = real_ok(fd, name, f, err, errsize);
+        }
+        if (!ok)
+            return -1;
+    }
+    return 0;
+}
+
+/* A memo entry holds the sine and cosine of its angle, as the tick takes them. */
+static bool memo_true(const travel_memo::entry &m)
+{
+    float a;
+    memcpy(&a, &m.angle_bits, sizeof a);
+    double r = (double)a * PI8 / 180;
+    double s = std::sin(r), k = std::cos(r);
+    return memcmp(&m.sin, &s, sizeof s) == 0 && memcmp(&m.cos, &k, sizeof k) == 0;
+}
+
+int car_state_check(const car_state *c, char *err, size_t errsize)
+{
+    if (car_check(&c->params, err, errsize) != 0)
+        return -1;
+    const char *bad = c->Gear < -1 || c->Gear > c->params.GearMax ? "Gear"
+                      : (c->KeyHeld | 1) != 1                    ? "KeyHeld"
+                      : (c->TractionSlip | 1) != 1               ? "TractionSlip"
+                      : c->KeyMask > 511                         ? "KeyMask"
+                      : (c->ResetSetsHeading | 1) != 1           ? "ResetSetsHeading"
+                      : !memo_true(c->TravelMemo.at[0]) || !memo_true(c->TravelMemo.at[1]) ? "TravelMemo"
+                                                                                            : nullptr;
+    if (bad) {
+        snprintf(err, errsize, "%s is not a value a tick leaves", bad);
+        return -1;
+    }
     return 0;
 }

@@ -60,4 +60,16 @@ int car_field_set(car *c, const char *name, const char *text, char *err, size_t 
  * gives it for that name. */
 int car_field_find(const char *name, size_t *offset, bool *whole, char *err, size_t errsize);
 
+/* ----------------------------------------------------------------------
+ * A car from outside the program's own making (a pickle): car_check, its
+ * parameters each within its field's range, as a car file's; and
+ * car_state_check, those and its state such as a tick leaves it (a gear
+ * within the car's, latches 0 or 1, key masks of the nine keys, the
+ * travel memo's sines and cosines those of its angles).  Any float of
+ * the state may be anything, NaN included: a car stopped at a fault.  0,
+ * or -1 with the first fault in err.
+ * ---------------------------------------------------------------------- */
+int car_check(const car *c, char *err, size_t errsize);
+int car_state_check(const car_state *c, char *err, size_t errsize);
+
 #endif

@@ -67,7 +67,7 @@ def test_a_clean_drive_earns_its_gates_less_its_time_and_terminates_at_the_last_
     rewards = np.array([s[1] for s in steps[1:]])
     end = FIRST_GATE_TICK + sum(LAP_TICKS)
     assert len(rewards) == end and steps[-1][2] is True and steps[-1][3] is False
-    assert steps[-1][4] == {"laps_done": 3, "ticks": end}
+    assert steps[-1][4] == {"laps_done": 3, "ticks": end, "best_lap": sum(LAP_TICKS[1:2]) / 100, "best_cones": 0}
     gates = 3 * 6 + 1      # every gate of three laps, and the start gate again at the end
     assert rewards.sum() == pytest.approx(gates * caravelt.GATE_REWARD - caravelt.SECOND_COST * end / 100)
     assert (rewards > 0).sum() == gates and rewards[FIRST_GATE_TICK - 1] > 0
@@ -144,35 +144,44 @@ def test_the_same_actions_give_the_same_episode():
 
 
 # Catches a vector environment that differs from n single ones, a reset late, early or touching
-# the others, a final observation lost or in the wrong row, results a later step overwrites.
-def test_vector_env_is_n_car_envs_each_reset_as_it_ends():
+# the others, an ended episode's info lost or in the wrong row, the modes mixed up, results a
+# later step overwrites, actions of Gymnasium's own dtype refused.
+@pytest.mark.parametrize("mode", [caravelt.NEXT_STEP, caravelt.SAME_STEP])
+def test_vector_env_is_n_car_envs_each_reset_as_it_ends(mode):
     n, T = 4, 3000
     script = np.concatenate([SLALOM, np.full(T, caravelt.UP, np.uint16)])[:T]
     actions = np.stack([script, np.roll(script, 50), np.full(T, caravelt.UP | caravelt.A, np.uint16),
-                        np.random.default_rng(1).integers(0, 512, T).astype(np.uint16)])
-    envs = caravelt.VectorEnv(n, max_seconds=28, threads=2)
+                        np.random.default_rng(1).integers(0, 512, T)]).astype(np.int64)
+    envs = caravelt.VectorEnv(n, max_seconds=28, threads=2, autoreset_mode=mode)
+    assert envs.metadata["autoreset_mode"] == mode
     singles = [caravelt.CarEnv(max_seconds=28) for _ in range(n)]
     obs, info = envs.reset(seed=2)
     assert obs.shape == (n, 20) and obs.dtype == np.float32 and info == {}
     expected = np.stack([s.reset()[0] for s in singles])
     assert obs.tobytes() == expected.tobytes()
-    kept, ends = [], []
+    kept, ends, over = [], [], [False] * n
     for t in range(T):
-        obs, reward, terminated, truncated, info = envs.step(np.ascontiguousarray(actions[:, t]))
+        obs, reward, terminated, truncated, info = envs.step(actions[:, t])
         assert reward.dtype == np.float64 and terminated.dtype == truncated.dtype == np.bool_
         kept.append(obs)
+        each = info.get("final_info", info) if mode == caravelt.SAME_STEP else info
         for i, env in enumerate(singles):
-            o, r, te, tr, _ = env.step(int(actions[i, t]))
-            assert (r, te, tr) == (reward[i], terminated[i], truncated[i]), (t, i)
-            assert info["_final_observation"][i] == (te or tr)
-            if te or tr:
-                ends.append((t, i, te))
-                assert info["final_observation"][i].tobytes() == o.tobytes()
-                o = env.reset()[0]
+            if over[i]:   # ended the step before: reset by this one, its action unused
+                o, r, te, tr, inf = env.reset()[0], 0.0, False, False, {}
             else:
-                assert not info["final_observation"][i].any()
+                o, r, te, tr, inf = env.step(int(actions[i, t]))
+            assert (r, te, tr) == (reward[i], terminated[i], truncated[i]), (t, i)
+            ended = te or tr
+            assert bool(each.get("_laps_done", np.zeros(n, bool))[i]) == ended, (t, i)
+            if ended:
+                ends.append((t, i, te))
+                assert all(each[k][i] == v or (v != v and each[k][i] != each[k][i]) for k, v in inf.items()), inf
+            if ended and mode == caravelt.SAME_STEP:
+                assert info["_final_obs"][i] and info["final_obs"][i].tobytes() == o.tobytes()
+                o = env.reset()[0]
+            over[i] = ended and mode == caravelt.NEXT_STEP
             assert obs[i].tobytes() == o.tobytes(), (t, i)
     assert (FIRST_GATE_TICK + sum(LAP_TICKS) - 1, 0, True) in ends and (2799, 2, False) in ends
     assert len({k.tobytes() for k in kept}) == T
-    assert envs.action_space.sample().dtype == np.uint16 and envs.action_space.contains(envs.action_space.sample())
+    assert envs.action_space.contains(envs.action_space.sample())
     assert envs.observation_space.shape == (n, 20) and envs.single_observation_space.shape == (20,)

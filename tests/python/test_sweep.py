@@ -47,7 +47,7 @@ def test_the_dask_sweep_gives_caravelt_sims_rows(tmp_path):
     assert '"' in expected and expected.count("\n") == 1 + 2 * 3 * 2
     done = subprocess.run([sys.executable, EXAMPLE, *grid, "--workers", "2", "--per-task", "1"],
                           capture_output=True, timeout=300)
-    assert done.returncode == 0, done.stderr.decode()
+    assert done.returncode == 0 and done.stderr.decode() == "", done.stderr.decode()   # closed cleanly
     assert done.stdout.decode() == expected
 
 

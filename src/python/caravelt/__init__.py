@@ -40,12 +40,13 @@ __all__ = ["Car", "Course", "COURSES", "Fleet", "run", "NotFinite", "frame", "sh
 
 
 def _existing_file(path, what):
-    """path as a str naming a file there is (FileNotFoundError if none)."""
+    """path as bytes, as the file system names it (any name, UTF-8 or not),
+    naming a file there is (FileNotFoundError if none)."""
     if not isinstance(path, (str, bytes, os.PathLike)):
-        raise TypeError(f"{what} must be a path (str or os.PathLike), not {type(path).__name__}")
-    path = os.fsdecode(os.fspath(path))
+        raise TypeError(f"{what} must be a path (str, bytes or os.PathLike), not {type(path).__name__}")
+    path = os.fsencode(path)
     if not os.path.exists(path):
-        raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), path)
+        raise FileNotFoundError(errno.ENOENT, os.strerror(errno.ENOENT), os.fsdecode(path))
     return path
 
 
@@ -74,44 +75,56 @@ class Car(_caravelt.Car):
     refused file or value raises ValueError with the car file's own
     message; a file that is not there FileNotFoundError.  A Car does not
     change once made; it compares, hashes and pickles by its values, bit
-    for bit."""
+    for bit, and a pickle becomes a Car only as a car file would.  hash is
+    its parameters' hash, as a recording's header names the car by."""
 
     __slots__ = ()
 
     def __init__(self, path=None, **fields):
-        super().__init__(None if path is None else _existing_file(path, "path"))
-        for name, value in fields.items():
-            self._put(name, value)
-
-    def _put(self, name, value):
-        if name == "GearReduction":
-            ratios = getattr(self, "GearReduction")
-            if isinstance(value, (str, bytes)) or not hasattr(value, "__len__"):
-                raise TypeError(f"GearReduction takes {len(ratios)} numbers, not {type(value).__name__}")
-            if len(value) != len(ratios):
-                raise ValueError(f"GearReduction takes exactly {len(ratios)} numbers (reverse, neutral, "
-                                 f"gears 1 to 7), not {len(value)}")
-            for k, v in enumerate(value):
-                self._set(f"GearReduction[{k}]", _number_text(f"GearReduction[{k}]", v))
-        else:
-            self._set(name, _number_text(name, value))
+        _once(self)
+        super().__init__(None if path is None else _existing_file(path, "path"), _field_texts(fields))
 
     def fields(self):
         """Every field by name, in the record's order."""
         return {name: getattr(self, name) for name in CAR_FIELDS}
 
     def __reduce__(self):
-        return (Car, (), self.fields())
-
-    def __setstate__(self, fields):
-        for name, value in fields.items():
-            self._put(name, value)
+        return _car_from_fields, (self.fields(),)
 
     def __repr__(self):
         preset = Car()
         changed = ", ".join(f"{name}={value!r}" for name, value in self.fields().items()
                             if value != getattr(preset, name))
         return f"caravelt.Car({changed})"
+
+
+def _once(obj):
+    """A TypeError for an object made already: none changes once made."""
+    if obj._is_made:
+        raise TypeError(f"a {type(obj).__name__} does not change once made: make another")
+
+
+def _field_texts(fields):
+    """(name, decimal text) of each keyword field, GearReduction entry by entry."""
+    texts = []
+    for name, value in fields.items():
+        if name == "GearReduction":
+            if isinstance(value, (str, bytes)) or not hasattr(value, "__len__"):
+                raise TypeError(f"GearReduction takes 9 numbers, not {type(value).__name__}")
+            if len(value) != 9:
+                raise ValueError(f"GearReduction takes exactly 9 numbers (reverse, neutral, gears 1 to 7), "
+                                 f"not {len(value)}")
+            texts += [(f"GearReduction[{k}]", _number_text(f"GearReduction[{k}]", v)) for k, v in enumerate(value)]
+        else:
+            texts.append((name, _number_text(name, value)))
+    return texts
+
+
+def _car_from_fields(fields):
+    """A pickled Car: its fields, each checked as a car file's value is."""
+    if not isinstance(fields, dict):
+        raise ValueError("not a pickle of a Car: its fields are not a dict")
+    return Car(**fields)
 
 
 class Course(_caravelt.Course):
@@ -122,16 +135,27 @@ class Course(_caravelt.Course):
     name, laps (0: no limit), penalty (s per cone), start (x m, y m,
     heading deg), gates (an array of shape (gates, 2, 2): each gate's ends
     a and b, x and y in metres), cones (shape (cones, 2)), hash.  A
-    Course does not change once made; fleets and environments share it."""
+    Course does not change once made; fleets and environments share it.
+    It pickles as its file's text, read again as the file would be."""
 
     __slots__ = ()
 
     def __init__(self, path):
+        _once(self)
         super().__init__(_existing_file(path, "path"))
 
     def __repr__(self):
         return (f"<caravelt.Course {self.name!r}: {len(self.gates)} gates, {len(self.cones)} cones, "
                 f"{self.laps or 'no limit of'} laps>")
+
+
+def _course_from_text(name, text):
+    """A pickled Course: its file's text, read as the file would be."""
+    if not isinstance(name, str) or not isinstance(text, bytes):
+        raise ValueError("not a pickle of a Course")
+    course = Course.__new__(Course)
+    _caravelt.Course.__init__(course, os.fsencode(name + ".toml"), text)
+    return course
 
 
 def _shipped_courses():
@@ -199,6 +223,7 @@ class Fleet(_caravelt.Fleet):
     __slots__ = ()
 
     def __init__(self, cars=None, course=None, threads=0, *, n=None):
+        _once(self)
         if cars is None or isinstance(cars, _caravelt.Car):
             if n is None:
                 n = 1
@@ -217,6 +242,13 @@ class Fleet(_caravelt.Fleet):
                 if not isinstance(c, _caravelt.Car):
                     raise TypeError(f"cars[{i}] must be a Car, not {type(c).__name__}")
         super().__init__(cars, _course(course), min(_threads(threads), len(cars)))
+
+    def __reduce__(self):
+        return _fleet_from_state, (self.__getstate__(),)
+
+    def __setstate__(self, state):
+        _once(self)
+        _caravelt.Fleet.__setstate__(self, state)
 
     def reset(self, which=None):
         n = len(self)
@@ -245,14 +277,21 @@ class Fleet(_caravelt.Fleet):
         self._reset(np.where(which < 0, which + n, which).astype(np.int64))
 
 
+def _fleet_from_state(state):
+    """A pickled Fleet: its cars and laps, each checked before it is one."""
+    fleet = Fleet.__new__(Fleet)
+    _caravelt.Fleet.__setstate__(fleet, state)
+    return fleet
+
+
 def _script_source(script):
-    """("file", path) or ("text", text) for what run was given."""
-    if isinstance(script, os.PathLike):
+    """("file", path as bytes) or ("text", text) for what run was given."""
+    if isinstance(script, (os.PathLike, bytes)):
         return "file", _existing_file(script, "script")
     if not isinstance(script, str):
         raise TypeError(f"script must be a script's text (str) or a path, not {type(script).__name__}")
     if "\n" not in script and script.strip() and os.path.isfile(script):
-        return "file", script
+        return "file", os.fsencode(script)
     return "text", script
 
 
@@ -272,10 +311,10 @@ class NotFinite(ArithmeticError):
 def _given(value, kind, what):
     """(the value, its name for messages) for run's car or course."""
     if value is None:
-        return None, ""
+        return None, b""
     if isinstance(value, kind):
-        return value, f"the {what} given"
-    path = os.fsdecode(os.fspath(value)) if isinstance(value, (str, bytes, os.PathLike)) else None
+        return value, f"the {what} given".encode()
+    path = os.fsencode(value) if isinstance(value, (str, bytes, os.PathLike)) else None
     made = Car(value) if kind is _caravelt.Car else Course(value)
     return made, path
 
@@ -315,10 +354,9 @@ def run(script, car=None, course=None, force=False):
     kind, source = _script_source(script)
     try:
         if kind == "file":
-            rows, fault = _caravelt._run_file(source, car, car_name or "", course, course_name or "", force)
+            rows, fault = _caravelt._run_file(source, car, car_name, course, course_name, force)
         else:
-            rows, fault = _caravelt._run_text(source, "script", car, car_name or "", course, course_name or "",
-                                              force)
+            rows, fault = _caravelt._run_text(source, "script", car, car_name, course, course_name, force)
     except ValueError as e:
         message = _our_words(e)
         if kind == "text" and "\n" not in source and source.strip():
@@ -356,8 +394,10 @@ def frame(fleet, i, data=None):
     this tree's data/ by default.  Drawn on the calling thread."""
     if not isinstance(fleet, _caravelt.Fleet):
         raise TypeError(f"fleet must be a caravelt.Fleet, not {type(fleet).__name__}")
-    folder = DATA_DIR if data is None else os.fsdecode(os.fspath(data))
+    folder = os.fsencode(DATA_DIR if data is None else data)
     return _caravelt._frame(fleet, i, folder)
 
 
-from .env import CarEnv, VectorEnv, OBSERVATION, GATE_REWARD, SECOND_COST  # noqa: E402 (they use the names above)
+from .env import CarEnv, VectorEnv, OBSERVATION, GATE_REWARD, SECOND_COST, NEXT_STEP, SAME_STEP  # noqa: E402
+from . import env as _env  # noqa: E402
+_env.register()
