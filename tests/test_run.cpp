@@ -315,7 +315,7 @@ TEST(Run, FrontEndsGiveTheSameRowsOrTheSameRefusal)
     car_start(&c, &wild);
     run_car r;
     r.rule = RUN_FLAG;
-    fleet_cars f = {&c, &r, 1, nullptr, nullptr, nullptr};
+    fleet_cars f = {&c, &r, 1, nullptr, nullptr, nullptr, false};
     uint16_t a = 1u << SIM_A, up = 1u << SIM_UP | 1u << SIM_RIGHT;
     fleet_step(f, &a, true, 1);
     fleet_step(f, &up, true, 300);

@@ -40,6 +40,8 @@ struct fleet {
     std::shared_ptr<const course> track;     /* the course, or null */
     std::vector<course_race> races;          /* each car's on it */
     int threads = 1;
+    bool one_setup = false;                  /* every car's parameters the first's */
+    bool laps_stale = false;                 /* laps not taken since the cars last ran */
     std::unique_ptr<run_pool, void (*)(run_pool *)> pool{nullptr, run_pool_free};
     py::array state;              /* the read-only view of the cars */
     py::array laps;               /* read-only, taken after every call; None without a course */
@@ -48,7 +50,7 @@ struct fleet {
     size_t n() const { return cars->size(); }
     fleet_cars parts()
     {
-        return {cars->data(), runs.data(), n(), track.get(), track ? races.data() : nullptr, pool.get()};
+        return {cars->data(), runs.data(), n(), track.get(), track ? races.data() : nullptr, pool.get(), one_setup};
     }
 };
 
@@ -85,6 +87,18 @@ inline bool made(py::handle h, const std::type_info &t)
 {
     auto *inst = reinterpret_cast<py::detail::instance *>(h.ptr());
     py::detail::value_and_holder vh = inst->get_value_and_holder(py::detail::get_type_info(t), false);
+    return vh && vh.holder_constructed();
+}
+
+/* made() for the bound class T, its type looked up once: every call of a
+ * hot method (an environment's step) pays a few loads, not a lookup. */
+template <class T> bool made_as(py::handle h)
+{
+    static const py::detail::type_info *ti = py::detail::get_type_info(typeid(T));
+    auto *inst = reinterpret_cast<py::detail::instance *>(h.ptr());
+    if (inst->simple_layout)
+        return inst->simple_holder_constructed;
+    py::detail::value_and_holder vh = inst->get_value_and_holder(ti, false);
     return vh && vh.holder_constructed();
 }
 

@@ -143,20 +143,20 @@ static py::object env_step_one(env &e, py::handle action)
     {
         fleet_taken taken(f);
         env_tally t = {};
-        bool done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, STEP_PART_TICKS, &t);
+        bool done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, STEP_PART_TICKS, &t, true);
         while (!done) {   /* a long step: the lock let go meanwhile, so that Ctrl-C and threads get in */
             {
                 py::gil_scoped_release nogil;
-                done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, STEP_PART_TICKS, &t);
+                done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, STEP_PART_TICKS, &t, true);
             }
             if (!done && PyErr_CheckSignals() != 0) {   /* the ticks run so far stand; the step's reward is lost */
                 env_step_done(e.spec, f.parts(), e.episodes.data(), 0, &t, &r);
-                laps_taken(f);
+                f.laps_stale = true;
                 throw py::error_already_set();
             }
         }
         env_step_done(e.spec, f.parts(), e.episodes.data(), 0, &t, &r);
-        laps_taken(f);
+        f.laps_stale = true;
     }
     Py_intptr_t n = ENV_OBS;
     PyObject *obs = new_floats(1, &n);
@@ -313,11 +313,11 @@ static py::tuple env_step_all_py(env &e, py::handle actions)
             }
             if (!done && PyErr_CheckSignals() != 0) {
                 env_step_all_abandon(e.spec, f.parts(), e.episodes.data(), tallies.data(), e.results.data());
-                laps_taken(f);
+                f.laps_stale = true;
                 throw py::error_already_set();
             }
         }
-        laps_taken(f);
+        f.laps_stale = true;   /* taken when read: a learning loop rarely does */
     }
     double *rw = reward.mutable_data();
     bool *te = terminated.mutable_data(), *tr = truncated.mutable_data();
@@ -326,6 +326,37 @@ static py::tuple env_step_all_py(env &e, py::handle actions)
     py::dict info = step_info(e, final_obs ? final_obs.ptr() : nullptr);
     return py::make_tuple(obs, reward, terminated, truncated, info);
 }
+
+/* ----------------------------------------------------------------------
+ * CarEnv.step as a plain method of the type, bound without pybind11's
+ * dispatch (which looks the C++ type up by name on every call: a fifth
+ * of a step): the type's own descriptor checks self's class, the
+ * instance's layout gives its value.
+ * ---------------------------------------------------------------------- */
+static env &env_of(PyObject *self)
+{
+    auto *inst = reinterpret_cast<py::detail::instance *>(self);
+    if (!inst->simple_layout || !inst->simple_holder_constructed)
+        not_made(self);
+    return *static_cast<env *>(inst->simple_value_holder[0]);
+}
+
+static PyObject *step_one_method(PyObject *self, PyObject *action)
+{
+    try {
+        return env_step_one(env_of(self), action).release().ptr();
+    } catch (py::error_already_set &e) {
+        e.restore();
+    } catch (const py::builtin_exception &e) {
+        e.set_error();
+    } catch (const std::exception &e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+    }
+    return nullptr;
+}
+
+static PyMethodDef step_one_def = {"_step_one", step_one_method, METH_O,
+                                   "One step of the one car (CarEnv.step)."};
 
 void bind_env(py::module_ &m)
 {
@@ -342,7 +373,10 @@ void bind_env(py::module_ &m)
         py::arg("same_step") = false, py::arg("max_steps") = py::none());
     c.def_property_readonly("_is_made", [](py::handle self) { return made(self, typeid(env)); });
     c.def("_reset", &env_reset_py, py::arg("single"), py::arg("mask"), py::arg("max_ticks"));
-    c.def("_step_one", &env_step_one, py::arg("action"));
+    PyObject *step = PyDescr_NewMethod((PyTypeObject *)c.ptr(), &step_one_def);
+    if (!step)
+        throw py::error_already_set();
+    c.attr("_step_one") = py::reinterpret_steal<py::object>(step);
     c.def("_step_all", &env_step_all_py, py::arg("actions"));
     c.def_property_readonly("fleet", [](const env &e) { return e.owner; });
     c.def_property_readonly("ticks_per_step", [](const env &e) { return e.spec.ticks_per_step; });

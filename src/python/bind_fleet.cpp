@@ -9,6 +9,8 @@
 
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "run/fleet.h"
@@ -93,6 +95,7 @@ void laps_taken(fleet &f)
 {
     if (f.track)
         fleet_laps(f.parts(), (laps_row *)py::detail::array_proxy(f.laps.ptr())->data);
+    f.laps_stale = false;
 }
 
 std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_ptr<course> track, int threads)
@@ -108,6 +111,8 @@ std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_pt
     if (track)
         f->races.resize(params.size());
     f->pool.reset(run_pool_new(threads));
+    f->one_setup = std::all_of(params.begin(), params.end(),
+                               [&](const car &c) { return memcmp(&c, &params[0], sizeof c) == 0; });
     for (size_t i = 0; i < params.size(); i++) {
         car_start(&(*f->cars)[i], &params[i]);
         fleet_reset_car(f->parts(), i);
@@ -229,7 +234,13 @@ void bind_fleet(py::module_ &m)
     c.def("rollout", &fleet_rollout_py, py::arg("keys"));
     c.def("_reset", &fleet_reset_py, py::arg("which"));
     c.def_property_readonly("state", [](const fleet &f) { return f.state; });
-    c.def_property_readonly("laps", [](const fleet &f) { return f.laps; });
+    c.def_property_readonly("laps", [](fleet &f) {
+        if (f.laps_stale) {   /* an environment's steps leave them to be taken when read */
+            fleet_taken taken(f);
+            laps_taken(f);
+        }
+        return f.laps;
+    });
     c.def_property_readonly("course", [](const fleet &f) {
         return f.track ? py::cast(std::const_pointer_cast<course>(f.track)) : py::none();
     });

@@ -35,7 +35,7 @@ static int gates_in_lap(const course *c, const course_progress *p)
 }
 
 bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, unsigned action,
-                   uint64_t most, env_tally *t)
+                   uint64_t most, env_tally *t, bool first)
 {
     const course *c = f.c;
     course_race *race = &f.r[i];
@@ -45,7 +45,7 @@ bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_
     if (ticks > s.max_ticks - ep.ticks)
         ticks = s.max_ticks - ep.ticks;
     run_car *rc = &f.runs[i];
-    car_in(&f.cars[i]);
+    fleet_car_in(f, i, first);
     for (uint64_t k = 0; k < most && t->run < ticks && !t->finished && !rc->fault; k++) {
         int gates_before = gates_in_lap(c, p), cones_before = p->in_lap ? p->now.cones : 0;
         unsigned ev = run_tick(rc, action);
@@ -61,7 +61,7 @@ bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_
             t->cones += p->now.cones - (ev & COURSE_LAP_BEGUN ? 0 : cones_before);
         t->finished = (ev & COURSE_FINISHED) != 0;
     }
-    car_out(&f.cars[i]);
+    fleet_car_out(f, i);
     return t->run >= ticks || t->finished || rc->fault;
 }
 
@@ -83,14 +83,21 @@ void env_step(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, 
               env_result *r)
 {
     env_tally t = {};
-    env_step_part(s, f, e, i, action, UINT64_MAX, &t);
+    env_step_part(s, f, e, i, action, UINT64_MAX, &t, true);
     env_step_done(s, f, e, i, &t, r);
 }
 
 /* v (px) on a screen side of `size`: a car may stand a move past an edge
- * until its next tick wraps it. */
+ * until its next tick wraps it.  One side past is taken at once (what
+ * fmod gives, exactly); further, fmod. */
 static double on_screen(double v, double size)
 {
+    if (v >= 0 && v < size)
+        return v;
+    if (v < 0 && v + size >= 0)
+        return v + size < size ? v + size : 0;
+    if (v >= size && v - size < size)
+        return v - size;
     v = std::fmod(v, size);
     if (v < 0)
         v += size;
@@ -103,10 +110,13 @@ static double short_way(double d, double size)
     return d > size / 2 ? d - size : d < -size / 2 ? d + size : d;
 }
 
-/* a - b in degrees, within -180 to 180. */
+/* a - b in degrees, within -180 to 180 (fmod only for a difference of a
+ * turn or more, which it leaves as it is below one). */
 static double angle_between(double a, double b)
 {
-    double d = std::fmod(a - b, 360.0);
+    double d = a - b;
+    if (!(d > -360 && d < 360))
+        d = std::fmod(d, 360.0);
     return d >= 180 ? d - 360 : d < -180 ? d + 360 : d;
 }
 
@@ -166,7 +176,7 @@ bool env_step_all(const env_spec &s, const fleet_cars &f, env_episode *e, const 
                     continue;
                 }
             }
-            if (!env_step_part(s, f, e, i, actions[i], most, &t)) {
+            if (!env_step_part(s, f, e, i, actions[i], most, &t, i == first)) {
                 left.store(true, std::memory_order_relaxed);
                 continue;
             }

@@ -84,7 +84,7 @@ struct env_tally {
     bool started, done;    /* (env_step_all's) */
 };
 bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, unsigned action,
-                   uint64_t most, env_tally *t);
+                   uint64_t most, env_tally *t, bool first);   /* first: the first car of a block */
 void env_step_done(const env_spec &s, const fleet_cars &f, env_episode *e, size_t i, const env_tally *t,
                    env_result *r);
 

@@ -26,10 +26,10 @@ void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64
             if (!run_can_tick(r))
                 continue;
             unsigned k = keys[all_same ? 0 : i];
-            car_in(&f.cars[i]);
+            fleet_car_in(f, i, i == first);
             for (uint64_t t = 0; t < ticks && !(run_tick(r, k) & RUN_FAULT); t++) {
             }
-            car_out(&f.cars[i]);
+            fleet_car_out(f, i);
         }
     });
 }
@@ -42,13 +42,13 @@ void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t f
             const uint16_t *k = keys + i * T;
             state_row *row = out + i * T;
             run_car *r = &f.runs[i];
-            car_in(&f.cars[i]);
+            fleet_car_in(f, i, i == from);
             for (size_t t = first; t < first + count; t++) {
                 if (run_can_tick(r))
                     run_tick(r, k[t]);
                 take_row(&row[t]);
             }
-            car_out(&f.cars[i]);
+            fleet_car_out(f, i);
         }
     });
 }

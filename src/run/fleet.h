@@ -39,7 +39,20 @@ struct fleet_cars {
     const course *c;
     course_race *r;
     run_pool *pool;
+    bool one_setup;   /* every car has the parameters of the first: they are loaded once a block */
 };
+
+/* Car i into this thread's names (fleet_car_out: back), its parameters
+ * only when the thread may not hold them already: the first car of a
+ * block, or any car of a fleet of several setups. */
+inline void fleet_car_in(const fleet_cars &f, size_t i, bool first)
+{
+    if (first || !f.one_setup)
+        car_in(&f.cars[i]);
+    else
+        state_in(&f.cars[i]);
+}
+inline void fleet_car_out(const fleet_cars &f, size_t i) { car_out(&f.cars[i]); }
 
 /* ----------------------------------------------------------------------
  * fleet_step: `ticks` ticks of each car, car i holding keys[i] (keys[0]

@@ -108,11 +108,16 @@ const char *state_not_finite(char *why, size_t size)
 
 /* Field by field, from the lists: the names are separate per-thread
  * variables, not one block, so there is no single copy to make. */
+void state_in(const car_state *c)
+{
+#define CAR_STATE_IN(type, name, start) name = c->name;
+    SIM_STATE_ALL(CAR_STATE_IN)
+}
+
 void car_in(const car_state *c)
 {
     load_car(&c->params);
-#define CAR_STATE_IN(type, name, start) name = c->name;
-    SIM_STATE_ALL(CAR_STATE_IN)
+    state_in(c);
 }
 
 void car_out(car_state *c)

@@ -201,6 +201,11 @@ struct car_state {
 /* The thread's names take c's values: c is the car this thread runs. */
 void car_in(const car_state *c);
 
+/* car_in of the state alone, the parameter variables left as they are:
+ * for a car whose parameters the thread holds already (cars of one
+ * setup, taking turns). */
+void state_in(const car_state *c);
+
 /* c takes the state the thread's names hold now.  Not the parameters:
  * no tick writes them, so c's own are still the ones in force (a front
  * end that changes a car's parameters changes them in its value). */
