@@ -5,6 +5,9 @@ BUILD       := build
 DEBUG_BUILD := build-debug
 PYTHON      := /usr/bin/python3
 JOBS        := $(shell nproc 2>/dev/null || echo 2)
+# Gymnasium's source, for the tests and benchmarks that hold the
+# environments to it (beside the checkout; not part of the project).
+GYMNASIUM   := $(abspath ../shared/vendor)
 # The end-to-end scripts mostly wait on the game's clock: more at once than cores.
 E2E_JOBS    := $(shell echo $$(( $(JOBS) * 2 )))
 
@@ -77,7 +80,8 @@ bench: deps-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bench/caravelt_bench
-	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/bench_python.py
+	PYTHONPATH=$(BUILD)/python:$(GYMNASIUM):$(GYMNASIUM)/stub $(PYTHON) bench/bench_python.py
+	PYTHONPATH=$(BUILD)/python $(PYTHON) examples/learn_slalom.py --seconds 60 --ghost $(BUILD)/slalom-learned.rec
 
 # The guides' pictures, remade with caravelt-sim, ImageMagick and gnuplot.
 plots: deps-plots

@@ -44,6 +44,45 @@ def best_seconds(work, runs):
     return best
 
 
+def peers():
+    """Gymnasium's CartPole, single and as its numpy vector environment of
+    1024, when Gymnasium's source is on PYTHONPATH (../shared/vendor)."""
+    try:
+        from gymnasium.envs.classic_control.cartpole import CartPoleEnv, CartPoleVectorEnv
+    except ImportError:
+        return None
+    single = CartPoleEnv()
+    single.reset(seed=0)
+
+    def steps():
+        for _ in range(ENV_STEPS // 10):
+            if single.step(1)[2]:
+                single.reset()
+    vector = CartPoleVectorEnv(num_envs=CARS)
+    vector.reset(seed=0)
+    moves = [np.random.default_rng(t).integers(0, 2, CARS) for t in range(100)]
+
+    def vector_steps():
+        for t in range(TICKS):
+            vector.step(moves[t % 100])
+    return (best_seconds(steps, 5) / (ENV_STEPS // 10) * 1e6, CARS * TICKS / best_seconds(vector_steps, 5) / 1e6)
+
+
+def memory_per_car(n=20000):
+    """Bytes a car on the slalom takes in an environment: the process's
+    resident memory before and after n of them, over n."""
+    def resident():
+        with open("/proc/self/statm") as f:
+            return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+    before = resident()
+    envs = caravelt.VectorEnv(n, course="slalom", threads=1)
+    envs.reset()
+    envs.step(np.full(n, caravelt.UP | caravelt.A))
+    used = resident() - before
+    del envs
+    return used / n
+
+
 def main():
     masks = scenario()
     keys = np.stack([np.roll(masks, -37 * i)[:TICKS] for i in range(CARS)])
@@ -66,29 +105,43 @@ def main():
 
     def single():
         env.reset()
+        step = env.step
         for a in actions:
-            obs, reward, terminated, truncated, info = env.step(a)
+            obs, reward, terminated, truncated, info = step(a)
             if terminated or truncated:
                 env.reset()
     env_step = best_seconds(single, 7) / ENV_STEPS * 1e6
 
-    envs = caravelt.VectorEnv(CARS, course=caravelt.COURSES["slalom"], threads=1)
-    columns = [np.ascontiguousarray(c) for c in
-               np.stack([np.roll(slalom, -37 * i)[:TICKS] for i in range(CARS)]).T]
+    vector_rate = {}
+    for threads in (1, 2):
+        envs = caravelt.VectorEnv(CARS, course=caravelt.COURSES["slalom"], threads=threads)
+        columns = [np.ascontiguousarray(c) for c in
+                   np.stack([np.roll(slalom, -37 * i)[:TICKS] for i in range(CARS)]).T]
 
-    def vector():
-        envs.reset()
-        for a in columns:
-            envs.step(a)
-    vector_rate = CARS * TICKS / best_seconds(vector, 5) / 1e6
+        def vector():
+            envs.reset()
+            for a in columns:
+                envs.step(a)
+        vector_rate[threads] = CARS * TICKS / best_seconds(vector, 5) / 1e6
+    peer = peers()
+    per_car = memory_per_car()
 
     print(f"Python module, {CARS} cars x {TICKS} ticks of bench/drive.txt (million car-ticks a second):")
-    print(f"  Fleet.rollout, 1 thread    {rate[1]:6.1f}   target 10")
-    print(f"  Fleet.rollout, 2 threads   {rate[2]:6.1f}   target 18 ({rate[2] / rate[1]:.2f}x one thread)")
-    print(f"  Fleet.step, a tick a call  {step:6.1f}   target 5")
+    print(f"  Fleet.rollout, 1 thread    {rate[1]:6.1f}")
+    print(f"  Fleet.rollout, 2 threads   {rate[2]:6.1f}   ({rate[2] / rate[1]:.2f}x one thread)")
+    print(f"  Fleet.step, a tick a call  {step:6.1f}   target: as Fleet.rollout on 1 thread ({step / rate[1]:.2f}x)")
     print("Environments on the slalom, driven by its clean script:")
-    print(f"  CarEnv.step                {env_step:6.2f}   target 2 (microseconds a call, the loop's included)")
-    print(f"  VectorEnv({CARS}).step       {vector_rate:6.2f}   target 2 (million environment steps a second)")
+    print(f"  CarEnv.step                {env_step:6.2f}   target 0.5 (microseconds a call, the loop's included)")
+    print(f"  VectorEnv({CARS}).step, 1 thread  {vector_rate[1]:6.2f}   (million environment steps a second)")
+    print(f"  VectorEnv({CARS}).step, 2 threads {vector_rate[2]:6.2f}")
+    print(f"  a car on the slalom in an environment: {per_car:.0f} bytes   target 600")
+    if peer:
+        print("The peers, Gymnasium's CartPole, in this process:")
+        print(f"  CartPoleEnv.step           {peer[0]:6.2f}   microseconds a call ({peer[0] / env_step:.0f}x CarEnv.step)")
+        print(f"  CartPoleVectorEnv({CARS}).step {peer[1]:6.2f}   million steps a second; VectorEnv on 2 threads: "
+              f"{vector_rate[2] / peer[1]:.2f}x, target 2x")
+    else:
+        print("(Gymnasium is not on PYTHONPATH: no peer measured)")
     return 0
 
 

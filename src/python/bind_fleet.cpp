@@ -138,7 +138,7 @@ std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_pt
 
 /* A long run goes in chunks of about this many car-ticks (a fraction of a
  * second), so that Ctrl-C and other signals are seen between them. */
-static const uint64_t CHUNK_CAR_TICKS = 1 << 22;
+static const uint64_t CHUNK_CAR_TICKS = 1 << 20;
 
 /* ----------------------------------------------------------------------
  * in_chunks: run(first, count) over ticks 0 .. ticks - 1 of n cars in

@@ -13,10 +13,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <unistd.h>
 
 #include "frame.h"
+#include "drive/header.h"
 #include "run/drive.h"
+#include "run/log.h"
 
 /* Ticks run between two looks at Python's signals: some 30 ms. */
 static const uint64_t RUN_CHUNK_TICKS = 1 << 18;
@@ -147,6 +150,32 @@ static py::array frame_py(fleet &f, py::handle i, const std::string &data)
     return rgb;
 }
 
+/* ----------------------------------------------------------------------
+ * A recording of keys (one mask a tick) as the game writes one: its
+ * header naming the car (its file, or the preset) and the course (its
+ * file), so that the game replays it and races it as a ghost, and
+ * caravelt-sim replays it to the same laps.
+ * ---------------------------------------------------------------------- */
+static std::string recording_text(py::handle keys, const std::string &path, py::object car_file, const car &params,
+                                  py::object course_file, py::object track)
+{
+    py::array held = key_array(keys, 1, (size_t)py::len(keys), "(T,)", "keys", false);
+    const uint16_t *k = (const uint16_t *)held.data();
+    std::string cf = car_file.is_none() ? "" : car_file.cast<std::string>();
+    std::string kf = course_file.is_none() ? "" : course_file.cast<std::string>();
+    run_log log;
+    log.recording = true;
+    car_state c;
+    car_start(&c, &params);
+    car_in(&c);   /* the header names the car by the parameters in force */
+    record_header(&log.keys_text, path.c_str(), cf.empty() ? nullptr : cf.c_str(), time(nullptr),
+                  kf.empty() ? nullptr : kf.c_str(), kf.empty() ? 0 : course_hash(&track.cast<const course &>()));
+    for (ssize_t t = 0; t < held.shape(0); t++)
+        run_log_keys(&log, k[t], k[t]);
+    run_log_flush_line(&log);
+    return log.keys_text;
+}
+
 void bind_run(py::module_ &m)
 {
     m.def("_run_text", &run_text, py::arg("text"), py::arg("name"), py::arg("car"), py::arg("car_name"),
@@ -154,4 +183,8 @@ void bind_run(py::module_ &m)
     m.def("_run_file", &run_file, py::arg("path"), py::arg("car"), py::arg("car_name"), py::arg("course"),
           py::arg("course_name"), py::arg("force"));
     m.def("_frame", &frame_py, py::arg("fleet"), py::arg("i"), py::arg("data"));
+    m.def("_recording_text", [](py::handle keys, const std::string &path, py::object car_file, const car &params,
+                                py::object course_file, py::object track) {
+        return py::bytes(recording_text(keys, path, car_file, params, course_file, track));
+    });
 }

@@ -64,13 +64,13 @@ CASES = [
     ("caravelt.run('100000000 Up\\n' * 5)", "MemoryError", "more than this machine's"),
     ("ctrl_c_in(0.3); caravelt.run('30000000 Up\\n')", "KeyboardInterrupt", ""),
     ("e = CarEnv(ticks_per_step=10**12, max_seconds=1e12); e.reset(); ctrl_c_in(0.3); t = time.monotonic()\n"
-     "try: e.step(1)\nexcept KeyboardInterrupt: assert time.monotonic() - t < 1.3; e.reset(); raise",
+     "try: e.step(1)\nexcept KeyboardInterrupt: assert time.monotonic() - t < 1.5; e.reset(); raise",
      "KeyboardInterrupt", ""),
     ("e = VectorEnv(4, ticks_per_step=10**12, max_seconds=1e12); e.reset(); ctrl_c_in(0.3); t = time.monotonic()\n"
-     "try: e.step(np.ones(4, np.int64))\nexcept KeyboardInterrupt: assert time.monotonic() - t < 1.3; e.reset(); raise",
+     "try: e.step(np.ones(4, np.int64))\nexcept KeyboardInterrupt: assert time.monotonic() - t < 1.5; e.reset(); raise",
      "KeyboardInterrupt", ""),
     ("f = Fleet(n=8); keys = np.ones((8, 4 * 10**6), np.uint16); ctrl_c_in(0.3); t = time.monotonic()\n"
-     "try: f.rollout(keys)\nexcept KeyboardInterrupt: assert time.monotonic() - t < 1.3; f.step(1); raise",
+     "try: f.rollout(keys)\nexcept KeyboardInterrupt: assert time.monotonic() - t < 1.5; f.step(1); raise",
      "KeyboardInterrupt", ""),
 ]
 

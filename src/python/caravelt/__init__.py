@@ -34,7 +34,7 @@ import numpy as np
 from . import _caravelt
 from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR, SHEET_COLUMNS
 
-__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "NotFinite", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "NotFinite", "write_recording", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
            "GATE_REWARD", "SECOND_COST", "UP", "DOWN", "LEFT", "RIGHT", "A",
            "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
@@ -366,6 +366,36 @@ def run(script, car=None, course=None, force=False):
         message, tick, variable = fault
         raise NotFinite(message, tick, variable, rows)
     return rows
+
+
+def write_recording(path, keys, course=None, car=None):
+    """Writes keys (a uint16 array, one mask a tick, as a fleet takes
+    them) to path as a recording the game writes: its header names the
+    car (car: a car file's path, named by its absolute path, or None for
+    the preset) and the course (a course file's path, or a shipped
+    course's name), so that the game replays it (--replay) and races it
+    as a ghost (--ghost), and caravelt-sim and run() replay it, each
+    from the course's start.  The file is written whole, then renamed
+    into place: nothing half-written is ever there."""
+    if car is not None and not isinstance(car, (str, bytes, os.PathLike)):
+        raise TypeError(f"car must be a car file's path (or None for the preset), not {type(car).__name__}")
+    car_file = None if car is None else _existing_file(car, "car")
+    course_file = None
+    track = None
+    if course is not None:
+        if isinstance(course, str) and course in COURSES:
+            course = COURSES[course]
+        if not isinstance(course, (str, bytes, os.PathLike)):
+            raise TypeError(f"course must be a course file's path or a shipped course's name, not "
+                            f"{type(course).__name__}")
+        course_file = _existing_file(course, "course")
+        track = Course(course_file)
+    path = os.fsencode(path)
+    text = _caravelt._recording_text(keys, path, car_file, Car(car_file) if car_file else Car(), course_file, track)
+    temporary = path + b".part"
+    with open(temporary, "wb") as f:
+        f.write(text)
+    os.replace(temporary, path)
 
 
 def sheet(car=None, shift=6000):
