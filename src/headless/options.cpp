@@ -33,7 +33,7 @@ static const char USAGE[] =
     "usage: caravelt-sim [OPTION]... [SCRIPT]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
     "       caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]\n"
-    "                    [--threads N] [--shard K/N]\n"
+    "                    [--threads N] [--shard K/N] [--quiet]\n"
     "Runs the game's own tick for each stretch of SCRIPT (standard input when\n"
     "absent or -), headless.  Every FILE is taken from the current folder.\n";
 
@@ -85,6 +85,7 @@ int tool_parse(int argc, char **argv, tool_options *o)
          nullptr, &o->threads, nullptr},
         {"--shard", "K/N", "only the sweep's setups whose index modulo N is K (K from 0)", nullptr,
          &o->shard, nullptr},
+        {"--quiet", nullptr, "no progress line on a terminal for long work", &o->quiet, nullptr, nullptr},
     };
     const cli_program program = {"caravelt-sim", USAGE, AFTER, rows, std::size(rows), &o->operands};
     int st = cli_parse(&program, argc, argv);

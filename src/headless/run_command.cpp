@@ -27,6 +27,7 @@
 #include "drive/files.h"
 #include "drive/trace.h"
 #include "headless/frame_out.h"
+#include "headless/progress.h"
 #include "headless/tool.h"
 #include "present/present.h"
 #include "run/drive.h"
@@ -34,6 +35,10 @@
 
 /* Large writes: one system call per megabyte of trace. */
 static const size_t TRACE_BUFFER = 1 << 20;
+
+/* A script of more ticks than this (about a second of running) shows its
+ * progress on a terminal. */
+static const uint64_t LONG_RUN_TICKS = 2000000;
 
 /* One invocation: what was opened, so that one way out closes it all. */
 struct session {
@@ -163,9 +168,14 @@ static int prepare(session *s)
 static int run(session *s)
 {
     run_drive &d = s->d;
+    tool_progress line;
+    progress_begin(&line, "ticks", s->o->quiet || d.in.ticks < LONG_RUN_TICKS);
     for (;;) {
+        if ((d.played & 0xffff) == 0)
+            progress_show(&line, (double)d.played, (double)d.in.ticks);
         unsigned bits = drive_tick(&d);
         if (bits & RUN_FAULT) {
+            progress_end(&line);
             char why[128];
             run_fault_text(&d.run, why, sizeof why);
             return tool_fail(1, "%s:%lu: tick %llu: %s; the trace ends at tick %llu", d.in.name, d.tick_line,
@@ -173,11 +183,14 @@ static int run(session *s)
         }
         if (bits & RUN_SKIPPED)
             break;
-        if (s->out.failed)
+        if (s->out.failed) {
+            progress_end(&line);
             return 1;
+        }
         if (bits & COURSE_LAP_DONE)
             lap_row(s, &d.race.p.last);
     }
+    progress_end(&line);
     return d.failed.empty() ? 0 : tool_fail(2, "%s", d.failed.c_str());
 }
 

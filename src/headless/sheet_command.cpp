@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "drive/files.h"
+#include "headless/progress.h"
 #include "headless/tool.h"
 #include "run/threads.h"
 #include "sheet/sheet.h"
@@ -71,7 +72,12 @@ static int sweep(const tool_options *o, double shift)
     for (const char *v : o->vary)
         if (sweep_add_axis(&g, v, err, sizeof err) != 0)
             return tool_fail(2, "--vary \"%s\": %s", v, err);
+    tool_progress line;
+    progress_begin(&line, "setups", o->quiet);
+    how.progress = [](void *ctx, long done, long total) { progress_show((tool_progress *)ctx, done, total); };
+    how.ctx = &line;
     int werr = sweep_print(&g, &how, stdout);
+    progress_end(&line);
     return werr ? tool_fail(1, "cannot write the sweep to standard output: %s", strerror(werr)) : 0;
 }
 

@@ -3,10 +3,10 @@
  * script, with no timer, window or title screen.
  *
  *   caravelt-sim [--car FILE] [--force] [--course FILE [--laps FILE.csv]] [--trace FILE]
- *                [--frame FILE.bmp] [--data DIR] [SCRIPT]
+ *                [--frame FILE.bmp] [--data DIR] [--quiet] [SCRIPT]
  *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
  *   caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]
- *                [--threads N] [--shard K/N]
+ *                [--threads N] [--shard K/N] [--quiet]
  *   caravelt-sim [-h | --help] [--version]
  *
  * Exit status: 0 done; 1 a trace, laps or frame that cannot be made

@@ -26,6 +26,7 @@ struct tool_options {
     std::vector<const char *> vary;   /* a sweep's axes, NAME=FROM:TO:STEP */
     const char *threads = nullptr;    /* a sweep's threads */
     const char *shard = nullptr;      /* a sweep's share, K/N */
+    bool quiet = false;               /* no progress line, even on a terminal */
 };
 
 /* Fills o from argv: CLI_RUN (drive/cli.h), 0 after the help or the

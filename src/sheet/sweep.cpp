@@ -13,6 +13,11 @@
 #include <string_view>
 
 #include "run/threads.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include "sim/carfile.h"
 
 /* ----------------------------------------------------------------------
@@ -192,14 +197,6 @@ void sweep_setup(const sweep_grid *g, long index, car *out)
     }
 }
 
-/* ----------------------------------------------------------------------
- * The run.  Setups go out in blocks: the pool's threads take the block's
- * setups in turn, its figures land at the setup's place in the block,
- * and the block's rows are written in order once all are done.  A block
- * keeps memory flat however large the grid.
- * ---------------------------------------------------------------------- */
-enum { SWEEP_BLOCK = 4096 };
-
 static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_figures *f)
 {
     std::vector<long> at = values_at(g, index);
@@ -217,6 +214,68 @@ static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_fi
     fprintf(out, f->fault[0] ? ",\"%s\"\n" : ",%s\n", f->fault);
 }
 
+/* ----------------------------------------------------------------------
+ * The run.  Threads take the shard's setups in index order, one at a
+ * time, and leave each one's figures in a ring at its place; whichever
+ * thread finds the next row to print done prints it and every done row
+ * after it, in order, flushed at once.  So the first rows appear as soon
+ * as they are measured, memory stays flat (a thread waits while the ring
+ * is full), and a write that fails (a closed pipe) stops every thread
+ * from taking another setup.
+ * ---------------------------------------------------------------------- */
+enum { SWEEP_RING = 4096 };
+
+struct sweep_run {
+    const sweep_grid *g;
+    const sweep_how *how;
+    FILE *out;
+    long total;
+    std::vector<sheet_figures> ring;
+    std::unique_ptr<std::atomic<bool>[]> done;
+    std::atomic<long> next{0};      /* the next setup to take */
+    std::atomic<long> printed{0};   /* rows printed */
+    std::atomic<bool> stop{false};  /* a write failed */
+    std::mutex printing;
+};
+
+/* The done rows from the next to print on, while this thread may print. */
+static void print_ready(sweep_run *r)
+{
+    std::unique_lock<std::mutex> lock(r->printing, std::try_to_lock);
+    if (!lock.owns_lock())
+        return;
+    long k = r->printed.load();
+    long from = k;
+    for (; k < r->total && r->done[k % SWEEP_RING].load(std::memory_order_acquire); k++) {
+        print_row(r->out, r->g, r->how->shard + k * r->how->shards, &r->ring[k % SWEEP_RING]);
+        r->done[k % SWEEP_RING].store(false, std::memory_order_relaxed);
+    }
+    if (k == from)
+        return;
+    if (fflush(r->out) != 0 || ferror(r->out))
+        r->stop = true;
+    r->printed.store(k, std::memory_order_release);
+    if (r->how->progress)
+        r->how->progress(r->how->ctx, k, r->total);
+}
+
+static void take_setups(sweep_run *r)
+{
+    sheet_how sheet;
+    sheet.shift_rpm = r->how->shift_rpm;
+    for (long j; !r->stop && (j = r->next.fetch_add(1)) < r->total;) {
+        while (j - r->printed.load(std::memory_order_acquire) >= SWEEP_RING && !r->stop) {
+            print_ready(r);   /* the ring is full: the rows before j go out first */
+            std::this_thread::yield();
+        }
+        car c;
+        sweep_setup(r->g, r->how->shard + j * r->how->shards, &c);
+        sheet_measure(&c, &sheet, &r->ring[j % SWEEP_RING]);
+        r->done[j % SWEEP_RING].store(true, std::memory_order_release);
+        print_ready(r);
+    }
+}
+
 int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
 {
     fputs("index", out);
@@ -225,26 +284,21 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
     for (const char *c : SHEET_COLUMNS)
         fprintf(out, ",%s", c);
     fputs(",fault\n", out);
+    if (fflush(out) != 0 || ferror(out))
+        return errno ? errno : EIO;
 
+    sweep_run r;
+    r.g = g, r.how = how, r.out = out;
     /* The shard's j-th setup is shard + j x shards. */
-    long total = how->shard < g->setups ? (g->setups - 1 - how->shard) / how->shards + 1 : 0;
-    std::vector<sheet_figures> block((size_t)std::min<long>(total, SWEEP_BLOCK));
-    sheet_how sheet;
-    sheet.shift_rpm = how->shift_rpm;
-    run_pool *pool = run_pool_new(how->threads);
-    for (long first = 0; first < total && !ferror(out); first += SWEEP_BLOCK) {
-        long n = std::min<long>(SWEEP_BLOCK, total - first);
-        run_split(pool, (size_t)n, 1, [&](size_t from, size_t to) {
-            for (size_t j = from; j < to; j++) {
-                car c;
-                sweep_setup(g, how->shard + (first + (long)j) * how->shards, &c);
-                sheet_measure(&c, &sheet, &block[j]);
-            }
-        });
-        for (long j = 0; j < n; j++)
-            print_row(out, g, how->shard + (first + j) * how->shards, &block[j]);
-    }
+    r.total = how->shard < g->setups ? (g->setups - 1 - how->shard) / how->shards + 1 : 0;
+    r.ring.resize((size_t)std::min<long>(r.total, SWEEP_RING));
+    r.done.reset(new std::atomic<bool>[SWEEP_RING]());
+    int threads = (int)std::max<long>(1, std::min<long>(how->threads, r.total));
+    run_pool *pool = run_pool_new(threads);
+    run_split(pool, (size_t)threads, 1, [&](size_t, size_t) { take_setups(&r); });
     run_pool_free(pool);
+    while (!r.stop && r.printed < r.total)   /* a row left to one that had the lock */
+        print_ready(&r);
     if (fflush(out) != 0 || ferror(out))
         return errno ? errno : EIO;
     return 0;

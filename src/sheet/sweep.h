@@ -69,14 +69,18 @@ struct sweep_how {
     int threads = 1;
     long shard = 0, shards = 1;   /* the setups whose index modulo shards is shard */
     double shift_rpm = SHEET_SHIFT_DEFAULT;
+    /* Told, from whichever thread printed them, how many rows are out of
+     * how many the shard has; null: not told. */
+    void (*progress)(void *ctx, long done, long total) = nullptr;
+    void *ctx = nullptr;
 };
 
 /* ----------------------------------------------------------------------
  * sweep_print: the header, then the row of each setup of the shard, in
  * index order.  Threads take setups in turn and measure each as a car
- * value on their own names; the rows go out as each block of them is
- * done.  0, or the errno of the first failed write (nothing is run after
- * it).
+ * value on their own names; each row goes out, flushed, as soon as it
+ * and every row before it are done.  0, or the errno of the first failed
+ * write (no setup is taken after it).
  * ---------------------------------------------------------------------- */
 int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out);
 
