@@ -13,7 +13,8 @@ E2E_JOBS    := $(shell echo $$(( $(JOBS) * 2 )))
 
 RUN_PKGS   := cmake g++ make pkg-config liballegro4-dev libtomlplusplus-dev
 # The Python module, for Debian's /usr/bin/python3.
-PY_PKGS    := pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+PY_PKGS    := pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed python3-tqdm \
+              python3-typing-extensions python3-cloudpickle
 TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick

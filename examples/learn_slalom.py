@@ -71,8 +71,10 @@ def episode(envs, weights):
     return reward, best, np.array(keys).T
 
 
-def train(seconds, seed, generations=None, out=sys.stdout):
-    """The search; returns (best lap s, its keys a tick, seconds trained)."""
+def train(seconds, seed, generations=None, out=sys.stdout, progress=None):
+    """The search; returns (best lap s, its keys a tick, seconds trained).
+    progress, when given, is told (done, total) after each generation: in
+    seconds of the budget, or in generations."""
     rng = np.random.default_rng(seed)
     envs = caravelt.VectorEnv(POPULATION, course="slalom", max_seconds=MAX_SECONDS,
                               ticks_per_step=TICKS_PER_STEP)
@@ -97,6 +99,9 @@ def train(seconds, seed, generations=None, out=sys.stdout):
             print(f"generation {gen:4d}  {time.monotonic() - start:5.1f} s  reward {reward.max():7.3f}"
                   f"  best lap {best_lap:5.2f} s", file=out, flush=True)
         gen += 1
+        if progress:
+            took = time.monotonic() - start
+            progress(gen, generations) if generations else progress(min(round(took), round(seconds)), round(seconds))
     return best_lap, best_keys, time.monotonic() - start
 
 
@@ -107,11 +112,14 @@ def main(argv):
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--target", type=float, default=TARGET, help=f"the lap to beat, s (default {TARGET})")
     parser.add_argument("--ghost", help="write the best lap's drive here, as a recording the game races")
+    parser.add_argument("--progress", action="store_true",
+                        help="a progress bar on standard error (tqdm's when there is tqdm)")
     args = parser.parse_args(argv)
     if args.seconds <= 0 or (args.generations is not None and args.generations < 1):
         print("learn_slalom: --seconds and --generations take a number above 0", file=sys.stderr)
         return 2
-    lap, keys, took = train(args.seconds, args.seed, args.generations)
+    bar = caravelt._progress(True, "generations" if args.generations else "s") if args.progress else None
+    lap, keys, took = train(args.seconds, args.seed, args.generations, progress=bar)
     if keys is None:
         print(f"no lap completed in {took:.1f} s of training", flush=True)
         return 1

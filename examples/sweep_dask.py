@@ -108,6 +108,8 @@ def main(argv):
                         help="worker processes of the local cluster (default: every core)")
     parser.add_argument("--per-task", type=int, default=SETUPS_PER_TASK, metavar="N",
                         help=f"setups a task measures (default {SETUPS_PER_TASK})")
+    parser.add_argument("--progress", action="store_true",
+                        help="a progress bar on standard error, setups done of all (the rows go to standard output)")
     args = parser.parse_args(argv)
     try:
         axes = [axis(v) for v in args.vary]
@@ -152,13 +154,22 @@ def sweep(client, car, axes, args, out):
     shares = range(0, total, args.per_task)
     running = collections.deque()
     car_value = client.scatter(car, broadcast=True)
+    bar = caravelt._progress(args.progress, "setups")
+    written = 0
+
+    def write(rows):
+        nonlocal written
+        out.write(rows)
+        written += rows.count("\n")
+        if bar:
+            bar(written, total)
     for first in shares:
         running.append(client.submit(measure, car_value, names, args.shift,
                                      setups(axes, first, args.per_task), pure=False))
         if len(running) >= window:
-            out.write(running.popleft().result())
+            write(running.popleft().result())
     while running:
-        out.write(running.popleft().result())
+        write(running.popleft().result())
     out.flush()
 
 

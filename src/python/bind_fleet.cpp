@@ -146,7 +146,8 @@ static const uint64_t CHUNK_CAR_TICKS = 1 << 20;
  * handlers run between chunks, and an exception they raise (Ctrl-C's
  * KeyboardInterrupt) ends the run there, every car at the same tick.
  * ---------------------------------------------------------------------- */
-static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_t, uint64_t)> &run)
+static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_t, uint64_t)> &run,
+                      py::handle progress)
 {
     uint64_t chunk = CHUNK_CAR_TICKS / n ? CHUNK_CAR_TICKS / n : 1;
     for (uint64_t first = 0; first < ticks; first += chunk) {
@@ -155,12 +156,14 @@ static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_
             py::gil_scoped_release nogil;
             run(first, count);
         }
+        if (!progress.is_none())   /* the caller's: ticks done of all, every car at the same tick */
+            progress(first + count, ticks);
         if (first + count < ticks && PyErr_CheckSignals() != 0)
             throw py::error_already_set();
     }
 }
 
-static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
+static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks, py::handle progress)
 {
     long long t = arg_whole(ticks, "ticks");
     if (t < 1)
@@ -175,9 +178,8 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
         held = key_array(keys, 1, f.n(), "(n,)", "keys", true), k = (const uint16_t *)held.data();
     fleet_taken taken(f);
     try {
-        in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) {
-            fleet_step(f.parts(), k, all_same, count);
-        });
+        in_chunks((uint64_t)t, f.n(), [&](uint64_t, uint64_t count) { fleet_step(f.parts(), k, all_same, count); },
+                  progress);
     } catch (...) {
         laps_taken(f);   /* stopped between chunks: the laps as the cars stand */
         throw;
@@ -185,7 +187,7 @@ static void fleet_step_py(fleet &f, py::handle keys, py::handle ticks)
     laps_taken(f);
 }
 
-static py::array fleet_rollout_py(fleet &f, py::handle keys)
+static py::array fleet_rollout_py(fleet &f, py::handle keys, py::handle progress)
 {
     py::array held = key_array(keys, 2, f.n(), "(n, T)", "keys", false);
     size_t T = (size_t)held.shape(1);
@@ -195,7 +197,7 @@ static py::array fleet_rollout_py(fleet &f, py::handle keys)
         in_chunks(T, f.n(), [&](uint64_t first, uint64_t count) {
             fleet_rollout(f.parts(), (const uint16_t *)held.data(), T, first, count,
                           (state_row *)out.mutable_data());
-        });
+        }, progress);
     } catch (...) {
         laps_taken(f);
         throw;
@@ -230,8 +232,8 @@ void bind_fleet(py::module_ &m)
         },
         py::detail::is_new_style_constructor(), py::arg("cars"), py::arg("course"), py::arg("threads"));
     c.def_property_readonly("_is_made", [](py::handle self) { return made(self, typeid(fleet)); });
-    c.def("step", &fleet_step_py, py::arg("keys"), py::arg("ticks") = 1);
-    c.def("rollout", &fleet_rollout_py, py::arg("keys"));
+    c.def("_step", &fleet_step_py, py::arg("keys"), py::arg("ticks"), py::arg("progress"));
+    c.def("_rollout", &fleet_rollout_py, py::arg("keys"), py::arg("progress"));
     c.def("_reset", &fleet_reset_py, py::arg("which"));
     c.def_property_readonly("state", [](const fleet &f) { return f.state; });
     c.def_property_readonly("laps", [](fleet &f) {

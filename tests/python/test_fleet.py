@@ -148,3 +148,17 @@ def test_a_fleet_running_on_one_thread_refuses_another():
             refused = str(e)
     worker.join()
     assert refused == "the fleet is running on another thread"
+
+
+# Catches a long call that tells no progress, or tells it wrong: a callable gets each chunk's
+# ticks done, rising to all of them, and the cars drive the same for it.
+def test_progress_is_told_as_a_long_call_goes():
+    seen = []
+    fleet, quiet = caravelt.Fleet(caravelt.Car(), n=4), caravelt.Fleet(caravelt.Car(), n=4)
+    keys = np.full((4, 700000), caravelt.UP, np.uint16)
+    rows = fleet.rollout(keys, progress=lambda done, total: seen.append((done, total)))
+    assert len(seen) > 1 and seen[-1] == (700000, 700000)
+    assert all(a[0] < b[0] and a[1] == 700000 for a, b in zip(seen, seen[1:]))
+    assert rows.tobytes() == quiet.rollout(keys).tobytes()
+    with pytest.raises(TypeError, match="progress must be"):
+        fleet.step(1, progress="yes")

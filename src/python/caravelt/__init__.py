@@ -28,6 +28,7 @@ import decimal
 import errno
 import numbers
 import os
+import sys
 
 import numpy as np
 
@@ -96,6 +97,44 @@ class Car(_caravelt.Car):
         changed = ", ".join(f"{name}={value!r}" for name, value in self.fields().items()
                             if value != getattr(preset, name))
         return f"caravelt.Car({changed})"
+
+
+def _progress(progress, what):
+    """A long call's progress, told (done, total): progress True shows a
+    bar (tqdm's, when Debian's python3-tqdm is there; else a line on
+    standard error, rewritten in place), a callable is called, None and
+    False show nothing."""
+    if progress is None or progress is False:
+        return None
+    if callable(progress):
+        return progress
+    if progress is not True:
+        raise TypeError(f"progress must be True, False, None or a callable, not {type(progress).__name__}")
+    return _Bar(what)
+
+
+class _Bar:
+    """progress=True: tqdm's bar, or a plain line without tqdm."""
+
+    def __init__(self, what):
+        self.what, self.bar, self.shown = what, None, 0
+
+    def __call__(self, done, total):
+        try:
+            from tqdm import tqdm
+        except ImportError:
+            tqdm = None
+        if tqdm is not None:
+            if self.bar is None:
+                self.bar = tqdm(total=total, unit=" " + self.what, unit_scale=True, leave=False)
+            self.bar.update(done - self.shown)
+            if done >= total:
+                self.bar.close()
+        else:
+            end = "\n" if done >= total else ""
+            sys.stderr.write(f"\r{done} of {total} {self.what} ({100 * done // max(total, 1)}%){end}")
+            sys.stderr.flush()
+        self.shown = done
 
 
 def _once(obj):
@@ -198,12 +237,14 @@ class Fleet(_caravelt.Fleet):
       column of caravelt-sim's trace but tick (x, y, AxisAngle, ...
       float32; Gear, KeyHeld, TractionSlip int32): a view of the cars,
       the same array always, changing as they drive.
-    - step(keys, ticks=1): keys a C-order uint16 array of n masks, or one
-      int for every car, held for that many ticks.
-    - rollout(keys): keys a C-order uint16 array of shape (n, T), car i
-      holding keys[i, t] in its tick t; returns the state after every
-      tick, shape (n, T), with the fields of state.  Runs with the
-      interpreter's lock released, split over the fleet's threads.
+    - step(keys, ticks=1, progress=None): keys a C-order uint16 array of
+      n masks, or one int for every car, held for that many ticks.
+    - rollout(keys, progress=None): keys a C-order uint16 array of shape
+      (n, T), car i holding keys[i, t] in its tick t; returns the state
+      after every tick, shape (n, T), with the fields of state.  Runs with
+      the interpreter's lock released, split over the fleet's threads.
+      progress (step and rollout): True shows a bar (tqdm's, or a plain
+      line), a callable gets (ticks done, ticks in all) as it goes.
     - reset(which=None): cars back to the start state: all, a boolean
       mask of n, or indices (negative ones count from the end); on a
       course, with nothing counted.
@@ -242,6 +283,12 @@ class Fleet(_caravelt.Fleet):
                 if not isinstance(c, _caravelt.Car):
                     raise TypeError(f"cars[{i}] must be a Car, not {type(c).__name__}")
         super().__init__(cars, _course(course), min(_threads(threads), len(cars)))
+
+    def step(self, keys, ticks=1, progress=None):
+        self._step(keys, ticks, _progress(progress, "ticks"))
+
+    def rollout(self, keys, progress=None):
+        return self._rollout(keys, _progress(progress, "ticks"))
 
     def __reduce__(self):
         return _fleet_from_state, (self.__getstate__(),)
