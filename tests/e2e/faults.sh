@@ -2,7 +2,7 @@
 # What the game does when things go wrong: a hard kill with a key held leaves a recording
 # that replays to the trace; its output folder removed and its trace's pipe closed are
 # said on screen at once and at exit (status 1), the recording still whole; a car driven
-# past a float's range halts with the reason on screen until R, and replays the same.
+# past a float's range halts with the reason on screen until R.
 . "$(dirname "$0")/lib.sh"
 
 rows() { echo $(($(wc -l <"$1") - 1)); }
@@ -60,7 +60,7 @@ ends_with 1 "Escape with the trace's pipe closed"
 
 # A light car with a huge engine on full lock leaves the float's range within a second:
 # the game halts with the reason on screen, runs no tick until R, then starts again from
-# the start state; the recording replays so in the game; caravelt-sim stops at that tick.
+# the start state; caravelt-sim stops at that tick.
 printf 'Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient = 200000\n' >"$WORK/wild.toml"
 start_game --car "$WORK/wild.toml" --record "$WORK/w.rec" --trace "$WORK/w.csv"
 title_then_drive wild
@@ -75,12 +75,7 @@ notice_shown again && fail "non-finite: the reason stays after R"
 [ "$(rows "$WORK/w.csv")" -gt "$n1" ] || fail "non-finite: no tick after R"
 press Escape
 ends_with 0 "Escape after a halt"
+# (How a replay of it halts and begins again is run/'s rule, held by its unit tests.)
 "$SIM" --car "$WORK/wild.toml" --trace "$WORK/w-sim.csv" "$WORK/w.rec" 2>/dev/null && fail "non-finite: caravelt-sim ran to the end"
 first_rows_of "$WORK/w-sim.csv" "$WORK/w.csv" || fail "non-finite: caravelt-sim's rows differ from the game's"
-start_game --car "$WORK/wild.toml" --replay "$WORK/w.rec" --trace "$WORK/w-replay.csv"
-for _ in $(seq 100); do [ "$(wc -l <"$WORK/w-replay.csv")" -ge "$(wc -l <"$WORK/w.csv")" ] && break; sleep 0.1; done
-sleep 1.2
-press Escape
-ends_with 0 "Escape in the replay"
-cmp "$WORK/w-replay.csv" "$WORK/w.csv" || fail "non-finite: the replay's trace differs from the drive's"
-echo "PASS: kill, removed folder, closed pipe, halt on a non-finite state and its replay"
+echo "PASS: kill, removed folder, closed pipe, halt on a non-finite state"
