@@ -265,6 +265,8 @@ TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
         {START + "[[gate]]\na = [110, 34.4]\nb = [14.0, 42.4]\n", "3: gate 1's a (110, 34.4) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
         {START + GATE + "[[cone]]\nat = [26.0, -0.01]\n", "6: cone 1 (26, -0.01) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
         {"start = { x = 8.0, y = 76.81, heading = 90.0 }\n" + GATE, "1: start (8, 76.81) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {START + "timing = [66.5, 0]\n" + GATE, "2: the timing box at (66.5, 0) reaches off the screen: it is 36 m by 6.6 m, so x runs 0 to 66.4 m, y 0 to 70.2 m"},
+        {START + "timing = [0, -1]\n" + GATE, "2: timing (0, -1) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
         {START + "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 34.4]\n", "2: gate 1 has zero length: a and b are one point"},
         {START, "no gate: a course needs a [[gate]], the first its start and finish"},
         {START + "gate = []\n", "no gate: a course needs a [[gate]], the first its start and finish"},
@@ -319,7 +321,7 @@ TEST(CourseFile, LengthsRoundOnceFromMetresToStoredPixels)
 }
 
 /* Catches a hash blind to a value of the course (a cone moved by a float step, the penalty,
- * the name, the gates' order) or one that changes with nothing changed. */
+ * the name, the gates' order) or one that changes with nothing changed or with the timing box. */
 TEST(CourseFile, HashTellsCoursesApart)
 {
     temp_dir d;
@@ -336,8 +338,9 @@ TEST(CourseFile, HashTellsCoursesApart)
         EXPECT_TRUE(seen.insert(course_hash(&c)).second) << t;
     }
     course a, b;
-    read_course(d, texts[0], &a), read_course(d, texts[0], &b);
-    EXPECT_EQ(course_hash(&a), course_hash(&b));
+    read_course(d, texts[0], &a), read_course(d, "timing = [0, 70.2]\n" + texts[0], &b);
+    EXPECT_EQ(course_hash(&a), course_hash(&b)) << "the timing box moved: no drive changes";
+    EXPECT_TRUE(a.timing.x == COURSE_TIMING_X && a.timing.y == COURSE_TIMING_Y && b.timing.x == 0 && b.timing.y == 702);
 }
 
 /* Catches splits or lap ticks off by one, a split compared with the wrong gate's or lap's or with

@@ -105,10 +105,10 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     EXPECT_EQ(at(400, 350), rgb(makecol(255, 220, 0))) << "the next gate's line";
     EXPECT_EQ(at(700, 400), rgb(makecol(30, 80, 230))) << "a gate's post";
     EXPECT_EQ(at(100, 400), rgb(makecol(255, 255, 255))) << "the start gate's post";
-    EXPECT_EQ(at(TIMING_X + 2, TIMING_Y + 2), rgb(makecol(0, 0, 0))) << "the timing box";
+    EXPECT_EQ(at(COURSE_TIMING_X + 2, COURSE_TIMING_Y + 2), rgb(makecol(0, 0, 0))) << "the timing box";
     int red = 0;
-    for (int px = TIMING_X; px < TIMING_X + TIMING_W; px++)
-        red += at(px, TIMING_Y + 6 + 36 + 3) == rgb(makecol(255, 70, 70));
+    for (int px = COURSE_TIMING_X; px < COURSE_TIMING_X + TIMING_W; px++)
+        red += at(px, COURSE_TIMING_Y + 6 + 36 + 3) == rgb(makecol(255, 70, 70));
     EXPECT_GT(red, 3) << "a split behind the lap to beat in red";
 
     int ghosted = 0, solid_car = 0;   /* the ghost's pixels: between the tarmac and the solid car */
@@ -137,4 +137,84 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
         ASSERT_EQ(memcmp(buffer->line[py], plain->line[py], 1024 * 2), 0) << "row " << py << " after the course is gone";
     destroy_bitmap(plain);
     destroy_bitmap(solid);
+}
+
+/* ----------------------------------------------------------------------
+ * The shipped courses laid out clear of every box the view may lay over
+ * them.  Catches a course moved under the telemetry, the dashboard or
+ * the chart, a timing box set over a gate, and a box moved over a course.
+ * ---------------------------------------------------------------------- */
+
+/* Whether a point, with `margin` px around it, reaches into box b. */
+static bool under(const view_box &b, double x, double y, double margin)
+{
+    return x + margin >= b.x0 && x - margin < b.x1 && y + margin >= b.y0 && y - margin < b.y1;
+}
+
+/* The short way between two places on the screen's side of `size` px. */
+static double short_way(double d, double size)
+{
+    return d > size / 2 ? d - size : d < -size / 2 ? d + size : d;
+}
+
+/* Calls fn at every 2 px of the straight line from a to b, the short way across the edges. */
+template <class F> static void along(course_point a, course_point b, F fn)
+{
+    double dx = short_way((double)b.x - a.x, 1024), dy = short_way((double)b.y - a.y, 768);
+    int steps = (int)(std::hypot(dx, dy) / 2) + 1;
+    for (int k = 0; k <= steps; k++) {
+        double px = a.x + dx * k / steps, py = a.y + dy * k / steps;
+        fn(std::fmod(px + 1024, 1024), std::fmod(py + 768, 768));
+    }
+}
+
+static course_point middle(const course_gate &g) { return {(g.a.x + g.b.x) / 2, (g.a.y + g.b.y) / 2}; }
+
+TEST_F(Frame, ShippedCoursesLieClearOfEveryBox)
+{
+    for (const char *name : {"slalom", "figure8", "autocross"}) {
+        SCOPED_TRACE(name);
+        course c;
+        char err[512];
+        ASSERT_EQ(read_course_file((std::string(CARAVELT_DATA_DIR "/courses/") + name + ".toml").c_str(), &c, err,
+                                   sizeof err), 0) << err;
+        const std::vector<view_box> boxes = course_view_boxes(&c);
+        for (const view_box &b : boxes) {
+            auto clear = [&](const char *what, double x, double y, double margin) {
+                EXPECT_FALSE(under(b, x, y, margin)) << what << " at " << x << "," << y << " under " << b.what;
+            };
+            for (const course_gate &g : c.gates)
+                for (course_point q : {g.a, g.b})
+                    clear("a gate post", q.x, q.y, 5);
+            for (course_point k : c.cones)
+                clear("a cone", k.x, k.y, 5);
+            clear("the start", c.start.x, c.start.y, 25);
+            clear("the standing start", middle(c.gates[0]).x, middle(c.gates[0]).y, 25);
+            /* the car's line, as straight as it goes: half the car's width either side */
+            for (size_t g = 0; g < c.gates.size(); g++)
+                along(middle(c.gates[g]), middle(c.gates[(g + 1) % c.gates.size()]),
+                      [&](double x, double y) { clear("the line between gates", x, y, 12); });
+            along(c.start, middle(c.gates[0]), [&](double x, double y) { clear("the way to the start gate", x, y, 12); });
+        }
+
+        /* and drawn so: every box up, each post and cone's centre still its own colour */
+        course_race r;
+        race_start(&r, &c);
+        course_start(&c);
+        chart_shown = paused_shown = true;
+        snprintf(replay_progress, sizeof replay_progress, "0:24.36 of 1:10.06  1x");
+        view_race = &r;
+        draw_frame(buffer);
+        view_race = nullptr;
+        chart_shown = paused_shown = false;
+        replay_progress[0] = '\0';
+        for (size_t g = 0; g < c.gates.size(); g++)
+            for (course_point q : {c.gates[g].a, c.gates[g].b}) {
+                int col = getpixel(buffer, (int)q.x, (int)q.y);
+                EXPECT_TRUE(col == makecol(255, 220, 0) || col == makecol(255, 255, 255) || col == makecol(30, 80, 230))
+                    << "gate " << g + 1 << "'s post at " << q.x << "," << q.y << " hidden";
+            }
+        for (course_point k : c.cones)
+            EXPECT_EQ(getpixel(buffer, (int)k.x, (int)k.y), makecol(255, 255, 255)) << "the cone at " << k.x << "," << k.y << " hidden";
+    }
 }

@@ -51,6 +51,10 @@
 /* The screen the car drives on, in pixels, and its scale. */
 inline constexpr int COURSE_SCREEN_W = 1024, COURSE_SCREEN_H = 768, COURSE_PX_PER_M = 10;
 
+/* The timing box the game draws over a course, px: its size, and where it
+ * stands unless the course file says (`timing`, its top-left corner). */
+inline constexpr int COURSE_TIMING_W = 360, COURSE_TIMING_H = 66, COURSE_TIMING_X = 332, COURSE_TIMING_Y = 42;
+
 /* The poses kept of one lap at most: an hour of it (4.3 MB). */
 inline constexpr size_t COURSE_POSES_MAX = 360000;
 
@@ -68,6 +72,8 @@ struct course {
     float penalty;                            /* s added to a lap per cone knocked */
     std::vector<course_gate> gates;           /* in driving order; [0] starts and finishes */
     std::vector<course_point> cones;          /* their centres */
+    course_point timing = {COURSE_TIMING_X, COURSE_TIMING_Y};   /* the timing box's top-left corner;
+                                                 no drive changes with it, so not hashed */
 
     /* Made by course_index: for each 32 px cell of the screen, the cones a
      * car centred in it could touch and the gates a move ending in it could
@@ -86,7 +92,7 @@ struct course {
  * finite or beyond a float, a point off the screen, a gate of zero
  * length, no gate, more than COURSE_GATES_MAX gates or COURSE_CONES_MAX
  * cones, a negative penalty or lap count, a heading outside 0 to 360, no
- * start, a name with control characters or longer than COURSE_NAME_MAX
+ * start, a timing box that would not fit on the screen, a name with control characters or longer than COURSE_NAME_MAX
  * bytes.  Without `name` the course is named after the file (its last
  * part, less the extension); without `laps`, no limit; without
  * `penalty`, 0.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "course/race.h"
+#include "chart.h"
 #include "present.h"
 
 const course_race *view_race;
@@ -224,6 +225,20 @@ void draw_ghost(BITMAP *dst, const course_race *r)
     }
 }
 
+std::vector<view_box> course_view_boxes(const course *c)
+{
+    int tx = (int)c->timing.x, ty = (int)c->timing.y;
+    return {
+        {"the timing box", tx, ty, tx + TIMING_W, ty + TIMING_H},
+        {"the telemetry column", TELEMETRY_COL, TELEMETRY_TOP, TELEMETRY_COL + TELEMETRY_W,
+         TELEMETRY_TOP + TELEMETRY_H},
+        {"the dashboard", DASHBOARD_X, DASHBOARD_Y, 1024, DASHBOARD_Y + DASHBOARD_H},
+        {"the chart", 0, CHART_PANEL_TOP, 1024, CHART_PANEL_TOP + CHART_PANEL_H},
+        {"the pause sign", PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W, PAUSED_Y + PAUSED_H},
+        {"the replay's mark", REPLAY_X, REPLAY_Y, REPLAY_X + REPLAY_W, REPLAY_Y + REPLAY_H + REPLAY_BAR_H},
+    };
+}
+
 /* ----------------------------------------------------------------------
  * The timing box at the top: white on black, the split's difference
  * green when ahead of the lap to beat, red when behind.  Text is slow to
@@ -262,9 +277,10 @@ void draw_timing(BITMAP *dst, const course_race *r)
         shown.stale = true;
     }
     BITMAP *b = shown.box ? shown.box : dst;
-    int bx = shown.box ? 0 : TIMING_X, by = shown.box ? 0 : TIMING_Y;
+    const int x0 = (int)r->c->timing.x, y0 = (int)r->c->timing.y;
+    int bx = shown.box ? 0 : x0, by = shown.box ? 0 : y0;
     if (!shown.box)
-        rectfill(dst, TIMING_X, TIMING_Y, TIMING_X + TIMING_W - 1, TIMING_Y + TIMING_H - 1, makecol(0, 0, 0));
+        rectfill(dst, x0, y0, x0 + TIMING_W - 1, y0 + TIMING_H - 1, makecol(0, 0, 0));
     char text[TIMING_CHARS + 1], delta[sizeof shown.delta];
     for (int i = 0; i < TIMING_LINES; i++) {
         timing_text(r, i, text, sizeof text);
@@ -280,6 +296,6 @@ void draw_timing(BITMAP *dst, const course_race *r)
             memcpy(shown.delta, delta, sizeof delta), shown.sign = sign;
     }
     if (shown.box)
-        blit(shown.box, dst, 0, 0, TIMING_X, TIMING_Y, TIMING_W, TIMING_H);
+        blit(shown.box, dst, 0, 0, x0, y0, TIMING_W, TIMING_H);
     shown.stale = false;
 }
