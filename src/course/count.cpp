@@ -129,8 +129,22 @@ void course_start(const course *c)
     sim_start_at(c->start.x, c->start.y, c->heading);
 }
 
+course_point course_line(const course *c)
+{
+    const course_gate &g = c->gates[0];
+    return {(float)(((double)g.a.x + g.b.x) / 2), (float)(((double)g.a.y + g.b.y) / 2)};
+}
+
+void course_start_standing(const course *c)
+{
+    course_point at = course_line(c);
+    sim_start_at(at.x, at.y, c->heading);
+    Gear = 1;
+}
+
 void course_progress_start(course_progress *p, const course *c, bool keep_poses)
 {
+    p->countdown = p->standing ? COURSE_COUNTDOWN : 0;
     p->tick = 0;
     p->in_lap = false;
     p->next_gate = 0;
@@ -326,6 +340,24 @@ static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_
     return gate_passed(c, p, {m->x1, m->y1, m->angle});
 }
 
+/* A standing start's tick while the car is held, or with R: R drops the
+ * lap and begins the countdown again; its last tick begins a lap with the
+ * car on the line, where it has been held. */
+static unsigned countdown_tick(const course *c, course_progress *p, const course_move *m)
+{
+    if (m->reset) {
+        unsigned ev = gates_of_tick(c, p, m);
+        p->countdown = COURSE_COUNTDOWN;
+        return ev | COURSE_COUNTING;
+    }
+    if (--p->countdown > 0)
+        return COURSE_COUNTING;
+    if (course_finished(c, p))
+        return 0;
+    begin_lap(c, p);
+    return COURSE_LAP_BEGUN;
+}
+
 /* ----------------------------------------------------------------------
  * course_count: R or the next gate first, then the cones, which so count
  * for the lap the tick leaves running; then the pose.  Most ticks are
@@ -337,7 +369,9 @@ unsigned course_count(const course *c, course_progress *p, const course_move *m)
     int cell = cell_at(x, y);
     unsigned ev = 0;
     p->tick++;
-    if (m->reset || may_pass(c, cell, p->next_gate, m))
+    if (p->standing && (m->reset || p->countdown > 0))
+        ev = countdown_tick(c, p, m);
+    else if (m->reset || may_pass(c, cell, p->next_gate, m))
         ev = gates_of_tick(c, p, m);
     if (c->cell_first[cell] != c->cell_first[cell + 1])
         ev |= knock_cones(c, p, cell, x, y, m->angle);

@@ -38,6 +38,9 @@
  *     the gates of a tick come first, so a cone knocked in the tick that
  *     ends a lap counts for the next.
  *   - a tick with R held passes no gate and abandons the lap in progress.
+ *   - with a standing start, no gate counts during the countdown; the
+ *     tick that ends it begins a lap, the car on the line; R begins the
+ *     countdown again.
  * Nothing here writes the car: the drive is the same with or without one.
  */
 #ifndef CARAVELT_COURSE_COURSE_H
@@ -54,6 +57,9 @@ inline constexpr int COURSE_SCREEN_W = 1024, COURSE_SCREEN_H = 768, COURSE_PX_PE
 /* The timing box the game draws over a course, px: its size, and where it
  * stands unless the course file says (`timing`, its top-left corner). */
 inline constexpr int COURSE_TIMING_W = 360, COURSE_TIMING_H = 66, COURSE_TIMING_X = 332, COURSE_TIMING_Y = 42;
+
+/* A standing start's countdown: 3 s of ticks, the car held on the line. */
+inline constexpr int COURSE_COUNTDOWN = 300;
 
 /* The poses kept of one lap at most: an hour of it (4.3 MB). */
 inline constexpr size_t COURSE_POSES_MAX = 360000;
@@ -113,6 +119,14 @@ uint64_t course_hash(const course *c);
  * there now, stopped, heading included (a fresh car starts so). */
 void course_start(const course *c);
 
+/* A standing start: the car's centre on the start gate's middle, the
+ * start's heading. */
+course_point course_line(const course *c);
+
+/* course_start, but on the line (course_line) and in first gear: where a
+ * standing start puts the car, and R then. */
+void course_start_standing(const course *c);
+
 /* ----------------------------------------------------------------------
  * Progress: what one car has done on a course.  A plain value, one per
  * car, changed only by course_count.
@@ -134,6 +148,11 @@ struct course_lap {
 };
 
 struct course_progress {
+    /* A standing start: every lap run begins on the line, COURSE_COUNTDOWN
+     * ticks after the start or the last tick with R held, the car held
+     * meanwhile; set before course_progress_start, which keeps it. */
+    bool standing = false;
+    int countdown;             /* ticks of the countdown left; 0 once it is over */
     uint64_t tick;             /* ticks counted */
     bool in_lap;               /* a lap is being timed */
     int next_gate;             /* the gate that counts next (0 outside a lap) */
@@ -157,7 +176,8 @@ struct course_progress {
     double angle_sin, angle_cos;
 };
 
-/* p fresh for course c: no tick counted, no lap, every cone standing.
+/* p fresh for course c: no tick counted, no lap, every cone standing, and
+ * with a standing start the countdown begun.
  * keep_poses: note the laps' poses, for a ghost (some 12 bytes a tick of
  * the lap in progress and of the best; a fleet that draws none saves it). */
 void course_progress_start(course_progress *p, const course *c, bool keep_poses = true);
@@ -191,6 +211,7 @@ enum {
     COURSE_FINISHED = 8,       /* ... and it was the course's last */
     COURSE_CONE = 16,          /* a cone knocked that counts */
     COURSE_ABANDONED = 32,     /* R: the lap in progress is dropped */
+    COURSE_COUNTING = 64,      /* a standing start's countdown runs (or begins again: R) */
 };
 
 /* ----------------------------------------------------------------------

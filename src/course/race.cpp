@@ -5,9 +5,10 @@
 
 #include "sim/sim.h"
 
-void race_start(course_race *r, const course *c, bool keep_poses)
+void race_start(course_race *r, const course *c, bool keep_poses, bool standing)
 {
     r->c = c;
+    r->p.standing = standing;
     course_progress_start(&r->p, c, keep_poses);
     r->has_given = false;
     r->given = course_lap{};

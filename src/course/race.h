@@ -36,8 +36,9 @@ struct course_race {
 };
 
 /* r fresh on c: no tick counted, no lap, no lap given.  keep_poses: the
- * laps' poses kept for a ghost (course_progress_start). */
-void race_start(course_race *r, const course *c, bool keep_poses = true);
+ * laps' poses kept for a ghost (course_progress_start); standing: each
+ * run of laps begins with a standing start's countdown. */
+void race_start(course_race *r, const course *c, bool keep_poses = true, bool standing = false);
 
 /* r as race_start left it, but the lap given kept: the drive counted
  * again from its first tick (a replay run again from its start). */

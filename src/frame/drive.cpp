@@ -214,6 +214,7 @@ int open_drive_files(void)
     game_given_car(&given.car_file, &given.params);
     game_given_course(&given.course_file, &given.track);
     given.force = game_opts.force;
+    given.standing = !game_opts.replay;   /* driven live on a course: a standing start */
     char err[1024];
     if (game_opts.replay) {
         if (drive_open(&game, game_opts.replay, &given, err, sizeof err) != 0)
@@ -270,7 +271,7 @@ void begin_drive(void)
     if (log_text.recording)
         record_header(&log_text.keys_text, game_opts.record, game.car_file.empty() ? nullptr : game.car_file.c_str(),
                       time(nullptr), game.on_course ? game.course_file.c_str() : nullptr,
-                      game.on_course ? course_hash(&game.track) : 0);
+                      game.on_course ? course_hash(&game.track) : 0, game.standing);
 }
 
 void abandon_drive_files(void)

@@ -31,7 +31,8 @@ int ghost_open(run_drive *g, const char *path, const course *c, const char *cour
                  shell_word(course_name).c_str(), hex16(course_hash(c)).c_str());
         return -1;
     }
-    if (recorded_car(&g->in, &g->params, &g->car_file, err, errsize) != 0)
+    if (recorded_car(&g->in, &g->params, &g->car_file, err, errsize) != 0
+        || replay_start(&g->in, false, false, &g->standing, err, errsize) != 0)
         return -1;
     g->track = *c;
     g->course_file = course_file;
