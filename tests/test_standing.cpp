@@ -125,3 +125,39 @@ TEST(Run, StandingStartIsTheRecordingsAndRunsAlikeEverywhere)
         EXPECT_EQ(t.err, "caravelt-sim: " + k.err + "\n") << k.args;
     }
 }
+
+/* Catches a shipped drive said to go by a gate it passes (the rule too eager for the line the
+ * driver takes), and targets out of order or closer than their stated margins: silver at least
+ * a quarter slower than gold, bronze at least three fifths. */
+TEST(Run, ShippedDrivesGoByNoGateAndTargetsKeepTheirMargins)
+{
+    for (const char *name : {"slalom", "figure8", "autocross"}) {
+        SCOPED_TRACE(name);
+        const std::string file = CARAVELT_DATA_DIR "/courses/" + std::string(name) + ".toml";
+        course c;
+        char err[512];
+        ASSERT_EQ(read_course_file(file.c_str(), &c, err, sizeof err), 0) << err;
+        run_given g;
+        g.course_file = file.c_str(), g.track = &c;
+        uint64_t best[3] = {};
+        const std::string drives[] = {CARAVELT_DOCS_DIR "/courses/" + std::string(name) + ".txt",
+                                      CARAVELT_DATA_DIR "/courses/targets/" + std::string(name) + "-gold.rec",
+                                      CARAVELT_DATA_DIR "/courses/targets/" + std::string(name) + "-silver.rec",
+                                      CARAVELT_DATA_DIR "/courses/targets/" + std::string(name) + "-bronze.rec"};
+        for (int k = 0; k < 4; k++) {
+            run_drive dr;
+            ASSERT_EQ(drive_open(&dr, drives[k].c_str(), &g, err, sizeof err), 0) << err;
+            EXPECT_EQ(dr.standing, k > 0) << drives[k];
+            drive_start(&dr, RUN_STOP, run_hooks{}, false);
+            unsigned all = 0;
+            drive_to_end(&dr, [](void *ctx, unsigned bits) { *(unsigned *)ctx |= bits; }, &all);
+            EXPECT_FALSE(all & COURSE_MISSED) << drives[k] << ": gate " << dr.race.p.missed;
+            EXPECT_TRUE(course_finished(&c, &dr.race.p)) << drives[k];
+            if (k > 0)
+                best[k - 1] = dr.race.p.best.ticks;
+            drive_close(&dr);
+        }
+        EXPECT_GE(best[1] * 4, best[0] * 5) << "silver " << best[1] << ", gold " << best[0];
+        EXPECT_GE(best[2] * 5, best[0] * 8) << "bronze " << best[2] << ", gold " << best[0];
+    }
+}

@@ -151,6 +151,7 @@ void course_progress_start(course_progress *p, const course *c, bool keep_poses)
     p->laps_done = 0;
     p->now = p->last = p->best = course_lap{};
     p->has_best = false;
+    p->missed = 0;
     p->knocked.assign(c->cones.size(), 0);
     p->keep_poses = keep_poses;
     p->poses.clear();
@@ -215,6 +216,7 @@ static bool passes(const course_move *m, const course_gate &g)
 static void begin_lap(const course *c, course_progress *p)
 {
     p->in_lap = true;
+    p->missed = 0;
     p->now = course_lap{};
     p->now.lap = p->laps_done + 1;
     p->now.start_tick = p->tick;
@@ -264,6 +266,7 @@ static unsigned gate_passed(const course *c, course_progress *p, const course_po
         begin_lap(c, p);
         return COURSE_LAP_BEGUN;
     }
+    p->missed = 0;
     if (p->next_gate == 0)
         return end_lap(c, p, pose);
     p->now.splits[p->next_gate - 1] = p->tick - p->now.start_tick;
@@ -330,6 +333,7 @@ static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_
     if (m->reset) {
         unsigned ev = p->in_lap ? COURSE_ABANDONED : 0;
         p->in_lap = false;
+        p->missed = 0;
         p->next_gate = 0;
         p->poses.clear();
         std::fill(p->knocked.begin(), p->knocked.end(), 0);
@@ -338,6 +342,30 @@ static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_
     if (!passes(m, c->gates[p->next_gate]))
         return 0;
     return gate_passed(c, p, {m->x1, m->y1, m->angle});
+}
+
+/* Gate g drawn out a gate's length beyond each post: what passes it but
+ * not g goes beside g. */
+static course_gate drawn_out(const course_gate &g)
+{
+    double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y;
+    return {{(float)(g.a.x - dx), (float)(g.a.y - dy)}, {(float)(g.b.x + dx), (float)(g.b.y + dy)}};
+}
+
+/* ----------------------------------------------------------------------
+ * gone_by: whether a move in a lap that did not pass the next gate went by
+ * it: beside it, or through a gate later in the lap (the start gate last).
+ * ---------------------------------------------------------------------- */
+static __attribute__((noinline)) bool gone_by(const course *c, const course_progress *p, int cell,
+                                              const course_move *m)
+{
+    if (passes(m, drawn_out(c->gates[p->next_gate])))
+        return true;
+    int n = (int)c->gates.size(), last = p->next_gate >= 2 ? n : n - 1;   /* the start gate once past gate 2 */
+    for (int g = p->next_gate + 1; p->next_gate != 0 && g <= last; g++)
+        if (may_pass(c, cell, g % n, m) && passes(m, c->gates[g % n]))
+            return true;
+    return false;
 }
 
 /* A standing start's tick while the car is held, or with R: R drops the
@@ -373,6 +401,11 @@ unsigned course_count(const course *c, course_progress *p, const course_move *m)
         ev = countdown_tick(c, p, m);
     else if (m->reset || may_pass(c, cell, p->next_gate, m))
         ev = gates_of_tick(c, p, m);
+    if (p->in_lap && !p->missed && !(ev & (COURSE_GATE | COURSE_LAP_BEGUN | COURSE_LAP_DONE))
+        && gone_by(c, p, cell, m)) {
+        p->missed = p->next_gate + 1;
+        ev |= COURSE_MISSED;
+    }
     if (c->cell_first[cell] != c->cell_first[cell + 1])
         ev |= knock_cones(c, p, cell, x, y, m->angle);
     if (p->in_lap)

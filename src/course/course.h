@@ -38,6 +38,12 @@
  *     the gates of a tick come first, so a cone knocked in the tick that
  *     ends a lap counts for the next.
  *   - a tick with R held passes no gate and abandons the lap in progress.
+ *   - a lap goes by its next gate (missed) when a move that does not pass
+ *     it crosses its line within a gate's length beyond a post (beside
+ *     it), or passes a gate later in the lap (the start gate once the lap
+ *     is past its second); it is said once, and holds
+ *     until the gate is passed, R, or the lap ends.  Nothing else changes:
+ *     the lap goes on once the car has gone back through the gate.
  *   - with a standing start, no gate counts during the countdown; the
  *     tick that ends it begins a lap, the car on the line; R begins the
  *     countdown again.
@@ -160,6 +166,8 @@ struct course_progress {
     course_lap now;            /* the lap in progress, while in_lap */
     course_lap last, best;     /* the last completed lap; the one with the least total */
     bool has_best;             /* best (and last) hold a lap */
+    int missed;                /* the next gate's number (1 the start gate) once the lap in progress
+                                  has gone by it (course_count); 0 when it has not */
     std::vector<uint8_t> knocked;   /* per cone, 1 while it lies fallen */
 
     /* The car's pose after each tick of the lap in progress, from the tick
@@ -212,6 +220,7 @@ enum {
     COURSE_CONE = 16,          /* a cone knocked that counts */
     COURSE_ABANDONED = 32,     /* R: the lap in progress is dropped */
     COURSE_COUNTING = 64,      /* a standing start's countdown runs (or begins again: R) */
+    COURSE_MISSED = 128,       /* the lap has just gone by the next gate: p->missed says which */
 };
 
 /* ----------------------------------------------------------------------
