@@ -105,14 +105,31 @@ extern const course_race *view_race;
 void draw_ground(BITMAP *dst, const course_race *r);
 void forget_course_ground(void);
 
-/* The car of the lap to beat, translucent, where race_ghost has it. */
+/* The car of the lap to beat, translucent and pale blue (not the car's
+ * red), where race_ghost has it. */
 void draw_ghost(BITMAP *dst, const course_race *r);
 
+/* Towards the next gate: a small arrow 40 px ahead of the car when the
+ * gate is more than 250 px away (the short way, across the edges). */
+void draw_way(BITMAP *dst, const course_race *r);
+
+/* After the course's last lap: the result over the middle of the view,
+ * each lap's time, cones and total, the best, the targets beaten, and
+ * the keys to go again or leave.  result_text: its line i, false past
+ * the last. */
+bool result_text(const course_race *r, int i, char *out, size_t size);
+void draw_result(BITMAP *dst, const course_race *r);
+
 /* The timing box where the course puts it (course::timing; at the top,
- * clear of the pause sign, unless it says): the course's name;
- * the lap and its running time; the last and best laps' totals; the
- * split at the last gate or lap and its difference from the lap to beat. */
-enum { TIMING_LINES = 4, TIMING_CHARS = 42, TIMING_W = COURSE_TIMING_W, TIMING_H = COURSE_TIMING_H };
+ * clear of the pause sign, unless it says): the course's name; the
+ * countdown, or the lap and its running time; the last and best laps'
+ * totals; "A: first gear" while Up is held in neutral, else the gate the
+ * lap has gone by ("Missed gate 4: back to it"), else the split at the
+ * last gate or lap and its difference from the lap to beat; the next
+ * target to beat, when the race has targets. */
+enum { TIMING_LINES = 5, TIMING_CHARS = 42, TIMING_W = COURSE_TIMING_W, TIMING_H = COURSE_TIMING_H };
+/* The line that says the split, a gate gone by, or the first gear's hint. */
+enum { TIMING_SPLIT_LINE = 3 };
 void timing_text(const course_race *r, int i, char *out, size_t size);
 
 /* The split's difference as drawn ("-0.12"), empty without one; -1 when
@@ -144,6 +161,10 @@ void telemetry_text(int i, char *out, size_t size);
  * telemetry's own procedure). */
 void draw_telemetry(BITMAP *dst);
 
+/* Whether draw_frame draws the column: on unless the game's key for it
+ * (T, with a course) turned it off. */
+extern bool telemetry_shown;
+
 /* ----------------------------------------------------------------------
  * Title and controls screen (title.cpp).
  * ---------------------------------------------------------------------- */
@@ -152,7 +173,13 @@ enum { TITLE_TEXTS = 15 };
 struct title_text { int col, row; const char *text; };
 extern const title_text title_texts[TITLE_TEXTS];
 
-/* Black everywhere, the fifteen texts in white. */
+/* With a course, the keys it adds, under the fifteen; none without. */
+enum { TITLE_COURSE_TEXTS = 3 };
+extern const title_text title_course_texts[TITLE_COURSE_TEXTS];
+extern bool title_course;
+
+/* Black everywhere, the fifteen texts in white (and the course's keys
+ * when title_course). */
 void draw_title(BITMAP *dst);
 
 #endif
