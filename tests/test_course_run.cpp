@@ -124,8 +124,10 @@ TEST(CourseRun, RefusedInOneTable)
         {SIM, "--force --trace /dev/null edited.rec", 0, ""},
         {GAME, "--course good.toml --replay other.rec --trace new.csv", 2, other + recorded_on},
         {GAME, "--replay edited.rec --trace new.csv", 2, edited_said},
-        {GAME, "--ghost lap.rec", 2, "--ghost needs --course: a ghost is a lap of a course"},
-        {GAME, "--course good.toml --ghost s.txt", 2, "s.txt: not a recording made on a course: a ghost is a lap recorded with --course"},
+        {GAME, "--ghost lap.rec", 2, "--ghost needs a course (--course, or a replay made on one): a ghost is a lap of a course"},
+        {GAME, "--course good.toml --ghost s.txt", 2, "s.txt: no lap of the course completed: no ghost to race"},
+        {GAME, "--course good.toml --ghost '" + SCRIPTS + "slalom.txt' --trace new.csv", 1, no_display},   /* a script's lap */
+        {GAME, "--replay on.rec --ghost lap.rec --trace new.csv", 1, no_display},   /* the replay's own course */
         {GAME, "--course good.toml --ghost none.rec", 2, "none.rec: not a recording made on a course: a ghost is a lap recorded with --course"},
         {GAME, "--course good.toml --replay lap.rec --force --ghost other.rec", 2, other + "a ghost is a lap of the course raced"},
         {GAME, "--course good.toml --ghost on.rec --trace new.csv", 2, "on.rec: no lap of the course completed: no ghost to race"},
