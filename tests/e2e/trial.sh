@@ -44,10 +44,8 @@ brighter title 300 40 400 578 0.02 || fail "the title names no course keys"
 press space
 wait_for is_driving count || fail "Space did not leave the title screen"
 xdotool keydown Up keydown Right
-snap held 1
-xdotool keyup Up keyup Right
+snap held 0.5
 on_line held || fail "the car left the line during the countdown ($(red_at held))"
-xdotool keydown Up keydown Right
 wait_long is_result result || fail "no result after the lap"
 xdotool keyup Up keyup Right
 press Escape
