@@ -230,7 +230,6 @@ int open_drive_files(void)
         return st;
     if (int st = drive_game_ghost(&game.race))
         return st;
-    open_game_best(&game);
     return open_outputs();
 }
 
@@ -269,6 +268,7 @@ void begin_drive(void)
     log_text.spill = spill;
     if (log_text.tracing)
         log_text.trace_text = std::string(TRACE_HEADER) + "\n";
+    open_game_best(&game);   /* only once the game runs: a start refused or failed touches no best */
     drive_start(&game, RUN_HALT, game_hooks(), true);
     if (game.on_course)
         view_race = &game.race;
