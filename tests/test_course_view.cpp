@@ -206,9 +206,11 @@ TEST_F(Frame, ShippedCoursesLieClearOfEveryBox)
             auto clear = [&](const char *what, double x, double y, double margin) {
                 EXPECT_FALSE(under(b, x, y, margin)) << what << " at " << x << "," << y << " under " << b.what;
             };
-            for (const course_gate &g : c.gates)
+            for (const course_gate &g : c.gates) {
                 for (course_point q : {g.a, g.b})
                     clear("a gate post", q.x, q.y, 5);
+                clear("a gate's number", gate_number_at(g).x, gate_number_at(g).y, 5);
+            }
             for (course_point k : c.cones)
                 clear("a cone", k.x, k.y, 5);
             clear("the start", c.start.x, c.start.y, 25);

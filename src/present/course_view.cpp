@@ -134,14 +134,20 @@ static void draw_cone(BITMAP *dst, int x, int y, bool fallen)
     circlefill(dst, x, y, 1, makecol(255, 255, 255));
 }
 
+course_point gate_number_at(const course_gate &g)
+{
+    double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y, len = std::hypot(dx, dy);
+    return {(float)(g.a.x - dx / len * 12), (float)(g.a.y - dy / len * 12)};
+}
+
 /* A gate's two posts: the start gate's white, the others blue; the gate
  * that counts next yellow, larger, with a line between them.  Its number
  * (1 the start gate) stands beside post a, away from b. */
 static void draw_gate(BITMAP *dst, const course_gate &g, int number, bool next)
 {
     int col = next ? makecol(255, 220, 0) : number == 1 ? makecol(255, 255, 255) : makecol(30, 80, 230);
-    double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y, len = std::hypot(dx, dy);
     if (next) {
+        double dy = (double)g.b.y - g.a.y;
         line(dst, (int)g.a.x, (int)g.a.y, (int)g.b.x, (int)g.b.y, col);
         line(dst, (int)g.a.x + (dy != 0), (int)g.a.y + (dy == 0), (int)g.b.x + (dy != 0), (int)g.b.y + (dy == 0), col);
     }
@@ -151,7 +157,8 @@ static void draw_gate(BITMAP *dst, const course_gate &g, int number, bool next)
     }
     char text[16];
     snprintf(text, sizeof text, "%d", number);
-    int tx = (int)(g.a.x - dx / len * 12) - text_length(font, text) / 2, ty = (int)(g.a.y - dy / len * 12) - 4;
+    course_point at = gate_number_at(g);
+    int tx = (int)at.x - text_length(font, text) / 2, ty = (int)at.y - 4;
     textout_ex(dst, font, text, tx, ty, next ? col : makecol(0, 0, 0), -1);
 }
 

@@ -105,6 +105,9 @@ extern const course_race *view_race;
 void draw_ground(BITMAP *dst, const course_race *r);
 void forget_course_ground(void);
 
+/* Where a gate's number is centred: 12 px beyond its post a, away from b. */
+course_point gate_number_at(const course_gate &g);
+
 /* The car of the lap to beat, translucent and pale blue (not the car's
  * red), where race_ghost has it. */
 void draw_ghost(BITMAP *dst, const course_race *r);
