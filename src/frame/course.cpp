@@ -145,13 +145,13 @@ const char *game_ghost_file(uint64_t *hash)
 
 void open_game_best(run_drive *d)
 {
-    if (!d->on_course)
-        return;
+    if (!d->on_course || game_opts.replay)
+        return;   /* a replay shows the drive as caravelt-sim draws it: no targets, no best */
     std::string why;
     targets_load(d->course_file.c_str(), &d->track, &d->race.targets, &why);
     if (!why.empty())
         note(why);
-    if (game_opts.no_best || game_opts.replay)
+    if (game_opts.no_best)
         return;
     std::string folder = best_folder();
     if (folder.empty()) {

@@ -65,8 +65,8 @@ void reload_game_car(void);
  * cannot be made).  ghost_run_files: the ghost's recording and the car
  * file it names, for the rule that no output is one; game_ghost_file:
  * the ghost raced, for the recording's header (null: none).
- * open_game_best, once the display is up: the course's targets, and your
- * best lap kept (raced when no other ghost is); game_best_keys, each tick's keys, and
+ * open_game_best, once the display is up, driving live: the course's
+ * targets, and your best lap kept (raced when no other ghost is); game_best_keys, each tick's keys, and
  * game_lap_done, each lap completed live, keep it when it is faster.
  * game_course_notes: what the start found but did not refuse, said on
  * the screen once it is up. */

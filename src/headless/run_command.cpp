@@ -30,7 +30,6 @@
 #include "headless/tool.h"
 #include "present/present.h"
 #include "run/drive.h"
-#include "run/targets.h"
 #include "sim/carfile.h"
 
 /* Large writes: one system call per megabyte of trace. */
@@ -155,9 +154,6 @@ static int prepare(session *s)
     if (s->d.on_course) {
         view_race = &s->d.race;
         lap_row(s, nullptr);
-        std::string unused;   /* the frame names the next target as the game does; a bad one is left out */
-        if (o->frame)
-            targets_load(s->d.course_file.c_str(), &s->d.track, &s->d.race.targets, &unused);
     }
     return 0;
 }
