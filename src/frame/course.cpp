@@ -31,6 +31,7 @@ static uint64_t ghost_named_hash;
 /* Your best: the file and its lap, and the drive's keys from its first
  * tick, the recording written when a lap beats it. */
 static best_kept kept;
+static uint64_t kept_car;   /* the hash of the car the file is for: a car read again (F5) keeps nothing */
 static run_log best_keys_log;
 
 /* What the start found worth saying but not fatal: said on the screen
@@ -158,7 +159,8 @@ void open_game_best(run_drive *d)
         note("neither XDG_DATA_HOME nor HOME is set: your best lap is not kept");
         return;
     }
-    kept.path = best_file(folder, &d->track, car_hash_of(&d->params));
+    kept_car = car_hash_of(&d->params);
+    kept.path = best_file(folder, &d->track, kept_car);
     best_read(&kept, &d->track, d->course_file.c_str(), ghost_opened ? nullptr : &d->race, &why);
     if (!why.empty())
         note(why);
@@ -182,7 +184,7 @@ void game_best_keys(unsigned keys, unsigned after)
 void game_lap_done(const run_drive *d)
 {
     double total = course_lap_total(&d->track, &d->race.p.last);
-    if (kept.path.empty() || (kept.has && total >= kept.total))
+    if (kept.path.empty() || (kept.has && total >= kept.total) || car_hash() != kept_car)
         return;
     run_log_flush_line(&best_keys_log);
     uint64_t hash = 0;
