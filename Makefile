@@ -19,7 +19,7 @@ TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test-build check test test-release test-debug-build exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test-build check test test-release test-debug-build exhaustive bench plots sheet sweep targets clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -95,6 +95,12 @@ sheet: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/sheet.sh $(BUILD)/caravelt-sim
+
+# The shipped courses' target laps, data/courses/targets/*.rec (gold, silver, bronze).
+targets: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target course_driver
+	sh tools/targets.sh $(BUILD)/tools/course_driver
 
 # A sweep of the sheet drawn as a heat map: docs/sweep.png.
 sweep: deps-plots

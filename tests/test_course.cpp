@@ -103,6 +103,48 @@ TEST_F(Sim, GatesCountInOrder)
     EXPECT_EQ(t.r.p.next_gate, 2);
 }
 
+/* Catches a gate gone by and not said (beside it within a gate's length, or through a later
+ * gate, the start gate once past gate 2), said when the car only came near, said twice, or
+ * kept after the gate is passed (either way) or after R.  Gates 100 px long at x = 100 and
+ * 400; a third across the way below them at x = 700; the car along y = 350 or below. */
+TEST_F(Sim, GateGoneByIsSaidOnceUntilItIsPassed)
+{
+    auto course3 = [] {
+        return make_course({vertical(100, 300, 400), vertical(400, 300, 400), vertical(700, 550, 650)});
+    };
+    {
+        racer t(course3(), {95, 350, 90});
+        EXPECT_EQ(t.ticks(1, 10), (unsigned)COURSE_LAP_BEGUN);
+        EXPECT_EQ(t.ticks(20, 0, 10), 0u) << "down to y = 550, nowhere near gate 2";
+        t.ticks(1, 0, -100);                                   /* y = 450: beside gate 2, 50 px off its post */
+        EXPECT_EQ(t.ticks(30, 10), (unsigned)COURSE_MISSED);   /* past x = 400 */
+        EXPECT_EQ(t.r.p.missed, 2);
+        EXPECT_EQ(t.ticks(10, 10), 0u) << "said once";
+        t.ticks(1, 0, -100);                                   /* back up to y = 350 */
+        EXPECT_EQ(t.ticks(20, -10), (unsigned)COURSE_GATE) << "back through gate 2";
+        EXPECT_EQ(t.r.p.missed, 0);
+    }
+    {
+        racer t(course3(), {95, 350, 90});
+        t.ticks(1, 10);
+        t.ticks(1, 0, 250);                                    /* y = 600: 200 px below gate 2's post */
+        EXPECT_EQ(t.ticks(40, 10), 0u) << "far beside gate 2: not gone by it";
+        EXPECT_EQ(t.ticks(30, 10), (unsigned)COURSE_MISSED) << "through gate 3 with gate 2 next";
+        EXPECT_EQ(t.r.p.missed, 2);
+        EXPECT_EQ(t.tick(0, 0, true), (unsigned)COURSE_ABANDONED);
+        EXPECT_EQ(t.r.p.missed, 0) << "R";
+    }
+    {
+        racer t(make_course({vertical(100, 300, 400), vertical(400, 300, 400), vertical(700, 300, 400)}),
+                {95, 350, 90});
+        t.ticks(1, 10);
+        EXPECT_EQ(t.ticks(10, -10), 0u) << "back over the start gate, gate 2 next";
+        EXPECT_EQ(t.ticks(40, 10), (unsigned)COURSE_GATE);
+        EXPECT_EQ(t.ticks(35, -10), (unsigned)COURSE_MISSED) << "back over the start gate, gate 3 next";
+        EXPECT_EQ(t.r.p.missed, 3);
+    }
+}
+
 /* Catches a footprint turned the wrong way or taken along TrueAngle's axes swapped, a box grown
  * square at its corners, the gap taken as "at most", the wrap ignored.  The footprint is 22 px
  * either way along the heading, 11 across; a cone nearer than 2.5 px to it is knocked. */
@@ -265,6 +307,8 @@ TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
         {START + "[[gate]]\na = [110, 34.4]\nb = [14.0, 42.4]\n", "3: gate 1's a (110, 34.4) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
         {START + GATE + "[[cone]]\nat = [26.0, -0.01]\n", "6: cone 1 (26, -0.01) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
         {"start = { x = 8.0, y = 76.81, heading = 90.0 }\n" + GATE, "1: start (8, 76.81) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
+        {START + "timing = [66.5, 0]\n" + GATE, "2: the timing box at (66.5, 0) reaches off the screen: it is 36 m by 6.6 m, so x runs 0 to 66.4 m, y 0 to 70.2 m"},
+        {START + "timing = [0, -1]\n" + GATE, "2: timing (0, -1) is off the screen: x runs 0 to 102.4 m, y 0 to 76.8 m"},
         {START + "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 34.4]\n", "2: gate 1 has zero length: a and b are one point"},
         {START, "no gate: a course needs a [[gate]], the first its start and finish"},
         {START + "gate = []\n", "no gate: a course needs a [[gate]], the first its start and finish"},
@@ -319,7 +363,7 @@ TEST(CourseFile, LengthsRoundOnceFromMetresToStoredPixels)
 }
 
 /* Catches a hash blind to a value of the course (a cone moved by a float step, the penalty,
- * the name, the gates' order) or one that changes with nothing changed. */
+ * the name, the gates' order) or one that changes with nothing changed or with the timing box. */
 TEST(CourseFile, HashTellsCoursesApart)
 {
     temp_dir d;
@@ -336,8 +380,9 @@ TEST(CourseFile, HashTellsCoursesApart)
         EXPECT_TRUE(seen.insert(course_hash(&c)).second) << t;
     }
     course a, b;
-    read_course(d, texts[0], &a), read_course(d, texts[0], &b);
-    EXPECT_EQ(course_hash(&a), course_hash(&b));
+    read_course(d, texts[0], &a), read_course(d, "timing = [0, 70.2]\n" + texts[0], &b);
+    EXPECT_EQ(course_hash(&a), course_hash(&b)) << "the timing box moved: no drive changes";
+    EXPECT_TRUE(a.timing.x == COURSE_TIMING_X && a.timing.y == COURSE_TIMING_Y && b.timing.x == 0 && b.timing.y == 702);
 }
 
 /* Catches splits or lap ticks off by one, a split compared with the wrong gate's or lap's or with

@@ -20,12 +20,9 @@ TEST(CourseRun, ShippedCoursesGiveTheirLapRows)
         {"figure8", "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s,gate7_s,gate8_s\n"
                     "1,410,969,0,9.69,9.69,3.26,4.19,5.12,6.08,7.77,8.39,9.01\n"
                     "2,1379,748,0,7.48,7.48,1.41,2.15,2.94,3.94,5.63,6.26,6.88\n"},
-        {"autocross", "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s,gate7_s,"
-                      "gate8_s,gate9_s,gate10_s,gate11_s,gate12_s,gate13_s,gate14_s,gate15_s\n"
-                      "1,425,2134,0,21.34,21.34,2.32,4.14,5.64,7.01,9.05,9.94,10.87,11.84,13.79,15.42,16.63,17.23,"
-                      "17.90,20.27\n"
-                      "2,2559,1872,0,18.72,18.72,0.92,1.99,3.20,4.43,6.47,7.36,8.29,9.27,11.21,12.81,14.01,14.61,"
-                      "15.26,17.63\n"},
+        {"autocross", "lap,start_tick,ticks,cones,time_s,total_s,gate2_s,gate3_s,gate4_s,gate5_s,gate6_s,gate7_s,gate8_s,gate9_s,gate10_s\n"
+                      "1,386,1227,0,12.27,12.27,1.87,3.57,4.91,6.42,8.20,8.66,9.33,10.00,10.95\n"
+                      "2,1613,940,0,9.40,9.40,0.64,1.49,2.42,3.59,5.35,5.83,6.53,7.20,8.13\n"},
     };
     temp_dir d;
     for (const auto &k : cases) {
@@ -127,8 +124,10 @@ TEST(CourseRun, RefusedInOneTable)
         {SIM, "--force --trace /dev/null edited.rec", 0, ""},
         {GAME, "--course good.toml --replay other.rec --trace new.csv", 2, other + recorded_on},
         {GAME, "--replay edited.rec --trace new.csv", 2, edited_said},
-        {GAME, "--ghost lap.rec", 2, "--ghost needs --course: a ghost is a lap of a course"},
-        {GAME, "--course good.toml --ghost s.txt", 2, "s.txt: not a recording made on a course: a ghost is a lap recorded with --course"},
+        {GAME, "--ghost lap.rec", 2, "--ghost needs a course (--course, or a replay made on one): a ghost is a lap of a course"},
+        {GAME, "--course good.toml --ghost s.txt", 2, "s.txt: no lap of the course completed: no ghost to race"},
+        {GAME, "--course good.toml --ghost '" + SCRIPTS + "slalom.txt' --trace new.csv", 1, no_display},   /* a script's lap */
+        {GAME, "--replay on.rec --ghost lap.rec --trace new.csv", 1, no_display},   /* the replay's own course */
         {GAME, "--course good.toml --ghost none.rec", 2, "none.rec: not a recording made on a course: a ghost is a lap recorded with --course"},
         {GAME, "--course good.toml --replay lap.rec --force --ghost other.rec", 2, other + "a ghost is a lap of the course raced"},
         {GAME, "--course good.toml --ghost on.rec --trace new.csv", 2, "on.rec: no lap of the course completed: no ghost to race"},

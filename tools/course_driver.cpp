@@ -3,6 +3,7 @@
  * writes them as a driving script.
  *
  *   course_driver COURSE.toml SCRIPT.txt [--tries N] [--seed N] [--car FILE] [--line FILE.csv]
+ *                 [--standing-start]
  *
  * A simple driver in the real simulation, from where start-up puts the car
  * on the course: first gear, then each tick it steers for a point on the
@@ -13,6 +14,8 @@
  * quicker -- and the best drive's keys are written, one stretch a line,
  * ending with the tick that completes the last lap.  --line writes the
  * car's centre after each tick of it, in metres ("x_m,y_m"), to draw.
+ * --standing-start drives from the start gate after the countdown, as the
+ * game does, and writes a recording that says so (drive/header.h).
  *
  * Exit status: 0 written; 1 no clean drive found (nothing written); 2 bad
  * usage or course.  Deterministic for a given seed.
@@ -24,9 +27,11 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <ctime>
 #include <vector>
 
 #include "course/race.h"
+#include "drive/header.h"
 #include "drive/script.h"
 #include "run/run.h"
 #include "sim/carfile.h"
@@ -97,7 +102,7 @@ static unsigned decide(const course &c, const course_progress &p, const plan &pl
  * drive: the plan from start-up on the course, until the last lap is
  * done, a cone falls, or no gate is passed for 20 s.
  * ---------------------------------------------------------------------- */
-static outcome drive(const course &c, const car &params, const plan &pl, int laps)
+static outcome drive(const course &c, const car &params, const plan &pl, int laps, bool standing)
 {
     outcome o = {};
     course_race race;
@@ -105,13 +110,16 @@ static outcome drive(const course &c, const car &params, const plan &pl, int lap
     car_state start;
     car_start(&start, &params);
     car_in(&start);
-    course_start(&c);
-    race_start(&race, &c, false);
+    if (standing)
+        course_start_standing(&c);
+    else
+        course_start(&c);
+    race_start(&race, &c, false, standing);
     run_car r;
     r.race = &race;   /* a car whose state stops being finite stops: that drive is not clean */
     uint64_t last_gate = 0;
     for (uint64_t tick = 1; tick - last_gate < 2000; tick++) {
-        unsigned keys = tick == 1 ? 1u << SIM_A : decide(c, p, pl);
+        unsigned keys = tick == 1 && !standing ? 1u << SIM_A : decide(c, p, pl);
         o.keys.push_back(keys);
         unsigned ev = run_tick(&r, keys);
         if (ev & RUN_FAULT)
@@ -172,7 +180,7 @@ static std::string script_text(const std::vector<unsigned> &keys)
 static int usage(void)
 {
     fprintf(stderr, "usage: course_driver COURSE.toml SCRIPT.txt [--tries N] [--seed N] [--car FILE] "
-            "[--line FILE.csv]\n");
+            "[--line FILE.csv] [--standing-start]\n");
     return 2;
 }
 
@@ -181,6 +189,7 @@ int main(int argc, char **argv)
     const char *course_path = nullptr, *out_path = nullptr, *car_path = nullptr, *line_path = nullptr;
     long tries = 4000;
     unsigned seed = 1;
+    bool standing = false;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--tries") && i + 1 < argc)
             tries = atol(argv[++i]);
@@ -190,6 +199,8 @@ int main(int argc, char **argv)
             car_path = argv[++i];
         else if (!strcmp(argv[i], "--line") && i + 1 < argc)
             line_path = argv[++i];
+        else if (!strcmp(argv[i], "--standing-start"))
+            standing = true;
         else if (argv[i][0] == '-' || (course_path && out_path))
             return usage();
         else
@@ -211,10 +222,10 @@ int main(int argc, char **argv)
     std::mt19937 rng(seed);
     size_t n = c.gates.size();
     plan best = {std::vector<double>(n, 0.5), std::vector<double>(n, 8.0), 1.0, 4.0, 0.3};
-    outcome got = drive(c, params, best, laps);
+    outcome got = drive(c, params, best, laps, standing);
     for (long t = 0; t < tries; t++) {
         plan q = changed(best, rng);
-        outcome o = drive(c, params, q, laps);
+        outcome o = drive(c, params, q, laps, standing);
         if (o.cost() <= got.cost()) {
             best = q;
             got = std::move(o);
@@ -231,13 +242,21 @@ int main(int argc, char **argv)
         perror(out_path);
         return 1;
     }
-    fprintf(f, "# %s (%s) driven clean from where start-up puts the car: %d lap%s of", c.name.c_str(),
-            course_path, laps, laps == 1 ? "" : "s");
+    if (standing) {
+        car_state v;   /* the header names the car by its parameters in force */
+        car_start(&v, &params);
+        car_in(&v);
+        std::string header;
+        record_header(&header, out_path, car_path, time(nullptr), course_path, course_hash(&c), true);
+        fputs(header.c_str(), f);
+    }
+    fprintf(f, "# %s (%s) driven clean from %s: %d lap%s of", c.name.c_str(), course_path,
+            standing ? "a standing start" : "where start-up puts the car", laps, laps == 1 ? "" : "s");
     for (size_t l = 0; l < got.laps.size(); l++)
         fprintf(f, "%s %llu", l == 0 ? "" : l + 1 == got.laps.size() ? " and" : ",",
                 (unsigned long long)got.laps[l]);
-    fprintf(f, " ticks.\n# Made by: course_driver %s %s --tries %ld --seed %u%s%s\n", course_path, out_path, tries,
-            seed, car_path ? " --car " : "", car_path ? car_path : "");
+    fprintf(f, " ticks.\n# Made by: course_driver %s %s --tries %ld --seed %u%s%s%s\n", course_path, out_path,
+            tries, seed, car_path ? " --car " : "", car_path ? car_path : "", standing ? " --standing-start" : "");
     fputs(script_text(got.keys).c_str(), f);
     if (fclose(f) != 0) {
         perror(out_path);

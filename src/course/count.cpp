@@ -130,14 +130,29 @@ void course_start(const course *c)
     sim_start_at(c->start.x, c->start.y, c->heading);
 }
 
+course_point course_line(const course *c)
+{
+    const course_gate &g = c->gates[0];
+    return {(float)(((double)g.a.x + g.b.x) / 2), (float)(((double)g.a.y + g.b.y) / 2)};
+}
+
+void course_start_standing(const course *c)
+{
+    course_point at = course_line(c);
+    sim_start_at(at.x, at.y, c->heading);
+    Gear = 1;
+}
+
 void course_progress_start(course_progress *p, const course *c, bool keep_poses)
 {
+    p->countdown = p->standing ? COURSE_COUNTDOWN : 0;
     p->tick = 0;
     p->in_lap = false;
     p->next_gate = 0;
     p->laps_done = 0;
     p->now = p->last = p->best = course_lap{};
     p->has_best = false;
+    p->missed = 0;
     p->knocked.assign(c->cones.size(), 0);
     p->keep_poses = keep_poses;
     p->poses.clear();
@@ -230,6 +245,7 @@ static bool passes(const course_move *m, const course_gate &g)
 static void begin_lap(const course *c, course_progress *p)
 {
     p->in_lap = true;
+    p->missed = 0;
     p->now = course_lap{};
     p->now.lap = p->laps_done + 1;
     p->now.start_tick = p->tick;
@@ -279,6 +295,7 @@ static unsigned gate_passed(const course *c, course_progress *p, const course_po
         begin_lap(c, p);
         return COURSE_LAP_BEGUN;
     }
+    p->missed = 0;
     if (p->next_gate == 0)
         return end_lap(c, p, pose);
     p->now.splits[p->next_gate - 1] = p->tick - p->now.start_tick;
@@ -345,6 +362,7 @@ static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_
     if (m->reset) {
         unsigned ev = p->in_lap ? COURSE_ABANDONED : 0;
         p->in_lap = false;
+        p->missed = 0;
         p->next_gate = 0;
         p->poses.clear();
         std::fill(p->knocked.begin(), p->knocked.end(), 0);
@@ -353,6 +371,48 @@ static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_
     if (!passes(m, c->gates[p->next_gate]))
         return 0;
     return gate_passed(c, p, {m->x1, m->y1, m->angle});
+}
+
+/* Gate g drawn out a gate's length beyond each post: what passes it but
+ * not g goes beside g. */
+static course_gate drawn_out(const course_gate &g)
+{
+    double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y;
+    return {{(float)(g.a.x - dx), (float)(g.a.y - dy)}, {(float)(g.b.x + dx), (float)(g.b.y + dy)}};
+}
+
+/* ----------------------------------------------------------------------
+ * gone_by: whether a move in a lap that did not pass the next gate went by
+ * it: beside it, or through a gate later in the lap (the start gate last).
+ * ---------------------------------------------------------------------- */
+static __attribute__((noinline)) bool gone_by(const course *c, const course_progress *p, int cell,
+                                              const course_move *m)
+{
+    if (passes(m, drawn_out(c->gates[p->next_gate])))
+        return true;
+    int n = (int)c->gates.size(), last = p->next_gate >= 2 ? n : n - 1;   /* the start gate once past gate 2 */
+    for (int g = p->next_gate + 1; p->next_gate != 0 && g <= last; g++)
+        if (may_pass(c, cell, g % n, m) && passes(m, c->gates[g % n]))
+            return true;
+    return false;
+}
+
+/* A standing start's tick while the car is held, or with R: R drops the
+ * lap and begins the countdown again; its last tick begins a lap with the
+ * car on the line, where it has been held. */
+static unsigned countdown_tick(const course *c, course_progress *p, const course_move *m)
+{
+    if (m->reset) {
+        unsigned ev = gates_of_tick(c, p, m);
+        p->countdown = COURSE_COUNTDOWN;
+        return ev | COURSE_COUNTING;
+    }
+    if (--p->countdown > 0)
+        return COURSE_COUNTING;
+    if (course_finished(c, p))
+        return 0;
+    begin_lap(c, p);
+    return COURSE_LAP_BEGUN;
 }
 
 /* ----------------------------------------------------------------------
@@ -366,8 +426,15 @@ unsigned course_count(const course *c, course_progress *p, const course_move *m)
     int cell = cell_at(x, y);
     unsigned ev = 0;
     p->tick++;
-    if (m->reset || may_pass(c, cell, p->next_gate, m))
+    if (p->standing && (m->reset || p->countdown > 0))
+        ev = countdown_tick(c, p, m);
+    else if (m->reset || may_pass(c, cell, p->next_gate, m))
         ev = gates_of_tick(c, p, m);
+    if (p->in_lap && !p->missed && !(ev & (COURSE_GATE | COURSE_LAP_BEGUN | COURSE_LAP_DONE))
+        && gone_by(c, p, cell, m)) {
+        p->missed = p->next_gate + 1;
+        ev |= COURSE_MISSED;
+    }
     if (c->cell_first[cell] != c->cell_first[cell + 1])
         ev |= knock_cones(c, p, cell, x, y, m->angle);
     if (p->in_lap)

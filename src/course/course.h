@@ -38,6 +38,15 @@
  *     the gates of a tick come first, so a cone knocked in the tick that
  *     ends a lap counts for the next.
  *   - a tick with R held passes no gate and abandons the lap in progress.
+ *   - a lap goes by its next gate (missed) when a move that does not pass
+ *     it crosses its line within a gate's length beyond a post (beside
+ *     it), or passes a gate later in the lap (the start gate once the lap
+ *     is past its second); it is said once, and holds
+ *     until the gate is passed, R, or the lap ends.  Nothing else changes:
+ *     the lap goes on once the car has gone back through the gate.
+ *   - with a standing start, no gate counts during the countdown; the
+ *     tick that ends it begins a lap, the car on the line; R begins the
+ *     countdown again.
  * Nothing here writes the car: the drive is the same with or without one.
  */
 #ifndef CARAVELT_COURSE_COURSE_H
@@ -50,6 +59,13 @@
 
 /* The screen the car drives on, in pixels, and its scale. */
 inline constexpr int COURSE_SCREEN_W = 1024, COURSE_SCREEN_H = 768, COURSE_PX_PER_M = 10;
+
+/* The timing box the game draws over a course, px: its size, and where it
+ * stands unless the course file says (`timing`, its top-left corner). */
+inline constexpr int COURSE_TIMING_W = 360, COURSE_TIMING_H = 66, COURSE_TIMING_X = 332, COURSE_TIMING_Y = 42;
+
+/* A standing start's countdown: 3 s of ticks, the car held on the line. */
+inline constexpr int COURSE_COUNTDOWN = 300;
 
 /* The poses kept of one lap at most: an hour of it (4.3 MB). */
 inline constexpr size_t COURSE_POSES_MAX = 360000;
@@ -69,6 +85,8 @@ struct course {
     std::vector<course_gate> gates;           /* in driving order; [0] starts and finishes */
     std::vector<course_point> cones;          /* their centres */
     std::string text;                         /* the file's text it was read from, if any */
+    course_point timing = {COURSE_TIMING_X, COURSE_TIMING_Y};   /* the timing box's top-left corner;
+                                                 no drive changes with it, so not hashed */
 
     /* Made by course_index: for each 32 px cell of the screen, the cones a
      * car centred in it could touch and the gates a move ending in it could
@@ -87,7 +105,7 @@ struct course {
  * finite or beyond a float, a point off the screen, a gate of zero
  * length, no gate, more than COURSE_GATES_MAX gates or COURSE_CONES_MAX
  * cones, a negative penalty or lap count, a heading outside 0 to 360, no
- * start, a name with control characters or longer than COURSE_NAME_MAX
+ * start, a timing box that would not fit on the screen, a name with control characters or longer than COURSE_NAME_MAX
  * bytes.  Without `name` the course is named after the file (its last
  * part, less the extension); without `laps`, no limit; without
  * `penalty`, 0.
@@ -112,6 +130,14 @@ uint64_t course_hash(const course *c);
  * there now, stopped, heading included (a fresh car starts so). */
 void course_start(const course *c);
 
+/* A standing start: the car's centre on the start gate's middle, the
+ * start's heading. */
+course_point course_line(const course *c);
+
+/* course_start, but on the line (course_line) and in first gear: where a
+ * standing start puts the car, and R then. */
+void course_start_standing(const course *c);
+
 /* ----------------------------------------------------------------------
  * Progress: what one car has done on a course.  A plain value, one per
  * car, changed only by course_count.
@@ -133,6 +159,11 @@ struct course_lap {
 };
 
 struct course_progress {
+    /* A standing start: every lap run begins on the line, COURSE_COUNTDOWN
+     * ticks after the start or the last tick with R held, the car held
+     * meanwhile; set before course_progress_start, which keeps it. */
+    bool standing = false;
+    int countdown;             /* ticks of the countdown left; 0 once it is over */
     uint64_t tick;             /* ticks counted */
     bool in_lap;               /* a lap is being timed */
     int next_gate;             /* the gate that counts next (0 outside a lap) */
@@ -140,6 +171,8 @@ struct course_progress {
     course_lap now;            /* the lap in progress, while in_lap */
     course_lap last, best;     /* the last completed lap; the one with the least total */
     bool has_best;             /* best (and last) hold a lap */
+    int missed;                /* the next gate's number (1 the start gate) once the lap in progress
+                                  has gone by it (course_count); 0 when it has not */
     std::vector<uint8_t> knocked;   /* per cone, 1 while it lies fallen */
 
     /* The car's pose after each tick of the lap in progress, from the tick
@@ -156,7 +189,8 @@ struct course_progress {
     double angle_sin, angle_cos;
 };
 
-/* p fresh for course c: no tick counted, no lap, every cone standing.
+/* p fresh for course c: no tick counted, no lap, every cone standing, and
+ * with a standing start the countdown begun.
  * keep_poses: note the laps' poses, for a ghost (some 12 bytes a tick of
  * the lap in progress and of the best; a fleet that draws none saves it). */
 void course_progress_start(course_progress *p, const course *c, bool keep_poses = true);
@@ -194,6 +228,8 @@ enum {
     COURSE_FINISHED = 8,       /* ... and it was the course's last */
     COURSE_CONE = 16,          /* a cone knocked that counts */
     COURSE_ABANDONED = 32,     /* R: the lap in progress is dropped */
+    COURSE_COUNTING = 64,      /* a standing start's countdown runs (or begins again: R) */
+    COURSE_MISSED = 128,       /* the lap has just gone by the next gate: p->missed says which */
 };
 
 /* ----------------------------------------------------------------------

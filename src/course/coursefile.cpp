@@ -19,7 +19,7 @@
 /* A course file of the most gates and cones is some 100 KB. */
 static const size_t COURSE_FILE_MAX = 1 << 20;
 
-static const char *const TOP_KEYS[] = {"name", "start", "laps", "penalty", "gate", "cone"};
+static const char *const TOP_KEYS[] = {"name", "start", "laps", "penalty", "timing", "gate", "cone"};
 static const char *const START_KEYS[] = {"x", "y", "heading"};
 static const char *const GATE_KEYS[] = {"a", "b"};
 static const char *const CONE_KEYS[] = {"at"};
@@ -242,6 +242,22 @@ static int take_penalty(toml_reading *r, const toml::node &n, course *c)
     return 0;
 }
 
+/* timing = [x, y]: the timing box's top-left corner, the whole box on the screen. */
+static int take_timing(toml_reading *r, const toml::node &n, course *c)
+{
+    course_point p;
+    if (take_point(r, n, "timing", &p) != 0)
+        return -1;
+    if (p.x + COURSE_TIMING_W > COURSE_SCREEN_W || p.y + COURSE_TIMING_H > COURSE_SCREEN_H)
+        return toml_fault(r, n.source().begin.line,
+                          "the timing box at (%g, %g) reaches off the screen: it is %g m by %g m, so x runs "
+                          "0 to %g m, y 0 to %g m", p.x / 10.0, p.y / 10.0, COURSE_TIMING_W / 10.0,
+                          COURSE_TIMING_H / 10.0, (double)(COURSE_SCREEN_W - COURSE_TIMING_W) / COURSE_PX_PER_M,
+                          (double)(COURSE_SCREEN_H - COURSE_TIMING_H) / COURSE_PX_PER_M);
+    c->timing = p;
+    return 0;
+}
+
 /* The file's last part, less its extension: the name of a course without one. */
 static std::string name_from_path(const char *path)
 {
@@ -284,6 +300,8 @@ static int course_of_text(toml_reading *r, const char *path, course *out)
     if ((n = tbl.get("laps")) && take_laps(r, *n, &c) != 0)
         return -1;
     if ((n = tbl.get("penalty")) && take_penalty(r, *n, &c) != 0)
+        return -1;
+    if ((n = tbl.get("timing")) && take_timing(&r, *n, &c) != 0)
         return -1;
     if (!(n = tbl.get("gate")))
         return no_gate(r);

@@ -5,20 +5,39 @@
 
 #include "sim/sim.h"
 
-void race_start(course_race *r, const course *c, bool keep_poses)
+void race_start(course_race *r, const course *c, bool keep_poses, bool standing)
 {
     r->c = c;
+    r->p.standing = standing;
     course_progress_start(&r->p, c, keep_poses);
     r->has_given = false;
     r->given = course_lap{};
     r->given_poses.clear();
     r->split = course_split{};
+    r->laps.clear();
 }
 
 void race_again(course_race *r)
 {
     course_progress_start(&r->p, r->c, r->p.keep_poses);
     r->split = course_split{};
+    r->laps.clear();
+}
+
+const course_target *race_next_target(const course_race *r)
+{
+    for (const course_target &t : r->targets)
+        if (!r->p.has_best || course_lap_total(r->c, &r->p.best) >= t.total)
+            return &t;
+    return nullptr;
+}
+
+bool race_beat(const course_race *r, const course_target *t)
+{
+    for (const course_lap &l : r->laps)
+        if (course_lap_total(r->c, &l) < t->total)
+            return true;
+    return false;
 }
 
 /* Whether this car's best lap is the one to beat. */
@@ -46,8 +65,10 @@ unsigned race_after_tick(course_race *r, float x0, float y0)
 {
     const course *c = r->c;
     course_progress *p = &r->p;
-    if (((KeyMask >> SIM_R) & 1) && course_finished(c, p))
+    if (((KeyMask >> SIM_R) & 1) && course_finished(c, p)) {
         course_progress_again(p, c);
+        r->laps.clear();
+    }
 
     /* the lap to beat as the tick finds it: the lap the tick ends may replace it */
     const course_lap *best = race_best(r);
@@ -57,6 +78,8 @@ unsigned race_after_tick(course_race *r, float x0, float y0)
 
     unsigned ev = course_after_tick(c, p, x0, y0);
     course_split &s = r->split;
+    if (ev & COURSE_LAP_DONE)
+        r->laps.push_back(p->last);
     if (ev & COURSE_GATE)
         s = {course_split::GATE, gate + 1, (double)p->now.splits[gate - 1] / 100, best != nullptr, 0};
     else if (ev & COURSE_LAP_DONE)

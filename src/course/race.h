@@ -8,6 +8,9 @@
 #ifndef CARAVELT_COURSE_RACE_H
 #define CARAVELT_COURSE_RACE_H
 
+#include <string>
+#include <vector>
+
 #include "course.h"
 
 /* What the timing screen shows under the times: the split at the gate
@@ -18,6 +21,13 @@ struct course_split {
     double time;        /* s: the split, or the lap's total */
     bool compared;      /* there was a lap to beat */
     double delta;       /* s, when compared: time less the lap to beat's; < 0 ahead */
+};
+
+/* A lap time to beat (a shipped course's bronze, silver or gold): its
+ * name and its total, s. */
+struct course_target {
+    std::string name;
+    double total;
 };
 
 struct course_race {
@@ -33,11 +43,19 @@ struct course_race {
     std::vector<course_pose> given_poses;
 
     course_split split = {};
+
+    /* The laps completed since the laps last began (at the start, or R
+     * after the last lap), in order: the result's. */
+    std::vector<course_lap> laps;
+
+    /* Targets to beat, slowest first; none unless a front end loads them. */
+    std::vector<course_target> targets;
 };
 
 /* r fresh on c: no tick counted, no lap, no lap given.  keep_poses: the
- * laps' poses kept for a ghost (course_progress_start). */
-void race_start(course_race *r, const course *c, bool keep_poses = true);
+ * laps' poses kept for a ghost (course_progress_start); standing: each
+ * run of laps begins with a standing start's countdown. */
+void race_start(course_race *r, const course *c, bool keep_poses = true, bool standing = false);
 
 /* r as race_start left it, but the lap given kept: the drive counted
  * again from its first tick (a replay run again from its start). */
@@ -54,6 +72,13 @@ unsigned race_after_tick(course_race *r, float x0, float y0);
 /* The lap to beat: the best of this car's laps and the lap given, by
  * total (a tie keeps the one that was first); null before there is any. */
 const course_lap *race_best(const course_race *r);
+
+/* The slowest target no lap of this drive has beaten (a smaller total),
+ * or null: none loaded, or every one beaten. */
+const course_target *race_next_target(const course_race *r);
+
+/* Whether a lap in r->laps (this run of laps) beats target t. */
+bool race_beat(const course_race *r, const course_target *t);
 
 /* Where the car of the lap to beat stood as far into its lap as this car
  * is into its own (k ticks after the tick that began each), or null:

@@ -147,7 +147,8 @@ bool header_is_recording(const std::string &header)
 }
 
 void record_header(std::string *out, const char *path, const char *car_file, time_t when,
-                   const char *course_file, uint64_t course_hash)
+                   const char *course_file, uint64_t course_hash, bool standing, const char *ghost_file,
+                   uint64_t ghost_hash)
 {
     char stamp[64] = "";
     struct tm tm;
@@ -165,6 +166,10 @@ void record_header(std::string *out, const char *path, const char *car_file, tim
     *out += ", parameters hash " + hex16(car_hash());
     if (course_file)
         *out += "\n# course: " + course + ", hash " + hex16(course_hash);
+    if (standing)
+        *out += "\n# start: standing";
+    if (ghost_file)
+        *out += "\n# ghost: " + shell_word(absolute_path(ghost_file).c_str()) + ", hash " + hex16(ghost_hash);
     *out += "\n# replay headless: " + program_word("caravelt-sim") + on + " --trace trace.csv " + file;
     *out += "\n# replay in the game: " + program_word("caravelt") + on + " --replay " + file;
     *out += "\n# one line per stretch of ticks: TICKS KEY...; after \"/\", the keys held"
@@ -245,4 +250,57 @@ int header_course(const script_in *in, std::string *file, uint64_t *hash, char *
     if (!header_is_recording(in->header))
         return 0;   /* a plain script runs on the course given */
     return header_file(in, "course", "hash", file, hash, err, errsize);
+}
+
+int header_ghost(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize)
+{
+    if (!header_is_recording(in->header))
+        return 0;
+    return header_file(in, "ghost", "hash", file, hash, err, errsize);
+}
+
+int file_hash(const char *path, uint64_t *hash)
+{
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return -1;
+    uint64_t h = 1469598103934665603ull;
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        for (size_t i = 0; i < n; i++)
+            h = (h ^ buf[i]) * 1099511628211ull;
+    bool bad = ferror(f) != 0;
+    fclose(f);
+    if (bad)
+        return -1;
+    *hash = h;
+    return 0;
+}
+
+int header_start(const script_in *in, char *err, size_t errsize)
+{
+    const std::string &header = in->header;
+    if (!header_is_recording(header))
+        return 0;
+    static const std::string head = "# start:";
+    size_t at = 0;
+    for (size_t k = 0; at < header.size(); k++) {
+        std::string line = header_line(header, &at);
+        if (line.compare(0, head.size(), head) != 0)
+            continue;
+        if (line == head + " standing")
+            return 1;
+        unsigned long number = k < in->header_lines.size() ? in->header_lines[k] : 0;
+        snprintf(err, errsize, "%s:%lu: the start line does not read: it says \"%s\", not \"standing\"", in->name,
+                 number, line.substr(line.size() > head.size() && line[head.size()] == ' ' ? head.size() + 1
+                                                                                         : head.size()).c_str());
+        return -1;
+    }
+    if (in->header_cut) {
+        snprintf(err, errsize, "%s: its header is longer than %d bytes: its start line cannot be read", in->name,
+                 (int)SCRIPT_HEADER_MAX);
+        return -1;
+    }
+    return 0;
 }

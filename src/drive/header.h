@@ -7,10 +7,14 @@
  *   # caravelt recording, begun 2025-01-31 18:00:00 UTC
  *   # car: /home/me/caravelt/data/cars/drift.toml, parameters hash 0123456789abcdef
  *   # course: /home/me/caravelt/data/courses/slalom.toml, hash 0011223344556677
+ *   # start: standing
+ *   # ghost: /home/me/slalom.rec, hash 8899aabbccddeeff
  *   # replay headless: /home/me/caravelt/build/caravelt-sim --course /home/me/caravelt/data/courses/slalom.toml --trace trace.csv /home/me/r.rec
  *   # replay in the game: /home/me/caravelt/build/caravelt --course /home/me/caravelt/data/courses/slalom.toml --replay /home/me/r.rec
  *
- * The course line only for a drive on a course.  Paths are absolute, each
+ * The course line only for a drive on a course, the start line only for
+ * one begun with a standing start (course/course.h), the ghost line only
+ * for one raced against a ghost (its file and the hash of its bytes).  Paths are absolute, each
  * one shell word (shell_word), so the commands work from any folder and
  * the lines read back whatever the names.  The car and course lines have
  * one pattern, "# WHAT: FILE, ... hash HEX", read by header_file.  Which
@@ -50,7 +54,12 @@ bool shell_word_read(const std::string &word, std::string *path);
  * named by their absolute paths; the programs too, when they are beside
  * the running binary. */
 void record_header(std::string *out, const char *path, const char *car_file, time_t when,
-                   const char *course_file = nullptr, uint64_t course_hash = 0);
+                   const char *course_file = nullptr, uint64_t course_hash = 0, bool standing = false,
+                   const char *ghost_file = nullptr, uint64_t ghost_hash = 0);
+
+/* FNV-1a over the bytes of the file at path: names a ghost's file.  0
+ * with *hash, or -1 when it cannot be read. */
+int file_hash(const char *path, uint64_t *hash);
 
 /* Whether header (a script's leading comment lines) is a recording's: it
  * begins as record_header's does.  Any other script is no recording. */
@@ -75,6 +84,15 @@ int header_file(const script_in *in, const char *what, const char *hash_name, st
  * course line: header_file(in, "course", "hash", ...). */
 int header_car(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize);
 int header_course(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize);
+
+/* The ghost line, header_file(in, "ghost", "hash", ...), a recording's only. */
+int header_ghost(const script_in *in, std::string *file, uint64_t *hash, char *err, size_t errsize);
+
+/* The start line of a recording's header, "# start: standing": 1 when it
+ * is there, 0 when not (and for any script that is no recording); -1 for
+ * a line beginning "# start:" that reads otherwise, err saying
+ * "NAME:LINE: the start line does not read: ...", never taken as absent. */
+int header_start(const script_in *in, char *err, size_t errsize);
 
 /* A hash as the header and the refusals write it: sixteen hex digits. */
 std::string hex16(uint64_t h);

@@ -130,6 +130,8 @@ void game_tick(void)
     if (game.run.fault)
         say_on_screen(NOTICE_HALTED, nullptr);
     unsigned bits = from_replay ? drive_tick(&game) : run_tick_read(&game.run, keyboard, game_title);
+    if ((bits & COURSE_LAP_DONE) && !game_opts.replay)
+        game_lap_done(&game);
     if (bits & RUN_FAULT) {
         char why[128], text[200];
         run_fault_text(&game.run, why, sizeof why);
@@ -214,6 +216,7 @@ int open_drive_files(void)
     game_given_car(&given.car_file, &given.params);
     game_given_course(&given.course_file, &given.track);
     given.force = game_opts.force;
+    given.standing = !game_opts.replay;   /* driven live on a course: a standing start */
     char err[1024];
     if (game_opts.replay) {
         if (drive_open(&game, game_opts.replay, &given, err, sizeof err) != 0)
@@ -221,14 +224,12 @@ int open_drive_files(void)
     } else {
         drive_live(&game, &given);
     }
-    if (game_opts.ghost)
-        if (int st = open_game_ghost(&game))
-            return st;
+    if (int st = open_game_ghost(&game))
+        return st;
     if (int st = check_files())
         return st;
-    if (game_opts.ghost)
-        if (int st = drive_game_ghost(&game.race))
-            return st;
+    if (int st = drive_game_ghost(&game.race))
+        return st;
     return open_outputs();
 }
 
@@ -243,7 +244,10 @@ static void spill(void *) { write_drive_files(true); }
 static run_hooks game_hooks(void)
 {
     run_hooks h;
-    h.keys = [](void *, unsigned keys, unsigned after) { run_log_keys(&log_text, keys, after); };
+    h.keys = [](void *, unsigned keys, unsigned after) {
+        run_log_keys(&log_text, keys, after);
+        game_best_keys(keys, after);
+    };
     h.row = [](void *, uint64_t tick) { run_log_row(&log_text, tick); };
     h.ran = [](void *) { chart_record(); };
     h.restart = [](void *) { chart_clear(); };
@@ -264,13 +268,17 @@ void begin_drive(void)
     log_text.spill = spill;
     if (log_text.tracing)
         log_text.trace_text = std::string(TRACE_HEADER) + "\n";
+    open_game_best(&game);   /* only once the game runs: a start refused or failed touches no best */
     drive_start(&game, RUN_HALT, game_hooks(), true);
     if (game.on_course)
         view_race = &game.race;
+    uint64_t ghost_hash = 0;
+    const char *ghost_file = game_ghost_file(&ghost_hash);
     if (log_text.recording)
         record_header(&log_text.keys_text, game_opts.record, game.car_file.empty() ? nullptr : game.car_file.c_str(),
                       time(nullptr), game.on_course ? game.course_file.c_str() : nullptr,
-                      game.on_course ? course_hash(&game.track) : 0);
+                      game.on_course ? course_hash(&game.track) : 0, game.standing, ghost_file, ghost_hash);
+    game_course_notes();
 }
 
 void abandon_drive_files(void)

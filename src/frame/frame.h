@@ -24,6 +24,7 @@ struct game_options {
     bool force;           /* --force: a replay with a car or course other than its own */
     const char *course;   /* --course FILE: cones, gates and timed laps */
     const char *ghost;    /* --ghost FILE: the best lap of a recording on the course, to race */
+    bool no_best;         /* --no-best: your best lap on the course neither raced nor kept */
 };
 extern game_options game_opts;
 
@@ -55,18 +56,30 @@ void reload_game_car(void);
 /* The course (frame/course.cpp): --course read before any window
  * (read_game_course: 0, or 1 after one line on stderr, as for a car
  * file), and what the drive is given (game_given_course: its file and
- * course, or none).  The ghost of --ghost: open_game_ghost, once the
- * drive's course is settled (a replay may bring its own), its recording
- * checked against that course; drive_game_ghost, its laps driven and the
- * best made the drive's lap to beat.  Each 0, or 2 after one line on
- * stderr (1 when a pipe's spool cannot be made).  ghost_run_files: the
- * ghost's recording and the car file it names, for the rule that no
- * output is one. */
+ * course, or none).  The ghost: open_game_ghost, once the drive's course
+ * is settled (a replay may bring its own), the recording or script of
+ * --ghost checked against that course, or the ghost a replay's header
+ * names (not found as it was: the replay runs without it, and says so);
+ * drive_game_ghost, its laps driven and the best made the drive's lap to
+ * beat.  Each 0, or 2 after one line on stderr (1 when a pipe's spool
+ * cannot be made).  ghost_run_files: the ghost's recording and the car
+ * file it names, for the rule that no output is one; game_ghost_file:
+ * the ghost raced, for the recording's header (null: none).
+ * open_game_best, once the display is up, driving live: the course's
+ * targets, and your best lap kept (raced when no other ghost is); game_best_keys, each tick's keys, and
+ * game_lap_done, each lap completed live, keep it when it is faster.
+ * game_course_notes: what the start found but did not refuse, said on
+ * the screen once it is up. */
 int read_game_course(void);
 void game_given_course(const char **file, const course **track);
 int open_game_ghost(const run_drive *d);
 int drive_game_ghost(course_race *race);
 void ghost_run_files(std::vector<run_file> *files);
+const char *game_ghost_file(uint64_t *hash);
+void open_game_best(run_drive *d);
+void game_best_keys(unsigned keys, unsigned after);
+void game_lap_done(const run_drive *d);
+void game_course_notes(void);
 
 /* The line along the foot of the driving view (notice.cpp), by what
  * says it, the first up shown: a passing word (F5) for three seconds, a

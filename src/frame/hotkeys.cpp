@@ -21,7 +21,8 @@ bool key_pressed(int k, bool &was)
 
 
 /* ----------------------------------------------------------------------
- * hotkeys: G shows or hides the chart; P pauses or resumes; the period
+ * hotkeys: G shows or hides the chart; T, with a course, the telemetry;
+ * P pauses or resumes; the period
  * key, while paused, asks the main loop for one tick; then the replay
  * viewer's keys.  Both edges of the pause drop the ticks owed: on
  * resuming, all the time paused (it is not made up); on pausing, the one
@@ -30,7 +31,7 @@ bool key_pressed(int k, bool &was)
  * ---------------------------------------------------------------------- */
 void hotkeys(void)
 {
-    static bool g_was, p_was, step_was, f5_was;
+    static bool g_was, p_was, step_was, f5_was, t_was;
 
     if (key_pressed(KEY_F5, f5_was))
         reload_game_car();
@@ -38,6 +39,8 @@ void hotkeys(void)
 
     if (key_pressed(KEY_G, g_was))
         chart_shown = !chart_shown;
+    if (key_pressed(KEY_T, t_was) && view_race)
+        telemetry_shown = !telemetry_shown;
     if (key_pressed(KEY_P, p_was))
         set_pause(!paused);
     if (key_pressed(KEY_STOP, step_was) && paused)

@@ -191,8 +191,11 @@ int main(int argc, char **argv)
         return st;
 
     init();
-    if (!replaying())
+    if (!replaying()) {
         gamemenu();
+        if (game_opts.course)
+            tick_drop_owed();   /* a course's countdown begins as its view shows, not under the title */
+    }
 
     while (!key[KEY_ESC] && !close_requested) {
         hotkeys();

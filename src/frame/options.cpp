@@ -23,8 +23,10 @@ static const cli_option rows[] = {
      &game_opts.data, nullptr},
     {"--course", "FILE", "drive on the course in this TOML course file: cones, gates, timed laps",
      nullptr, &game_opts.course, nullptr},
-    {"--ghost", "FILE", "with --course: race the best lap of a recording made on that course",
+    {"--ghost", "FILE", "race the best lap of a recording (or script) on the course, not your best",
      nullptr, &game_opts.ghost, nullptr},
+    {"--no-best", nullptr, "with --course: neither race nor keep your best lap of the course",
+     &game_opts.no_best, nullptr, nullptr},
     {"--record", "FILE", "write every tick's keys to FILE, a script caravelt-sim replays", nullptr,
      &game_opts.record, nullptr},
     {"--trace", "FILE", "write one CSV row per tick to FILE, as caravelt-sim --trace does", nullptr,
@@ -51,7 +53,7 @@ static const char AFTER[] =
     "  Left Right steering wheel\n"
     "  A  Z       gear up, gear down (reverse, neutral, 1 to 5), once per press\n"
     "  X          clutch: held down, the engine no longer drives the wheels\n"
-    "  R          the car back at the centre (with --course, at its start),\n"
+    "  R          the car back at the centre (with --course, on its start gate),\n"
     "             stopped\n"
     "  Q          back to the title screen\n"
     "  Space      leave the title screen\n"
@@ -59,6 +61,7 @@ static const char AFTER[] =
     "\n"
     "Keys beyond the title screen's, each once per press:\n"
     "  G          show or hide the chart of the last ten seconds\n"
+    "  T          with --course: hide or show the telemetry column\n"
     "  P          pause or resume the simulation\n"
     "  . (period) while paused, run exactly one tick\n"
     "  F5         read the --car file again (a bad file keeps the car;\n"
@@ -67,8 +70,12 @@ static const char AFTER[] =
     "  [ ]        slower, faster: 1/4, 1/2, 1, 2, 4, 8 or 16 times speed\n"
     "  Page Up    back 10 s          Page Down  on 10 s\n"
     "  Home       back to the start\n"
-    "\nWith --course, R puts the car at the course's start and drops the lap\n"
-    "being timed; after the last lap, the laps begin again.\n";
+    "\nWith --course, the car starts on the start gate in first gear and the lap\n"
+    "begins after a 3 s countdown; R puts it back there and drops the lap being\n"
+    "timed (after the last lap, the laps begin again).  Your best lap of the\n"
+    "course with the car is kept in\n"
+    "$XDG_DATA_HOME/caravelt (else ~/.local/share/caravelt) and raced as the\n"
+    "ghost next time.\n";
 
 static const cli_program program = {"caravelt", USAGE, AFTER, rows, std::size(rows), nullptr};
 

@@ -44,7 +44,8 @@ static const char AFTER[] =
     "file is driven when it still hashes the same, and a car that does not is refused.\n"
     "It names its course too: without --course that course file is run on when it\n"
     "still hashes the same; a --course must hash the same, and a recording made on\n"
-    "none runs on none.  --sheet ignores --course.\n"
+    "none runs on none.  --sheet ignores --course.  A recording made from a\n"
+    "standing start says so and runs so; --standing-start is for other scripts.\n"
     "With --vary, --sheet prints the figures of every setup of a grid as CSV, the\n"
     "first --vary slowest.\n"
     "Pictures: from --data DIR; without it, from the current folder when it holds\n"
@@ -65,6 +66,8 @@ int tool_parse(int argc, char **argv, tool_options *o)
          nullptr, &o->course, nullptr},
         {"--laps", "FILE.csv", "with --course: one CSV row per lap completed", nullptr, &o->laps,
          nullptr},
+        {"--standing-start", nullptr, "with --course: begin on the start gate, 3 s countdown (as the game)",
+         &o->standing, nullptr, nullptr},
         {"--trace", "FILE", "one CSV row per tick into FILE (default standard output)", nullptr,
          &o->trace, nullptr},
         {"--frame", "FILE.bmp", "the driving view after the last tick, as a BMP picture", nullptr,
@@ -99,7 +102,7 @@ int tool_parse(int argc, char **argv, tool_options *o)
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
         const char *clash = o->trace ? "--trace" : o->frame ? "--frame" : o->laps ? "--laps"
-                            : !o->operands.empty() ? "script" : nullptr;
+                            : o->standing ? "--standing-start" : !o->operands.empty() ? "script" : nullptr;
         if (clash)
             return tool_fail(2, "--sheet runs its own manoeuvres: it takes no %s", clash);
         if (o->vary.empty() && sweep_only)

@@ -94,6 +94,7 @@ static int check(session *s)
     car given_car;
     course given_course;
     given.force = o->force;
+    given.standing = o->standing;
     if (!o->cars.empty()) {
         if (read_car_file(o->cars[0], &given_car, err, sizeof err) != 0)
             return tool_fail(2, "%s", err);

@@ -23,6 +23,7 @@ struct tool_options {
     bool force = false;            /* a recording run with a car or course not its own */
     const char *course = nullptr;  /* a course file: the car starts there, laps are counted */
     const char *laps = nullptr;    /* the course's completed laps as CSV */
+    bool standing = false;         /* a plain script driven from a standing start on the course */
     std::vector<const char *> vary;   /* a sweep's axes, NAME=FROM:TO:STEP */
     const char *threads = nullptr;    /* a sweep's threads */
     const char *shard = nullptr;      /* a sweep's share, K/N */

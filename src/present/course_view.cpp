@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "course/race.h"
+#include "chart.h"
+#include "sim/sim.h"
 #include "present.h"
 
 const course_race *view_race;
@@ -47,6 +49,18 @@ static std::string cut_name(const std::string &name)
     return name.substr(0, n);
 }
 
+/* The countdown's second as shown: 3, 2, then 1 for its last second. */
+static int countdown_second(const course_progress *p)
+{
+    return (p->countdown + 99) / 100;
+}
+
+/* Up held in neutral: the car will not move until a gear is in. */
+static bool first_gear_hint(void)
+{
+    return Gear == 0 && ((KeyMask >> SIM_UP) & 1);
+}
+
 void timing_text(const course_race *r, int i, char *out, size_t size)
 {
     const course *c = r->c;
@@ -55,6 +69,8 @@ void timing_text(const course_race *r, int i, char *out, size_t size)
     std::string t;
     if (i == 0)
         t = cut_name(c->name);
+    else if (i == 1 && p->countdown > 0)
+        t = "Get ready  " + std::to_string(countdown_second(p));
     else if (i == 1 && course_finished(c, p))
         t = "Finished, " + plural(c->laps, "lap") + ": R to go again";
     else if (i == 1 && !p->in_lap)
@@ -65,18 +81,36 @@ void timing_text(const course_race *r, int i, char *out, size_t size)
     else if (i == 2)
         t = "Last " + total(c, p->has_best ? &p->last : nullptr) + "  Best " + total(c, best)
             + (best && best != &p->best ? " (ghost)" : "");
-    else if (r->split.kind != course_split::NONE) {
+    else if (i == TIMING_SPLIT_LINE && first_gear_hint())
+        t = "A: first gear";
+    else if (i == TIMING_SPLIT_LINE && p->in_lap && p->missed)
+        t = "Missed gate " + std::to_string(p->missed) + ": back to it";
+    else if (i == TIMING_SPLIT_LINE && r->split.kind != course_split::NONE) {
         char s[64];
         snprintf(s, sizeof s, "%.2f", r->split.time);
         t = (r->split.kind == course_split::GATE ? "Gate " : "Lap ") + std::to_string(r->split.number) + "  " + s;
+    } else if (i == 4 && !r->targets.empty()) {
+        const course_target *next = race_next_target(r);
+        char s[64];
+        snprintf(s, sizeof s, "%.2f", next ? next->total : 0.0);
+        t = next ? "Next target: " + next->name + " " + s : "Every target beaten";
     }
     snprintf(out, size, "%s", t.c_str());
+}
+
+/* The split line's colour: yellow for the hint, red for a gate gone by,
+ * else white. */
+static int split_line_colour(const course_race *r)
+{
+    return first_gear_hint() ? makecol(255, 220, 0)
+           : r->p.in_lap && r->p.missed ? makecol(255, 70, 70) : makecol(255, 255, 255);
 }
 
 int timing_delta_text(const course_race *r, char *out, size_t size)
 {
     out[0] = '\0';
-    if (r->split.kind == course_split::NONE || !r->split.compared)
+    if (r->split.kind == course_split::NONE || !r->split.compared || first_gear_hint()
+        || (r->p.in_lap && r->p.missed))
         return 0;
     double d = r->split.delta;
     snprintf(out, size, "%+.2f", d);
@@ -100,21 +134,32 @@ static void draw_cone(BITMAP *dst, int x, int y, bool fallen)
     circlefill(dst, x, y, 1, makecol(255, 255, 255));
 }
 
-/* A gate's two posts: the start gate's white, the others blue; the gate
- * that counts next yellow, larger, with a dotted line between them. */
-static void draw_gate(BITMAP *dst, const course_gate &g, bool start, bool next)
+course_point gate_number_at(const course_gate &g)
 {
-    int col = next ? makecol(255, 220, 0) : start ? makecol(255, 255, 255) : makecol(30, 80, 230);
+    double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y, len = std::hypot(dx, dy);
+    return {(float)(g.a.x - dx / len * 12), (float)(g.a.y - dy / len * 12)};
+}
+
+/* A gate's two posts: the start gate's white, the others blue; the gate
+ * that counts next yellow, larger, with a line between them.  Its number
+ * (1 the start gate) stands beside post a, away from b. */
+static void draw_gate(BITMAP *dst, const course_gate &g, int number, bool next)
+{
+    int col = next ? makecol(255, 220, 0) : number == 1 ? makecol(255, 255, 255) : makecol(30, 80, 230);
     if (next) {
-        double dx = (double)g.b.x - g.a.x, dy = (double)g.b.y - g.a.y;
-        int dots = (int)(std::hypot(dx, dy) / 6);
-        for (int k = 1; k < dots; k++)
-            circlefill(dst, (int)(g.a.x + dx * k / dots), (int)(g.a.y + dy * k / dots), 1, col);
+        double dy = (double)g.b.y - g.a.y;
+        line(dst, (int)g.a.x, (int)g.a.y, (int)g.b.x, (int)g.b.y, col);
+        line(dst, (int)g.a.x + (dy != 0), (int)g.a.y + (dy == 0), (int)g.b.x + (dy != 0), (int)g.b.y + (dy == 0), col);
     }
     for (const course_point &q : {g.a, g.b}) {
         circlefill(dst, (int)q.x, (int)q.y, next ? 4 : 3, col);
         circle(dst, (int)q.x, (int)q.y, next ? 4 : 3, makecol(0, 0, 0));
     }
+    char text[16];
+    snprintf(text, sizeof text, "%d", number);
+    course_point at = gate_number_at(g);
+    int tx = (int)at.x - text_length(font, text) / 2, ty = (int)at.y - 4;
+    textout_ex(dst, font, text, tx, ty, next ? col : makecol(0, 0, 0), -1);
 }
 
 /* The tarmac with the course drawn once, so that a frame costs one copy
@@ -155,7 +200,7 @@ static bool ground_for(const course *c)
     clear_to_color(ground.bare, makecol(0, 0, 0));
     blit(Track, ground.bare, 0, 0, 0, 0, 1024, 768);
     for (size_t g = 0; g < c->gates.size(); g++)
-        draw_gate(ground.bare, c->gates[g], g == 0, false);
+        draw_gate(ground.bare, c->gates[g], (int)g + 1, false);
     blit(ground.bare, ground.full, 0, 0, 0, 0, 1024, 768);
     for (const course_point &k : c->cones)
         draw_cone(ground.full, (int)k.x, (int)k.y, false);
@@ -170,7 +215,7 @@ void draw_ground(BITMAP *dst, const course_race *r)
     bool made = ground_for(c);
     blit(made ? ground.full : Track, dst, 0, 0, 0, 0, 1024, 768);
     for (size_t g = 0; !made && g < c->gates.size(); g++)
-        draw_gate(dst, c->gates[g], g == 0, false);
+        draw_gate(dst, c->gates[g], (int)g + 1, false);
     for (size_t k = 0; k < c->cones.size(); k++) {
         int cx = (int)c->cones[k].x, cy = (int)c->cones[k].y;
         if (made && p->knocked[k])   /* the standing cone taken away */
@@ -179,13 +224,30 @@ void draw_ground(BITMAP *dst, const course_race *r)
             draw_cone(dst, cx, cy, p->knocked[k] != 0);
     }
     if (!course_finished(c, p))
-        draw_gate(dst, c->gates[p->next_gate], p->next_gate == 0, true);
+        draw_gate(dst, c->gates[p->next_gate], p->next_gate + 1, true);
 }
 
 /* ----------------------------------------------------------------------
- * The ghost: the car's sprite turned into a scratch bitmap, then laid
- * over the view at half strength.
+ * The ghost: the car's sprite turned into a scratch bitmap, recoloured
+ * pale blue by its brightness (so it is never taken for the car), then
+ * laid over the view at half strength.
  * ---------------------------------------------------------------------- */
+
+/* The sprite's pixels in the ghost's colour, each as bright as it was. */
+static void ghost_colours(BITMAP *b)
+{
+    const int mask = bitmap_mask_color(b), depth = bitmap_color_depth(b);
+    for (int py = 0; py < b->h; py++)
+        for (int px = 0; px < b->w; px++) {
+            int c = getpixel(b, px, py);
+            if (c == mask)
+                continue;
+            int lum = (getr_depth(depth, c) * 3 + getg_depth(depth, c) * 6 + getb_depth(depth, c)) / 10;
+            int v = 90 + lum * 165 / 255;   /* never black: the ghost stays seen on dark tarmac */
+            int g = makecol_depth(depth, v / 5, v * 3 / 5, v);
+            putpixel(b, px, py, g == mask ? g ^ 1 : g);
+        }
+}
 
 /* Room for the sprite turned any way about its pivot (13, 25): its
  * farthest corner is 29 px from it. */
@@ -205,6 +267,7 @@ void draw_ghost(BITMAP *dst, const course_race *r)
     }
     clear_to_color(scratch, bitmap_mask_color(scratch));
     pivot_sprite(scratch, kvtcar, GHOST_SIZE / 2, GHOST_SIZE / 2, 13, 25, car_turn(g->angle));
+    ghost_colours(scratch);
     int gx = (int)g->x - GHOST_SIZE / 2, gy = (int)g->y - GHOST_SIZE / 2;
     if (bitmap_color_depth(dst) != 16 || !is_memory_bitmap(dst)) {
         set_trans_blender(0, 0, 0, 128);
@@ -224,6 +287,20 @@ void draw_ghost(BITMAP *dst, const course_race *r)
     }
 }
 
+std::vector<view_box> course_view_boxes(const course *c)
+{
+    int tx = (int)c->timing.x, ty = (int)c->timing.y;
+    return {
+        {"the timing box", tx, ty, tx + TIMING_W, ty + TIMING_H},
+        {"the telemetry column", TELEMETRY_COL, TELEMETRY_TOP, TELEMETRY_COL + TELEMETRY_W,
+         TELEMETRY_TOP + TELEMETRY_H},
+        {"the dashboard", DASHBOARD_X, DASHBOARD_Y, 1024, DASHBOARD_Y + DASHBOARD_H},
+        {"the chart", 0, CHART_PANEL_TOP, 1024, CHART_PANEL_TOP + CHART_PANEL_H},
+        {"the pause sign", PAUSED_X, PAUSED_Y, PAUSED_X + PAUSED_W, PAUSED_Y + PAUSED_H},
+        {"the replay's mark", REPLAY_X, REPLAY_Y, REPLAY_X + REPLAY_W, REPLAY_Y + REPLAY_H + REPLAY_BAR_H},
+    };
+}
+
 /* ----------------------------------------------------------------------
  * The timing box at the top: white on black, the split's difference
  * green when ahead of the lap to beat, red when behind.  Text is slow to
@@ -238,13 +315,13 @@ static struct {
     bool stale;   /* the box is new: every line to draw */
 } shown;
 
-/* Line i of the box as text (and the difference after the last), in b
- * at its place, on black. */
-static void box_line(BITMAP *b, int bx, int by, int i, const char *text, const char *delta, int sign)
+/* Line i of the box as text in its colour (and the split's difference
+ * after it), in b at its place, on black. */
+static void box_line(BITMAP *b, int bx, int by, int i, const char *text, int colour, const char *delta, int sign)
 {
     int white = makecol(255, 255, 255), ty = by + 6 + 12 * i;
     rectfill(b, bx, ty - 2, bx + TIMING_W - 1, ty + 9, makecol(0, 0, 0));
-    textout_ex(b, font, text, bx + 8, ty, white, -1);
+    textout_ex(b, font, text, bx + 8, ty, colour, -1);
     if (delta) {
         int col = sign < 0 ? makecol(60, 220, 60) : sign > 0 ? makecol(255, 70, 70) : white;
         textout_ex(b, font, delta, bx + 8 + text_length(font, text) + 16, ty, col, -1);
@@ -262,24 +339,115 @@ void draw_timing(BITMAP *dst, const course_race *r)
         shown.stale = true;
     }
     BITMAP *b = shown.box ? shown.box : dst;
-    int bx = shown.box ? 0 : TIMING_X, by = shown.box ? 0 : TIMING_Y;
+    const int x0 = (int)r->c->timing.x, y0 = (int)r->c->timing.y;
+    int bx = shown.box ? 0 : x0, by = shown.box ? 0 : y0;
     if (!shown.box)
-        rectfill(dst, TIMING_X, TIMING_Y, TIMING_X + TIMING_W - 1, TIMING_Y + TIMING_H - 1, makecol(0, 0, 0));
+        rectfill(dst, x0, y0, x0 + TIMING_W - 1, y0 + TIMING_H - 1, makecol(0, 0, 0));
     char text[TIMING_CHARS + 1], delta[sizeof shown.delta];
     for (int i = 0; i < TIMING_LINES; i++) {
         timing_text(r, i, text, sizeof text);
-        bool last = i == TIMING_LINES - 1;
+        bool last = i == TIMING_SPLIT_LINE;
         int sign = last ? timing_delta_text(r, delta, sizeof delta) : 0;
         if (shown.box && !shown.stale && !strcmp(text, shown.lines[i])
             && (!last || (!strcmp(delta, shown.delta) && sign == shown.sign)))
             continue;
-        box_line(b, bx, by, i, text, last ? delta : nullptr, sign);
+        box_line(b, bx, by, i, text, last ? split_line_colour(r) : makecol(255, 255, 255), last ? delta : nullptr,
+                 sign);
         if (shown.box)
             memcpy(shown.lines[i], text, sizeof text);
         if (shown.box && last)
             memcpy(shown.delta, delta, sizeof delta), shown.sign = sign;
     }
     if (shown.box)
-        blit(shown.box, dst, 0, 0, TIMING_X, TIMING_Y, TIMING_W, TIMING_H);
+        blit(shown.box, dst, 0, 0, x0, y0, TIMING_W, TIMING_H);
     shown.stale = false;
+}
+
+/* ----------------------------------------------------------------------
+ * The way to the next gate: a small yellow arrow ahead of the car.
+ * ---------------------------------------------------------------------- */
+/* px: how far the gate must be, the arrow's place ahead of the car, its half size */
+static const double WAY_FAR = 250, WAY_AHEAD = 40, WAY_SIZE = 7;
+
+static double short_way(double d, double size)
+{
+    return d > size / 2 ? d - size : d < -size / 2 ? d + size : d;
+}
+
+void draw_way(BITMAP *dst, const course_race *r)
+{
+    const course_progress *p = &r->p;
+    if (course_finished(r->c, p) || !std::isfinite(x) || !std::isfinite(y))
+        return;
+    const course_gate &g = r->c->gates[p->next_gate];
+    double dx = short_way(((double)g.a.x + g.b.x) / 2 - x, 1024), dy = short_way(((double)g.a.y + g.b.y) / 2 - y, 768);
+    double d = std::hypot(dx, dy);
+    if (!(d > WAY_FAR) || std::fabs(x) > 2048 || std::fabs(y) > 2048)
+        return;
+    double ux = dx / d, uy = dy / d, tx = x + ux * WAY_AHEAD, ty = y + uy * WAY_AHEAD;
+    int col = makecol(255, 220, 0);
+    triangle(dst, (int)(tx + ux * WAY_SIZE), (int)(ty + uy * WAY_SIZE), (int)(tx - ux * WAY_SIZE - uy * WAY_SIZE),
+             (int)(ty - uy * WAY_SIZE + ux * WAY_SIZE), (int)(tx - ux * WAY_SIZE + uy * WAY_SIZE),
+             (int)(ty - uy * WAY_SIZE - ux * WAY_SIZE), col);
+}
+
+/* ----------------------------------------------------------------------
+ * The result after the last lap, in a black box over the middle.
+ * ---------------------------------------------------------------------- */
+enum { RESULT_W = 400, RESULT_LINE = 12 };
+
+bool result_text(const course_race *r, int i, char *out, size_t size)
+{
+    const course *c = r->c;
+    const int laps = (int)r->laps.size();
+    std::string t;
+    if (i == 0)
+        t = "Result: " + cut_name(c->name);
+    else if (i == 1)
+        t = "";
+    else if (i - 2 < laps) {
+        const course_lap &l = r->laps[i - 2];
+        char s[96];
+        snprintf(s, sizeof s, "Lap %d  %s  %s  %s", l.lap, seconds(l.ticks).c_str(), plural(l.cones, "cone").c_str(),
+                 total(c, &l).c_str());
+        t = s;
+    } else if (i - 2 == laps) {
+        double sum = 0;
+        for (const course_lap &l : r->laps)
+            sum += course_lap_total(c, &l);
+        char s[64];
+        snprintf(s, sizeof s, "Total %.2f   Best %s", sum, total(c, race_best(r)).c_str());
+        t = s;
+    } else if (i - 3 == laps) {
+        std::string beaten;
+        for (const course_target &k : r->targets)
+            if (race_beat(r, &k))
+                beaten += (beaten.empty() ? "" : ", ") + k.name;
+        t = r->targets.empty() ? "" : "Targets beaten: " + (beaten.empty() ? std::string("none") : beaten);
+    } else if (i - 4 == laps) {
+        t = "";
+    } else if (i - 5 == laps) {
+        t = "R: go again   Q: title screen   Escape: quit";
+    } else {
+        return false;
+    }
+    snprintf(out, size, "%s", t.c_str());
+    return true;
+}
+
+void draw_result(BITMAP *dst, const course_race *r)
+{
+    if (!course_finished(r->c, &r->p) || r->laps.empty())
+        return;
+    char text[128];
+    int n = 0;
+    while (result_text(r, n, text, sizeof text))
+        n++;
+    int h = n * RESULT_LINE + 16, x0 = 512 - RESULT_W / 2, y0 = 384 - h / 2;
+    rectfill(dst, x0, y0, x0 + RESULT_W - 1, y0 + h - 1, makecol(0, 0, 0));
+    rect(dst, x0, y0, x0 + RESULT_W - 1, y0 + h - 1, makecol(255, 220, 0));
+    for (int i = 0; i < n; i++) {
+        result_text(r, i, text, sizeof text);
+        textout_ex(dst, font, text, x0 + 12, y0 + 8 + i * RESULT_LINE, makecol(255, 255, 255), -1);
+    }
 }

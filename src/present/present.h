@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "course/course.h"
+
 /* ----------------------------------------------------------------------
  * Bitmaps made at start-up and kept for the whole run (frame/startup.cpp).
  * ---------------------------------------------------------------------- */
@@ -45,6 +47,8 @@ int start_headless(char *err, size_t size);
 
 /* Number of dashboard lines, and the text of line i (0..3) as drawn. */
 enum { DASHBOARD_LINES = 4 };
+/* Where its lines stand: from x 900 to the screen's edge, 40 px from y 300. */
+enum { DASHBOARD_X = 900, DASHBOARD_Y = 300, DASHBOARD_H = 40 };
 void dashboard_text(int i, char *out, size_t size);
 
 /* Tarmac, the car at x, y turned to AxisAngle, the dashboard and the
@@ -72,7 +76,8 @@ enum { PAUSED_X = 476, PAUSED_Y = 16, PAUSED_W = 72, PAUSED_H = 20 };
  * of the box's width.  Empty, the view is as it would be without it. */
 extern char replay_progress[64];
 extern double replay_share;
-enum { REPLAY_X = 16, REPLAY_Y = 16, REPLAY_H = 20, REPLAY_BAR_H = 4 };
+/* REPLAY_W: the box's widest, "REPLAY  1:00:00.00 of 1:00:00.00  1/4x" and its margins. */
+enum { REPLAY_X = 16, REPLAY_Y = 16, REPLAY_H = 20, REPLAY_BAR_H = 4, REPLAY_W = 312 };
 
 /* One frame: compose into buffer, copy to the screen, rest 10 ms. */
 void graphic(void);
@@ -100,13 +105,34 @@ extern const course_race *view_race;
 void draw_ground(BITMAP *dst, const course_race *r);
 void forget_course_ground(void);
 
-/* The car of the lap to beat, translucent, where race_ghost has it. */
+/* Where a gate's number is centred: 12 px beyond its post a, away from b. */
+course_point gate_number_at(const course_gate &g);
+
+/* The car of the lap to beat, translucent and pale blue (not the car's
+ * red), where race_ghost has it. */
 void draw_ghost(BITMAP *dst, const course_race *r);
 
-/* The timing box at the top, clear of the pause sign: the course's name;
- * the lap and its running time; the last and best laps' totals; the
- * split at the last gate or lap and its difference from the lap to beat. */
-enum { TIMING_LINES = 4, TIMING_CHARS = 42, TIMING_X = 332, TIMING_Y = 42, TIMING_W = 360, TIMING_H = 54 };
+/* Towards the next gate: a small arrow 40 px ahead of the car when the
+ * gate is more than 250 px away (the short way, across the edges). */
+void draw_way(BITMAP *dst, const course_race *r);
+
+/* After the course's last lap: the result over the middle of the view,
+ * each lap's time, cones and total, the best, the targets beaten, and
+ * the keys to go again or leave.  result_text: its line i, false past
+ * the last. */
+bool result_text(const course_race *r, int i, char *out, size_t size);
+void draw_result(BITMAP *dst, const course_race *r);
+
+/* The timing box where the course puts it (course::timing; at the top,
+ * clear of the pause sign, unless it says): the course's name; the
+ * countdown, or the lap and its running time; the last and best laps'
+ * totals; "A: first gear" while Up is held in neutral, else the gate the
+ * lap has gone by ("Missed gate 4: back to it"), else the split at the
+ * last gate or lap and its difference from the lap to beat; the next
+ * target to beat, when the race has targets. */
+enum { TIMING_LINES = 5, TIMING_CHARS = 42, TIMING_W = COURSE_TIMING_W, TIMING_H = COURSE_TIMING_H };
+/* The line that says the split, a gate gone by, or the first gear's hint. */
+enum { TIMING_SPLIT_LINE = 3 };
 void timing_text(const course_race *r, int i, char *out, size_t size);
 
 /* The split's difference as drawn ("-0.12"), empty without one; -1 when
@@ -115,10 +141,21 @@ int timing_delta_text(const course_race *r, char *out, size_t size);
 void draw_timing(BITMAP *dst, const course_race *r);
 
 /* ----------------------------------------------------------------------
+ * course_view_boxes: every box the driving view may lay over c, px from
+ * the top-left, x0 and y0 in, x1 and y1 out: the timing box where c puts
+ * it, the telemetry column, the dashboard, the chart (G), the pause sign
+ * and a replay's mark.  A course laid out well has no gate, cone or
+ * stretch of its line under any of them.
+ * ---------------------------------------------------------------------- */
+struct view_box { const char *what; int x0, y0, x1, y1; };
+std::vector<view_box> course_view_boxes(const course *c);
+
+/* ----------------------------------------------------------------------
  * Telemetry column (telemetry.cpp).
  * ---------------------------------------------------------------------- */
 
-enum { TELEMETRY_ROWS = 28, TELEMETRY_COL = 100, TELEMETRY_TOP = 100 };
+/* The column's reach, px: its widest row (34 characters of 8 px) and its rows of 10. */
+enum { TELEMETRY_ROWS = 28, TELEMETRY_COL = 100, TELEMETRY_TOP = 100, TELEMETRY_W = 272, TELEMETRY_H = 280 };
 
 /* The text of row i (0..27) as drawn, from the current state. */
 void telemetry_text(int i, char *out, size_t size);
@@ -126,6 +163,10 @@ void telemetry_text(int i, char *out, size_t size);
 /* Draws the 28 rows into dst, black, no background (debug, the
  * telemetry's own procedure). */
 void draw_telemetry(BITMAP *dst);
+
+/* Whether draw_frame draws the column: on unless the game's key for it
+ * (T, with a course) turned it off. */
+extern bool telemetry_shown;
 
 /* ----------------------------------------------------------------------
  * Title and controls screen (title.cpp).
@@ -135,7 +176,13 @@ enum { TITLE_TEXTS = 15 };
 struct title_text { int col, row; const char *text; };
 extern const title_text title_texts[TITLE_TEXTS];
 
-/* Black everywhere, the fifteen texts in white. */
+/* With a course, the keys it adds, under the fifteen; none without. */
+enum { TITLE_COURSE_TEXTS = 3 };
+extern const title_text title_course_texts[TITLE_COURSE_TEXTS];
+extern bool title_course;
+
+/* Black everywhere, the fifteen texts in white (and the course's keys
+ * when title_course). */
 void draw_title(BITMAP *dst);
 
 #endif

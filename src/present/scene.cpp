@@ -102,6 +102,8 @@ void draw_frame(BITMAP *dst)
      * zero; heading 0 draws the sprite as stored (facing up). */
     if (car_drawable(x, y, AxisAngle))
         pivot_sprite(dst, kvtcar, (int)x, (int)y, 13, 25, car_turn(AxisAngle));
+    if (view_race)
+        draw_way(dst, view_race);
 
     int black = makecol(0, 0, 0);
     for (int i = 0; i < DASHBOARD_LINES; i++) {
@@ -112,8 +114,10 @@ void draw_frame(BITMAP *dst)
 
     draw_telemetry(dst);
 
-    if (view_race)
+    if (view_race) {
         draw_timing(dst, view_race);
+        draw_result(dst, view_race);
+    }
     if (chart_shown)
         draw_chart(dst);
     if (replay_progress[0])

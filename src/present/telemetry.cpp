@@ -87,7 +87,10 @@ static void debug(BITMAP *dst)
     }
 }
 
+bool telemetry_shown = true;
+
 void draw_telemetry(BITMAP *dst)
 {
-    debug(dst);
+    if (telemetry_shown)
+        debug(dst);
 }

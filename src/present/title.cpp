@@ -21,6 +21,14 @@ const title_text title_texts[TITLE_TEXTS] = {
     {10, 748, "Made by Tovrel. Thanks to Quendra team for inspiration!"},
 };
 
+const title_text title_course_texts[TITLE_COURSE_TEXTS] = {
+    {400, 580, "On a course:"},
+    {450, 595, "T to hide or show the telemetry"},
+    {450, 610, "The lap starts on the line after 3 s"},
+};
+
+bool title_course;
+
 /* A disc of radius 1024 about the centre covers the whole frame: the far
  * corner is only 640 px away. */
 void draw_title(BITMAP *dst)
@@ -29,4 +37,7 @@ void draw_title(BITMAP *dst)
     int white = makecol(255, 255, 255);
     for (const title_text &t : title_texts)
         textprintf_ex(dst, font, t.col, t.row, white, -1, "%s", t.text);
+    for (int i = 0; title_course && i < TITLE_COURSE_TEXTS; i++)
+        textprintf_ex(dst, font, title_course_texts[i].col, title_course_texts[i].row, white, -1, "%s",
+                      title_course_texts[i].text);
 }

@@ -155,3 +155,21 @@ int replay_course(const script_in *in, const char *given, const course *given_co
              on_course ? "pass --course with the course it was recorded on" : "replay it without --course");
     return -1;
 }
+
+int replay_start(const script_in *in, bool given, bool force, bool *standing, char *err, size_t errsize)
+{
+    int line = header_start(in, err, errsize);
+    if (line < 0)
+        return -1;
+    if (line == 1 || !header_is_recording(in->header) || force) {
+        *standing = line == 1 || given;
+        return 0;
+    }
+    if (given) {
+        snprintf(err, errsize, "%s: recorded without a standing start, so its keys drive from the course's start: "
+                 "leave out --standing-start, or pass --force to run it so anyway", in->name);
+        return -1;
+    }
+    *standing = false;
+    return 0;
+}

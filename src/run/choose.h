@@ -59,4 +59,13 @@ int recorded_car(const script_in *in, car *out, std::string *file_used, char *er
 int replay_course(const script_in *in, const char *given, const course *given_course, bool force,
                   course *out, std::string *file_used, char *err, size_t errsize);
 
+/* ----------------------------------------------------------------------
+ * replay_start: whether a drive of `in` begins with a standing start
+ * (course/course.h): a recording as its header's start line says, any
+ * other script as asked (given).  Asked of a recording made without one,
+ * it is refused, unless forced (then as asked): the same keys would
+ * drive another drive.  0 with *standing.
+ * ---------------------------------------------------------------------- */
+int replay_start(const script_in *in, bool given, bool force, bool *standing, char *err, size_t errsize);
+
 #endif

@@ -3,6 +3,8 @@
  */
 #include "run/drive.h"
 
+#include <cstdio>
+
 #include "run/choose.h"
 #include "sim/sim.h"
 
@@ -15,6 +17,7 @@ static void take_given(run_drive *d, const run_given *g)
     if (d->on_course)
         d->track = *g->track;
     d->course_file = g->course_file ? g->course_file : "";
+    d->standing = d->on_course && g->standing;
 }
 
 void drive_live(run_drive *d, const run_given *given)
@@ -46,6 +49,12 @@ int drive_check(run_drive *d, const run_given *given, char *err, size_t errsize)
     d->on_course = !d->course_file.empty();
     if (d->on_course)
         d->track = std::move(chosen);
+    if (replay_start(&d->in, given->standing, given->force, &d->standing, err, errsize) != 0)
+        return -1;
+    if (d->standing && !d->on_course) {
+        snprintf(err, errsize, "%s: a standing start is on a course's start gate: it needs --course", d->in.name);
+        return -1;
+    }
     return 0;
 }
 
@@ -84,11 +93,14 @@ void drive_start(run_drive *d, run_fault_rule rule, const run_hooks &hooks, bool
     d->run.hooks = hooks;
     d->run.race = nullptr;
     if (d->on_course) {
-        course_start(&d->track);
+        if (d->standing)
+            course_start_standing(&d->track);
+        else
+            course_start(&d->track);
         bool given = d->race.has_given;   /* a ghost's lap, kept */
         course_lap lap = given ? d->race.given : course_lap{};
         std::vector<course_pose> poses = given ? std::move(d->race.given_poses) : std::vector<course_pose>{};
-        race_start(&d->race, &d->track, keep_poses);
+        race_start(&d->race, &d->track, keep_poses, d->standing);
         d->race.has_given = given;
         d->race.given = lap;
         d->race.given_poses = std::move(poses);

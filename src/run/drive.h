@@ -34,6 +34,7 @@ struct run_given {
     const car *params = nullptr;
     const char *course_file = nullptr;
     const course *track = nullptr;
+    bool standing = false;   /* --standing-start, or the game's drive on a course */
     bool force = false;
 };
 
@@ -45,6 +46,7 @@ struct run_drive {
     course track;
     std::string course_file;
     bool on_course = false;
+    bool standing = false;         /* a standing start on the course (course/course.h) */
     course_race race;
     run_car run;                   /* what driving keeps of it */
 
@@ -79,7 +81,8 @@ void drive_live(run_drive *d, const run_given *given);
 
 /* ----------------------------------------------------------------------
  * drive_start: this thread's car in the state start-up leaves with d's
- * car, at its course's start (where R puts it too), nothing counted; the
+ * car, at its course's start (where R puts it too; with a standing
+ * start, on the line in first gear, the countdown begun), nothing counted; the
  * script at its first tick; d->car fresh with this rule and these hooks,
  * counting on d's race (its laps' poses kept when keep_poses, for a
  * ghost to race).  The lap given to beat, if any, is kept.

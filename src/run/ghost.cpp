@@ -10,7 +10,7 @@
 #include "run/choose.h"
 
 int ghost_open(run_drive *g, const char *path, const course *c, const char *course_name, char *err,
-               size_t errsize)
+               size_t errsize, const char *plain_file, const car *plain_car)
 {
     g->scripted = true;
     if (script_open(&g->in, path, err, errsize) != 0 || script_check(&g->in, SCRIPT_SPOOL_MAX, err, errsize) != 0)
@@ -20,6 +20,15 @@ int ghost_open(run_drive *g, const char *path, const course *c, const char *cour
     int line = header_course(&g->in, &course_file, &hash, err, errsize);
     if (line < 0)
         return -1;
+    if (line == 0 && plain_car && !header_is_recording(g->in.header)) {
+        g->params = *plain_car;
+        g->car_file = plain_file ? plain_file : "";
+        g->track = *c;
+        g->course_file = course_name;
+        g->on_course = true;
+        g->standing = false;
+        return 0;
+    }
     if (line == 0) {
         snprintf(err, errsize, "%s: not a recording made on a course: a ghost is a lap recorded with --course",
                  path);
@@ -31,7 +40,8 @@ int ghost_open(run_drive *g, const char *path, const course *c, const char *cour
                  shell_word(course_name).c_str(), hex16(course_hash(c)).c_str());
         return -1;
     }
-    if (recorded_car(&g->in, &g->params, &g->car_file, err, errsize) != 0)
+    if (recorded_car(&g->in, &g->params, &g->car_file, err, errsize) != 0
+        || replay_start(&g->in, false, false, &g->standing, err, errsize) != 0)
         return -1;
     g->track = *c;
     g->course_file = course_file;

@@ -55,7 +55,15 @@ static unsigned tick(run_car *r)
     }
     float x0 = x, y0 = y;
     reads = 0;
-    logic();
+    const course_race *race = r->race;
+    if (race && race->p.countdown > 0)
+        logic_held();   /* a standing start's countdown: the keys move pedals and wheel, not the car */
+    else
+        logic();
+    if (race && race->p.standing && ((KeyMask >> SIM_R) & 1)) {
+        sim_start_at(ResetX, ResetY, ResetHeading);   /* R: on the line, stopped, in first gear, */
+        Gear = 1;                                     /* as the start puts the car */
+    }
     r->tick++;
     bool fresh = r->tick > r->noted;
     if (fresh)
@@ -122,6 +130,8 @@ void run_restart(run_car *r)
     r->tick = 0;
     if (r->race)
         race_again(r->race);
+    if (r->race && r->race->p.standing)
+        Gear = 1;
     if (r->hooks.restart)
         r->hooks.restart(r->hooks.ctx);
 }

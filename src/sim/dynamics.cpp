@@ -208,3 +208,9 @@ void logic(void)
     follow_speed();
     move();
 }
+
+void logic_held(void)
+{
+    tick_values();
+    controls();
+}

@@ -102,4 +102,9 @@ void sim_start_at(float x, float y, float heading);
 /* One simulation step of 0.01 s (dynamics.cpp). */
 void logic(void);
 
+/* A step with the car held where it stands: the tick's values and the
+ * controls only, so pedals, wheel and gears move but the car does not (a
+ * standing start's countdown). */
+void logic_held(void);
+
 #endif

@@ -30,7 +30,7 @@ blank() {
 }
 # The pause sign, the timing box and the viewer's REPLAY box with its bar (as wide as an
 # hour's progress at 1/4x): only the game draws the first and the last.
-PAUSED=72x20+476+16 TIMING=360x54+332+42 REPLAY=312x24+16+16
+PAUSED=72x20+476+16 TIMING=360x66+332+42 REPLAY=312x24+16+16
 
 start_x
 elsewhere

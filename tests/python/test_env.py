@@ -101,7 +101,7 @@ def test_the_observation_says_where_the_car_and_the_next_gate_are():
     obs, _ = env.reset()
     where = {k: float(obs[OBS[k]]) for k in ("x", "y", "gate_a_ahead", "gate_a_right", "gate_b_ahead",
                                              "gate_b_right", "heading_sin", "seconds_left", "Gear")}
-    assert where == pytest.approx({"x": 4, "y": 38.4, "gate_a_ahead": 10, "gate_a_right": -4, "gate_b_ahead": 10,
+    assert where == pytest.approx({"x": 4, "y": 47.0, "gate_a_ahead": 10, "gate_a_right": -4, "gate_b_ahead": 10,
                                    "gate_b_right": 4, "heading_sin": 1, "seconds_left": 60, "Gear": 0}, abs=1e-5)
     steps = drive(env, SLALOM[:FIRST_GATE_TICK])
     obs = steps[-1][0]

@@ -58,6 +58,24 @@ def test_run_drives_a_recording_as_caravelt_sim_does(files):
         assert trace_text(rows) == out.split("\n", 1)[1], rec
 
 
+def test_run_drives_a_standing_start_as_its_header_says(files):
+    """Catches the runner blind to the header's start line: the shipped
+    gold target, made from a standing start, runs as caravelt-sim runs it
+    (the car held on the line for the countdown), and as its bare keys
+    run with --standing-start, not from the course's start."""
+    d, slalom = files
+    gold = os.path.join(DATA, "courses", "targets", "slalom-gold.rec")
+    status, err, out = by_sim("--course", slalom, "--trace", "-", gold)
+    assert status == 0, err
+    keys = "".join(line for line in open(gold) if not line.startswith("#"))
+    (d / "gold-keys.txt").write_text(keys)
+    assert out == by_sim("--course", slalom, "--standing-start", "--trace", "-", str(d / "gold-keys.txt"))[2]
+    rows = caravelt.run(gold, course=slalom)
+    assert trace_text(rows) == out.split("\n", 1)[1]
+    assert rows["x"][299] == rows["x"][0] and rows["x"][300] != rows["x"][0]
+    assert trace_text(caravelt.run(d / "gold-keys.txt", course=slalom)) != out.split("\n", 1)[1]
+
+
 def test_a_recording_refused_by_caravelt_sim_is_refused_by_run(files):
     """Catches a car not the recording's driven silently: the same refusal,
     in run's words; force drives it anyway, as --force does."""
