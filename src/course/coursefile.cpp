@@ -301,7 +301,7 @@ static int course_of_text(toml_reading *r, const char *path, course *out)
         return -1;
     if ((n = tbl.get("penalty")) && take_penalty(r, *n, &c) != 0)
         return -1;
-    if ((n = tbl.get("timing")) && take_timing(&r, *n, &c) != 0)
+    if ((n = tbl.get("timing")) && take_timing(r, *n, &c) != 0)
         return -1;
     if (!(n = tbl.get("gate")))
         return no_gate(r);

@@ -2,7 +2,7 @@
  * headless/sim_tool.h -- caravelt-sim: the game's simulation driven by a
  * script, with no timer, window or title screen.
  *
- *   caravelt-sim [--car FILE] [--force] [--course FILE [--laps FILE.csv]] [--trace FILE]
+ *   caravelt-sim [--car FILE] [--force] [--course FILE [--laps FILE.csv] [--standing-start]] [--trace FILE]
  *                [--frame FILE.bmp] [--data DIR] [--quiet] [SCRIPT]
  *   caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]
  *   caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]
