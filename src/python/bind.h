@@ -15,6 +15,7 @@
 #include <pybind11/pybind11.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -115,6 +116,30 @@ inline void not_again(py::detail::value_and_holder &v_h, const char *what)
     if (v_h.holder_constructed())
         throw py::type_error(std::string("a ") + what + " does not change once made: make another");
 }
+
+/* ----------------------------------------------------------------------
+ * A long call runs in parts, with Python's lock let go during each and
+ * its signal handlers run between them, so that Ctrl-C stops it.  The
+ * parts are sized by how long they take (some 30 ms), not by a count of
+ * ticks: the same in a Release build, under the sanitizers, and on a
+ * busy machine.  size: ticks (or car-ticks) for the next part;
+ * measured(): after each part.
+ * ---------------------------------------------------------------------- */
+struct pacer {
+    uint64_t size;
+    std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now();
+    explicit pacer(uint64_t first = 1024) : size(first) {}
+    void measured()
+    {
+        auto now = std::chrono::steady_clock::now();
+        double ms = std::chrono::duration<double, std::milli>(now - began).count();
+        if (ms < 15 && size < ((uint64_t)1 << 40))
+            size *= 2;
+        else if (ms > 60 && size > 1)
+            size /= 2;
+        began = now;
+    }
+};
 
 /* A ValueError of a message from the C++ side, whatever bytes it holds
  * (a file name that is not UTF-8 shown with backslashes). */

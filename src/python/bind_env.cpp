@@ -19,8 +19,8 @@
 
 using namespace pybind11::literals;
 
-/* Ticks run between two looks at Python's signals, a car's or a fleet's. */
-static const uint64_t STEP_PART_TICKS = 1 << 20;
+/* A step's first part, ticks of each car: most steps are done in it. */
+static const uint64_t STEP_FIRST_PART = 1 << 16;
 
 static std::unique_ptr<env> env_made(py::object owner, py::handle ticks_per_step, py::handle max_ticks,
                                      bool same_step, py::handle max_steps)
@@ -143,11 +143,13 @@ static py::object env_step_one(env &e, py::handle action)
     {
         fleet_taken taken(f);
         env_tally t = {};
-        bool done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, STEP_PART_TICKS, &t, true);
+        pacer pace(STEP_FIRST_PART);
+        bool done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, pace.size, &t, true);
         while (!done) {   /* a long step: the lock let go meanwhile, so that Ctrl-C and threads get in */
+            pace.measured();
             {
                 py::gil_scoped_release nogil;
-                done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, STEP_PART_TICKS, &t, true);
+                done = env_step_part(e.spec, f.parts(), e.episodes.data(), 0, a, pace.size, &t, true);
             }
             if (!done && PyErr_CheckSignals() != 0) {   /* the ticks run so far stand; the step's reward is lost */
                 env_step_done(e.spec, f.parts(), e.episodes.data(), 0, &t, &r);
@@ -304,10 +306,11 @@ static py::tuple env_step_all_py(env &e, py::handle actions)
     {
         fleet_taken taken(f);
         std::vector<env_tally> tallies(n);
-        for (bool done = false; !done;) {
+        pacer pace(STEP_FIRST_PART);
+        for (bool done = false; !done; pace.measured()) {
             {
                 py::gil_scoped_release nogil;
-                done = env_step_all(e.spec, f.parts(), e.episodes.data(), k, e.mode, STEP_PART_TICKS, tallies.data(),
+                done = env_step_all(e.spec, f.parts(), e.episodes.data(), k, e.mode, pace.size, tallies.data(),
                                     floats_of(obs.ptr()), final_obs ? floats_of(final_obs.ptr()) : nullptr,
                                     e.results.data());
             }

@@ -136,22 +136,12 @@ std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_pt
     return f;
 }
 
-/* A long run goes in chunks of about this many car-ticks (a fraction of a
- * second), so that Ctrl-C and other signals are seen between them. */
-static const uint64_t CHUNK_CAR_TICKS = 1 << 20;
-
-/* ----------------------------------------------------------------------
- * in_chunks: run(first, count) over ticks 0 .. ticks - 1 of n cars in
- * chunks, the interpreter's lock released during each; Python's signal
- * handlers run between chunks, and an exception they raise (Ctrl-C's
- * KeyboardInterrupt) ends the run there, every car at the same tick.
- * ---------------------------------------------------------------------- */
 static void in_chunks(uint64_t ticks, size_t n, const std::function<void(uint64_t, uint64_t)> &run,
                       py::handle progress)
 {
-    uint64_t chunk = CHUNK_CAR_TICKS / n ? CHUNK_CAR_TICKS / n : 1;
-    for (uint64_t first = 0; first < ticks; first += chunk) {
-        uint64_t count = ticks - first < chunk ? ticks - first : chunk;
+    pacer pace(((uint64_t)1 << 16) / n ? ((uint64_t)1 << 16) / n : 1);   /* ticks of every car */
+    for (uint64_t first = 0, count; first < ticks; first += count, pace.measured()) {
+        count = ticks - first < pace.size ? ticks - first : pace.size;
         {
             py::gil_scoped_release nogil;
             run(first, count);

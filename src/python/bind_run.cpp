@@ -21,8 +21,6 @@
 #include "run/drive.h"
 #include "run/log.h"
 
-/* Ticks run between two looks at Python's signals: some 30 ms. */
-static const uint64_t RUN_CHUNK_TICKS = 1 << 18;
 
 /* The trace's rows, filled by the row hook. */
 struct rows_out {
@@ -86,10 +84,11 @@ static py::tuple run_checked(run_drive &d, py::object car_given, const std::stri
     };
     hooks.ctx = &out;
     drive_start(&d, RUN_STOP, hooks, false);
-    for (bool more = true; more;) {
+    pacer pace(1 << 16);
+    for (bool more = true; more; pace.measured()) {
         {
             py::gil_scoped_release nogil;
-            for (uint64_t k = 0; k < RUN_CHUNK_TICKS && more; k++)
+            for (uint64_t k = 0; k < pace.size && more; k++)
                 more = !(drive_tick(&d) & (RUN_SKIPPED | RUN_FAULT));
         }
         if (more && PyErr_CheckSignals() != 0) {
