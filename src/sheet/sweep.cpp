@@ -200,7 +200,7 @@ void sweep_setup(const sweep_grid *g, long index, car *out)
  * ---------------------------------------------------------------------- */
 enum { SWEEP_BLOCK = 4096 };
 
-static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_figures *f)
+static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_figures *f, bool lap)
 {
     std::vector<long> at = values_at(g, index);
     char text[64];
@@ -209,7 +209,7 @@ static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_fi
         sweep_value_text(&g->axes[k], at[k], text, sizeof text);
         fprintf(out, ",%s", text);
     }
-    for (int i = 0; i < SHEET_FIGURES; i++) {
+    for (int i = 0; i < SHEET_FIGURES + (lap ? SHEET_LAP_FIGURES : 0); i++) {
         sheet_figure_text(f, i, text, sizeof text);
         fprintf(out, ",%s", text);
     }
@@ -224,6 +224,8 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
         fprintf(out, ",%s", a.field.c_str());
     for (const char *c : SHEET_COLUMNS)
         fprintf(out, ",%s", c);
+    for (int i = 0; how->track && i < SHEET_LAP_FIGURES; i++)
+        fprintf(out, ",%s", SHEET_LAP_COLUMNS[i]);
     fputs(",fault\n", out);
 
     /* The shard's j-th setup is shard + j x shards. */
@@ -231,6 +233,8 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
     std::vector<sheet_figures> block((size_t)std::min<long>(total, SWEEP_BLOCK));
     sheet_how sheet;
     sheet.shift_rpm = how->shift_rpm;
+    sheet.track = how->track;
+    sheet.lap_drives = how->lap_drives;
     run_pool *pool = run_pool_new(how->threads);
     for (long first = 0; first < total && !ferror(out); first += SWEEP_BLOCK) {
         long n = std::min<long>(SWEEP_BLOCK, total - first);
@@ -242,7 +246,7 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
             }
         });
         for (long j = 0; j < n; j++)
-            print_row(out, g, how->shard + (first + j) * how->shards, &block[j]);
+            print_row(out, g, how->shard + (first + j) * how->shards, &block[j], how->track != nullptr);
     }
     run_pool_free(pool);
     if (fflush(out) != 0 || ferror(out))
