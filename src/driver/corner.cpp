@@ -4,13 +4,25 @@
  * driver.h).
  */
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "driver/driver.h"
 #include "sim/sim.h"
 
+/* A number to the hundredth as a course file writes it, and what reading
+ * that text gives (the exponent moved: px for metres), so that the
+ * courses made here are the shipped files' to the bit. */
+static float as_written(double v, int exponent)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%.2fe%d", v, exponent);
+    return strtof(text, nullptr);
+}
+
 static course_point px(double x_m, double y_m)
 {
-    return {(float)(x_m * COURSE_PX_PER_M), (float)(y_m * COURSE_PX_PER_M)};
+    return {as_written(x_m, 1), as_written(y_m, 1)};
 }
 
 /* The circle's centre, m: the middle of the screen. */
@@ -80,7 +92,7 @@ void corner_lane_change_course(course *out)
     course c;
     c.name = "Double lane change";
     c.start = on_line(-LC_RUN_UP, 0);
-    c.heading = (float)(std::atan2(COURSE_SCREEN_W, COURSE_SCREEN_H) * 180 / M_PI);
+    c.heading = as_written(std::atan2(COURSE_SCREEN_W, COURSE_SCREEN_H) * 180 / M_PI, 0);
     c.laps = 1;
     c.penalty = 2;
     /* Right edges: the entry's, the offset lane's LC_OFFSET left of it,

@@ -10,10 +10,10 @@
 
 #include "driver/policy.h"
 
-/* Members a generation, the share kept as elite, the spread a fresh
- * Gaussian starts with and the least it keeps, and generations without a
- * better drive before a restart. */
-static const size_t POPULATION = 32, ELITE = 8;
+/* Members a generation, the best kept as elite, the spread of a fresh
+ * Gaussian, of one about the best drive, and the least either keeps;
+ * generations without a better drive before a restart. */
+static const size_t POPULATION = 64, ELITE = 16;
 static const double SPREAD_START = 0.25, SPREAD_RESTART = 0.12, SPREAD_FLOOR = 0.004;
 static const int STALL_GENERATIONS = 40;
 
@@ -61,7 +61,8 @@ void driver_search(const driver_task *t, const driver_how *how, driver_result *o
     drive_outcome best_o = policy_drive(t, best, 0, nullptr, nullptr);
     long drives = 1;
     gaussian g = around(best, SPREAD_START);
-    int stalled = 0;
+    int stalled = 0, restarts = 0;
+    double run_best = best_o.cost;   /* the best since the last restart */
 
     std::vector<std::vector<double>> members;
     std::vector<drive_outcome> got;
@@ -89,6 +90,9 @@ void driver_search(const driver_task *t, const driver_how *how, driver_result *o
         if (better(got[order[0]], best_o)) {
             best_o = got[order[0]];
             best = members[order[0]];
+        }
+        if (got[order[0]].cost < run_best) {
+            run_best = got[order[0]].cost;
             stalled = 0;
         } else {
             stalled++;
@@ -107,9 +111,14 @@ void driver_search(const driver_task *t, const driver_how *how, driver_result *o
             g.spread[i] = std::max(SPREAD_FLOOR, 0.7 * std::sqrt(s / (double)e) + 0.3 * g.spread[i]);
             widest = std::max(widest, g.spread[i]);
         }
+        /* Restarts take turns: afresh, to find another way round, and
+         * about the best drive, to make the most of it. */
         if (stalled >= STALL_GENERATIONS || widest <= 2 * SPREAD_FLOOR) {
-            g = around(best, best_o.clean ? SPREAD_RESTART : SPREAD_START);
+            restarts++;
+            g = restarts % 2 ? around(policy_default(t->track), SPREAD_START)
+                             : around(best, best_o.clean ? SPREAD_RESTART : SPREAD_START);
             stalled = 0;
+            run_best = INFINITY;
         }
 
         if (how->progress) {

@@ -107,5 +107,6 @@ void bind_fleet(py::module_ &m);   /* Fleet (bind_fleet.cpp) */
 void bind_env(py::module_ &m);     /* _Env, for CarEnv and VectorEnv (bind_env.cpp) */
 void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
 void bind_sheet(py::module_ &m);   /* sheet (bind_sheet.cpp) */
+void bind_driver(py::module_ &m);  /* best_lap (bind_driver.cpp) */
 
 #endif
