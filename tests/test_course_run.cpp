@@ -9,7 +9,7 @@ static const std::string COURSES = CARAVELT_DATA_DIR "/courses/", SCRIPTS = CARA
 
 /* Catches lap rows that are not the laps the shipped scripts drive (a gate, tick or split off);
  * a course that pushes the car (the script on the course's start with a gate out of the way
- * leaves the same trace) or changes the sheet that ignores it. */
+ * leaves the same trace) or changes the sheet's own figures. */
 TEST(CourseRun, ShippedCoursesGiveTheirLapRows)
 {
     struct { const char *name, *rows; } cases[] = {
@@ -39,8 +39,10 @@ TEST(CourseRun, ShippedCoursesGiveTheirLapRows)
         EXPECT_TRUE(read_file(d / "bare.csv") == read_file(d / "t.csv")) << k.name << ": its cones or gates moved the car";
     }
     EXPECT_EQ(run_tool(d, ">plain.md --sheet").status, 0);
-    EXPECT_EQ(run_tool(d, ">course.md --sheet --course '" + COURSES + "slalom.toml'").status, 0);
-    EXPECT_EQ(read_file(d / "course.md"), read_file(d / "plain.md"));
+    EXPECT_EQ(run_tool(d, ">course.md --sheet --budget-drives 50 --course '" + COURSES + "slalom.toml'").status, 0);
+    std::string plain = read_file(d / "plain.md"), with = read_file(d / "course.md");
+    EXPECT_EQ(with.substr(0, plain.size()), plain) << "the course changed the sheet's own figures";
+    EXPECT_EQ(with.substr(plain.size(), 30), "| best lap on the course (s) | ");
 }
 
 /* The names in folder d but the hidden ones (run_tool's .stderr), sorted. */
