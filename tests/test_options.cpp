@@ -67,7 +67,7 @@ TEST(Options, GuideSynopsisListsEveryOptionOfHelp)
         int options = 0;
         std::smatch m;
         for (std::string l; std::getline(help, l);)
-            if (std::regex_match(l, m, std::regex("  (-h, )?(--[a-z]+)( [A-Z.=:/]+)? +(.*)"))) {
+            if (std::regex_match(l, m, std::regex("  (-h, )?(--[a-z][a-z-]*)( [A-Z.=:/]+)? +(.*)"))) {
                 options++;
                 EXPECT_GT(m[4].length(), 10) << prog << " --help: " << l;
                 EXPECT_TRUE(std::regex_search(synopsis, std::regex("[[ ]" + m[2].str() + "[\\] \n]")))
