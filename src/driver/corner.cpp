@@ -139,8 +139,12 @@ static bool passes(const car_state &s, const course *track, int gates)
 int corner_speed(const corner_run *run, const course *track, bool through)
 {
     int gates = through ? (int)track->gates.size() : 0;
-    /* at[lo] passes (or lo is -1), at[hi] does not (or hi is the end). */
+    /* The highest first: most cars pass there, and then that one try is all. */
     long lo = -1, hi = (long)run->at.size();
+    if (hi == 0 || passes(run->at[hi - 1], track, gates))
+        return (int)hi;
+    hi--;
+    /* at[lo] passes (or lo is -1), at[hi] does not. */
     while (hi - lo > 1) {
         long mid = lo + (hi - lo) / 2;
         if (passes(run->at[mid], track, gates))

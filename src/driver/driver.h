@@ -102,8 +102,8 @@ void driver_search(const driver_task *t, const driver_how *how, driver_result *o
  * each shift speed) as it was at the first tick at a speed, placed at
  * the course's start and turned to its heading, holding that speed
  * (DRIVER_HOLD), and asks the driver for a clean pass with a fixed
- * budget; the figure is the highest such speed, found by halving the
- * run's speeds between the lowest and the highest.
+ * budget; the figure is the highest such speed: the run's highest when
+ * it passes, else found by halving the run's speeds below it.
  * ---------------------------------------------------------------------- */
 
 /* The circle: a lane 6 m wide round a centre line of 30 m radius, a cone

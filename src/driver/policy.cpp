@@ -170,9 +170,13 @@ drive_outcome policy_drive(const driver_task *t, const std::vector<double> &v, u
     course_point a = p.aim[pr.next_gate];
     o.near_m = std::hypot(short_way(a.x - x, COURSE_SCREEN_W), short_way(a.y - y, COURSE_SCREEN_H))
                / COURSE_PX_PER_M;
+    /* A car that left the float's range is nowhere: the farthest, never a NaN that no sort can
+     * place. */
+    if (!(o.near_m <= 1000))
+        o.near_m = 1000;
     if (o.clean)
         o.cost = t->gates ? (double)o.ticks : (double)o.best_ticks + 1e-4 * (double)o.ticks;
     else
-        o.cost = 1e12 - 1e7 * o.gates + 1e3 * std::min(o.near_m, 1000.0) + 1e-3 * (double)o.ticks;
+        o.cost = 1e12 - 1e7 * o.gates + 1e3 * o.near_m + 1e-3 * (double)o.ticks;
     return o;
 }
