@@ -10,8 +10,9 @@ import caravelt
 from conftest import DATA, course_script
 
 SLALOM = course_script("slalom")
-LAP_TICKS = [946, 666, 671]       # the script's laps, as docs/courses.md gives them
-FIRST_GATE_TICK = 427             # where it crosses the start gate
+LAP_TICKS = [4224, 2026, 338]     # the script's laps, as docs/courses.md gives them
+FIRST_GATE_TICK = 425             # where it crosses the start gate
+SLALOM_SECONDS = 75               # an episode long enough for the script's 70 s
 OBS = {name: i for i, name in enumerate(caravelt.OBSERVATION)}
 
 
@@ -62,7 +63,7 @@ def test_reset_seed_seeds_the_spaces():
 # Catches a gate paid wrongly, time miscounted, an episode that does not end on the tick of the
 # last lap, and a step after the end that runs the car on.
 def test_a_clean_drive_earns_its_gates_less_its_time_and_terminates_at_the_last_lap():
-    env = caravelt.CarEnv(course=caravelt.COURSES["slalom"])
+    env = caravelt.CarEnv(course=caravelt.COURSES["slalom"], max_seconds=SLALOM_SECONDS)
     steps = drive(env, SLALOM)
     rewards = np.array([s[1] for s in steps[1:]])
     end = FIRST_GATE_TICK + sum(LAP_TICKS)
@@ -146,12 +147,12 @@ def test_the_same_actions_give_the_same_episode():
 # Catches a vector environment that differs from n single ones, a reset late, early or touching
 # the others, a final observation lost or in the wrong row, results a later step overwrites.
 def test_vector_env_is_n_car_envs_each_reset_as_it_ends():
-    n, T = 4, 3000
+    n, T = 4, 7200
     script = np.concatenate([SLALOM, np.full(T, caravelt.UP, np.uint16)])[:T]
     actions = np.stack([script, np.roll(script, 50), np.full(T, caravelt.UP | caravelt.A, np.uint16),
                         np.random.default_rng(1).integers(0, 512, T).astype(np.uint16)])
-    envs = caravelt.VectorEnv(n, max_seconds=28, threads=2)
-    singles = [caravelt.CarEnv(max_seconds=28) for _ in range(n)]
+    envs = caravelt.VectorEnv(n, max_seconds=71, threads=2)
+    singles = [caravelt.CarEnv(max_seconds=71) for _ in range(n)]
     obs, info = envs.reset(seed=2)
     assert obs.shape == (n, 20) and obs.dtype == np.float32 and info == {}
     expected = np.stack([s.reset()[0] for s in singles])
@@ -172,7 +173,7 @@ def test_vector_env_is_n_car_envs_each_reset_as_it_ends():
             else:
                 assert not info["final_observation"][i].any()
             assert obs[i].tobytes() == o.tobytes(), (t, i)
-    assert (FIRST_GATE_TICK + sum(LAP_TICKS) - 1, 0, True) in ends and (2799, 2, False) in ends
+    assert (FIRST_GATE_TICK + sum(LAP_TICKS) - 1, 0, True) in ends and (7099, 2, False) in ends
     assert len({k.tobytes() for k in kept}) == T
     assert envs.action_space.sample().dtype == np.uint16 and envs.action_space.contains(envs.action_space.sample())
     assert envs.observation_space.shape == (n, 20) and envs.single_observation_space.shape == (20,)
