@@ -13,7 +13,7 @@ TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test exhaustive bench plots sheet sweep clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test exhaustive bench plots sheet sweep lapmap clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -54,12 +54,15 @@ clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)
 
 # Benchmarks, Release: one tick, one composed frame, an hour headless;
-# then the Python module's fleet.
+# then the Python module's fleet; then the driver (some eight minutes:
+# a minute for each shipped course; bench_driver --ten adds ten times
+# that, once).
 bench: deps-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bench/caravelt_bench
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/bench_python.py
+	$(BUILD)/bench/bench_driver
 
 # The guides' pictures, remade with caravelt-sim, ImageMagick and gnuplot.
 plots: deps-plots
@@ -78,3 +81,9 @@ sweep: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/sweep.sh $(BUILD)/caravelt-sim
+
+# The driver's best lap of the autocross over a grid of setups: docs/lapmap.png.
+lapmap: deps-plots
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
+	sh tools/lapmap.sh $(BUILD)/caravelt-sim
