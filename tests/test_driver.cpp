@@ -204,3 +204,27 @@ TEST(Driver, ClosedLoopFiguresFollowGrip)
     EXPECT_EQ(preset[G], "20.56");
     EXPECT_EQ(preset[LANE], "280");
 }
+
+/* Catches --best-lap taking what it cannot use, or the driver's options taken without it: each
+ * refused with its one line, status 2, nothing written. */
+TEST(Driver, BestLapRefusals)
+{
+    temp_dir d;
+    const std::string slalom = "--course '" + COURSES + "slalom.toml' ";
+    struct { std::string args, message; } cases[] = {
+        {"--best-lap", "--best-lap needs --course: the laps are the course's"},
+        {slalom + "--best-lap script.txt", "--best-lap drives its own keys: it takes no script"},
+        {slalom + "--best-lap --sheet", "--best-lap drives its own keys: it takes no --sheet"},
+        {slalom + "--best-lap --trace t.csv", "--best-lap drives its own keys: it takes no --trace"},
+        {slalom + "--best-lap --budget 5 --budget-drives 9", "--budget and --budget-drives: one budget, in seconds or in drives"},
+        {slalom + "--best-lap --budget 0", "--budget \"0\": seconds above 0 (at most 1000000) are wanted"},
+        {slalom + "--best-lap --seed -1", "--seed \"-1\": a whole number from 0 to 2147483647 is wanted"},
+        {slalom + "--best-lap --budget-drives 1e3", "--budget-drives \"1e3\": a number of drives from 1 to 1000000000 is wanted"},
+        {slalom + "--best-lap --record '" + COURSES + "slalom.toml'",
+         "the recording \"" + COURSES + "slalom.toml\" would overwrite the course file \"" + COURSES + "slalom.toml\""},
+        {slalom + "--budget 5", "--budget is for the driver's search: only with --best-lap"},
+        {"--sheet --budget-drives 9", "--budget-drives is for --best-lap, or --sheet with --course"},
+    };
+    for (const auto &k : cases)
+        expect_refused(d, k.args, k.message);
+}
