@@ -14,9 +14,11 @@
  * draws a population from a Gaussian per number, drives every member
  * from the start state (on a pool's threads), and moves the Gaussian
  * towards the best quarter; when it has shrunk or stalled it restarts,
- * by turns afresh (another way round) and about the best drive so far.  A drive is scored first by how far it got
- * (gates passed, then nearness to the next) and, once clean, by its best
- * lap's ticks (the total ticks breaking ties).  The draws are made and
+ * by turns afresh (another way round) and about the best drive so far.
+ * A drive is scored first by how far it got (gates passed, then
+ * nearness to the next) and, once clean, by its best lap's ticks (the
+ * total ticks breaking ties): only the best lap counts, so earlier laps
+ * may gather speed for it.  The draws are made and
  * the results reduced in a fixed order, so for a budget of drives the
  * same seed gives the same keys on any number of threads.
  */
