@@ -19,7 +19,7 @@ TEST_PKGS  := $(RUN_PKGS) $(PY_PKGS) libgtest-dev xvfb xdotool imagemagick
 BENCH_PKGS := $(RUN_PKGS) $(PY_PKGS) libbenchmark-dev
 PLOT_PKGS  := $(RUN_PKGS) gnuplot-nox imagemagick
 
-.PHONY: all build run test-build check test test-release test-debug-build exhaustive bench plots sheet sweep targets clean deps-run deps-test deps-bench deps-plots
+.PHONY: all build run test-build check test test-release test-debug-build exhaustive bench plots sheet sweep lapmap drives clean deps-run deps-test deps-bench deps-plots
 
 all: build
 
@@ -76,13 +76,16 @@ clean:
 	rm -rf $(BUILD) $(DEBUG_BUILD)
 
 # Benchmarks, Release: one tick, one composed frame, an hour headless;
-# then the Python module's fleet.
+# then the Python module's fleet; then the driver (some eight minutes:
+# a minute for each shipped course; bench_driver --ten adds ten times
+# that, once).
 bench: deps-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	$(BUILD)/bench/caravelt_bench
 	PYTHONPATH=$(BUILD)/python:$(GYMNASIUM):$(GYMNASIUM)/stub $(PYTHON) bench/bench_python.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) examples/learn_slalom.py --seconds 60 --ghost $(BUILD)/slalom-learned.rec
+	$(BUILD)/bench/bench_driver
 
 # The guides' pictures, remade with caravelt-sim, ImageMagick and gnuplot.
 plots: deps-plots
@@ -96,14 +99,22 @@ sheet: deps-plots
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/sheet.sh $(BUILD)/caravelt-sim
 
-# The shipped courses' target laps, data/courses/targets/*.rec (gold, silver, bronze).
-targets: deps-run
+# The shipped courses' drives by the driver: docs/courses/*.txt and their
+# target laps, data/courses/targets/*.rec (gold, silver, bronze); some
+# four minutes.
+drives: deps-run
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
-	cmake --build $(BUILD) -j $(JOBS) --target course_driver
-	sh tools/targets.sh $(BUILD)/tools/course_driver
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
+	sh tools/drives.sh $(BUILD)/caravelt-sim
 
 # A sweep of the sheet drawn as a heat map: docs/sweep.png.
 sweep: deps-plots
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
 	sh tools/sweep.sh $(BUILD)/caravelt-sim
+
+# The driver's best lap of the autocross over a grid of setups: docs/lapmap.png.
+lapmap: deps-plots
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCARAVELT_TESTS=OFF -DCARAVELT_BENCH=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target caravelt-sim
+	sh tools/lapmap.sh $(BUILD)/caravelt-sim

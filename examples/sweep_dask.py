@@ -75,13 +75,14 @@ def setups(axes, first, count):
 
 
 def figure_text(column, value):
-    """A figure as the sheet prints it: times to the hundredth, the gear
-    whole, the rest to the tenth; empty when never reached."""
+    """A figure as the sheet prints it: times and g to the hundredth, the
+    gear and the closed-loop speeds whole (ints), the rest to the tenth;
+    empty when never reached."""
     if value is None:
         return ""
-    if column == "top_gear":
+    if isinstance(value, int):
         return str(value)
-    return f"{value:.2f}" if column.endswith("_s") else f"{value:.1f}"
+    return f"{value:.2f}" if column.endswith(("_s", "_g")) else f"{value:.1f}"
 
 
 def measure(car, names, shift, share):

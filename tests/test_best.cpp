@@ -70,13 +70,13 @@ TEST(Best, AFasterLapReplacesTheFileASlowerOneDoesNot)
     best_read(&k, &slalom, "slalom", nullptr, &note);
     EXPECT_TRUE(!k.has && note.empty()) << "nothing kept yet";
 
-    EXPECT_EQ(best_offer(&k, 8.60, silver, err, sizeof err), 1) << err;   /* the folders made */
+    EXPECT_EQ(best_offer(&k, 5.64, silver, err, sizeof err), 1) << err;   /* the folders made */
     EXPECT_EQ(read_file(k.path), silver);
-    EXPECT_EQ(best_offer(&k, 8.61, gold, err, sizeof err), 0) << "slower";
-    EXPECT_EQ(best_offer(&k, 8.60, gold, err, sizeof err), 0) << "as fast";
+    EXPECT_EQ(best_offer(&k, 5.65, gold, err, sizeof err), 0) << "slower";
+    EXPECT_EQ(best_offer(&k, 5.64, gold, err, sizeof err), 0) << "as fast";
     EXPECT_EQ(read_file(k.path), silver);
     EXPECT_EQ(best_offer(&other, 9.0, gold, err, sizeof err), 1) << "another car's, beside it";
-    EXPECT_EQ(best_offer(&k, 6.69, gold, err, sizeof err), 1) << err;
+    EXPECT_EQ(best_offer(&k, 3.80, gold, err, sizeof err), 1) << err;
     EXPECT_EQ(read_file(k.path), gold);
     EXPECT_EQ(read_file(other.path), gold);
     std::set<std::string> names;
@@ -90,8 +90,8 @@ TEST(Best, AFasterLapReplacesTheFileASlowerOneDoesNot)
     race_start(&race, &slalom);
     best_read(&again, &slalom, "slalom", &race, &note);
     EXPECT_TRUE(again.has && note.empty()) << note;
-    EXPECT_DOUBLE_EQ(again.total, 6.69);
-    EXPECT_TRUE(race.has_given && race.given.ticks == 669 && !race.given_poses.empty()) << "raced as the ghost";
+    EXPECT_DOUBLE_EQ(again.total, 3.80);
+    EXPECT_TRUE(race.has_given && race.given.ticks == 380 && !race.given_poses.empty()) << "raced as the ghost";
 
     for (const std::string &bad : {std::string("1 Upp\n"), read_file(COURSES + "targets/figure8-gold.rec")}) {
         write_file(k.path, bad);
@@ -118,9 +118,9 @@ TEST(Best, TargetsAreTheShippedRecordingsSlowestFirst)
     EXPECT_EQ(note, "");
     ASSERT_EQ(race.targets.size(), 3u);
     EXPECT_EQ(race.targets[0].name + race.targets[1].name + race.targets[2].name, "bronzesilvergold");
-    EXPECT_DOUBLE_EQ(race.targets[2].total, 6.69);
+    EXPECT_DOUBLE_EQ(race.targets[2].total, 3.80);
     EXPECT_EQ(race_next_target(&race), &race.targets[0]);
-    race.p.has_best = true, race.p.best.ticks = 800;   /* beats bronze (11.57) and silver (8.60) */
+    race.p.has_best = true, race.p.best.ticks = 400;   /* beats bronze (6.81) and silver (5.64) */
     race.laps = {race.p.best};
     EXPECT_EQ(race_next_target(&race), &race.targets[2]);
     EXPECT_TRUE(race_beat(&race, &race.targets[1]) && !race_beat(&race, &race.targets[2]));

@@ -86,10 +86,12 @@ static std::string stderr_on_a_terminal(const temp_dir &d, const std::string &ar
 TEST(Progress, LineOnATerminalOnlyAndEndedClean)
 {
     temp_dir d{{"long.txt", "2500000 Up Right\n"}};
-    const std::string sweep = "--sheet --vary Mass=800:1000:1";
-    for (const std::string &args : {sweep, std::string("--trace /dev/null long.txt")}) {
+    const std::string sweep = "--sheet --vary Mass=800:1000:1",
+                      search = "--best-lap --budget 1 --course '" CARAVELT_DATA_DIR "/courses/slalom.toml'";
+    for (const std::string &args : {sweep, std::string("--trace /dev/null long.txt"), search}) {
         std::string tty = stderr_on_a_terminal(d, args);
-        EXPECT_NE(tty.find(args == sweep ? " of 201 setups" : " of 2500000 ticks"), std::string::npos) << tty;
+        EXPECT_NE(tty.find(args == sweep ? " of 201 setups" : args == search ? " of 1 s (" : " of 2500000 ticks"),
+                  std::string::npos) << tty;
         EXPECT_TRUE(tty.size() >= 4 && tty.substr(tty.size() - 4) == "\r\033[K") << "not cleared at the end: " << tty;
         EXPECT_EQ(stderr_on_a_terminal(d, args + " --quiet"), "");
         tool_run to_file = run_tool(d, args);

@@ -72,7 +72,7 @@ TEST(Sheet, FiguresMatchTheirDefinitions)
             {"yaw after 1 s at full lock from 50 km/h (deg)", fmt("%.1f", yaw)},
             {"peak slip at full lock from 50 km/h (deg)", fmt("%.1f", slip)},
         };
-        EXPECT_EQ(got.size(), want.size() + 2) << "figure rows, the header and its rule";
+        EXPECT_EQ(got.size(), want.size() + 3 + 2) << "figure rows (the closed-loop three are test_driver's), the header and its rule";
         for (const auto &[label, value] : want)
             EXPECT_EQ(got[label], value) << (*name ? name : "preset") << ": " << label;
     }
@@ -115,7 +115,7 @@ TEST(Sheet, CarsSideBySideInOrderAndTheSameEveryRun)
     EXPECT_EQ(third["figure"], "kvt");
     third.erase("figure"), preset.erase("figure"), wild.erase("figure");
     EXPECT_EQ(third, preset);
-    EXPECT_EQ(wild.size(), 11u) << "ten figures and the rule";
+    EXPECT_EQ(wild.size(), 14u) << "thirteen figures and the rule";
     for (const auto &[label, value] : wild)
         EXPECT_TRUE(value == "-" || label == "---") << label << ": " << value;
     EXPECT_NE(md.find("\nwild: no figures: the steering run, tick "), std::string::npos) << md;

@@ -58,23 +58,25 @@ TEST(Sweep, RowsAreTheSheetsOfCarFilesWithTheSameValues)
     std::vector<std::string> rows = lines(tool_out(d, "--sheet --car base.toml " + grid));
     ASSERT_EQ(rows.size(), 1u + 3 * 2 * 2);
     EXPECT_EQ(rows[0], "index,G,GearReduction[2],BrakeForce,t50_s,t100_s,t400m_s,v400m_kmh,top_kmh,top_gear,brake_m,"
-                       "brake_s,yaw_deg,slip_deg,fault");
+                       "brake_s,yaw_deg,slip_deg,circle_kmh,circle_g,lane_change_kmh,fault");
     const char *figures[] = {"0-50 km/h (s)", "0-100 km/h (s)", "400 m (s)", "speed at 400 m (km/h)", "top speed (km/h)",
                              "top speed gear", "100-0 km/h (m)", "100-0 km/h (s)",
-                             "yaw after 1 s at full lock from 50 km/h (deg)", "peak slip at full lock from 50 km/h (deg)"};
+                             "yaw after 1 s at full lock from 50 km/h (deg)", "peak slip at full lock from 50 km/h (deg)",
+                             "steady speed round a 30 m circle (km/h)", "lateral acceleration on it (g)",
+                             "double lane change entry speed (km/h)"};
     const char *g[] = {"0.7", "1.0", "1.3"}, *ratio[] = {"3.369", "3.069"}, *brake[] = {"2400", "4800"};
     int empty = 0;
     for (size_t i = 1; i < rows.size(); i++) {
         std::vector<std::string> c = lines(rows[i], ',');
-        ASSERT_EQ(c.size(), 15u) << rows[i];
-        EXPECT_EQ(c[14], "") << "no fault";
+        ASSERT_EQ(c.size(), 18u) << rows[i];
+        EXPECT_EQ(c[17], "") << "no fault";
         long index = (long)i - 1;
         EXPECT_EQ(c[0], std::to_string(index));
         EXPECT_EQ(c[1] + " " + c[2] + " " + c[3], std::string(g[index / 4]) + " " + ratio[index / 2 % 2] + " " + brake[index % 2]);
         std::string ratios = "[-3.953, 0, " + c[2] + ", 2.035, 1.36, 1, 0.856, 0, 0]";
         write_file(d / "setup.toml", "LockMax = 40\nGearMax = 4\nG = " + c[1] + "\nGearReduction = " + ratios + "\nBrakeForce = " + c[3] + "\n");
         std::map<std::string, std::string> sheet = sheet_table(d, "--car setup.toml");
-        for (int f = 0; f < 10; f++) {
+        for (int f = 0; f < 13; f++) {
             EXPECT_EQ(c[4 + f].empty() ? "-" : c[4 + f], sheet[figures[f]]) << rows[i] << ": " << figures[f];
             empty += c[4 + f].empty();
         }
@@ -90,7 +92,7 @@ TEST(Sweep, SetupThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
     std::vector<std::string> rows = lines(tool_out(d, "--sheet --car wild.toml --vary DragCoeficient=0:200000:200000"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].substr(0, 22) + "|" + rows[1].substr(rows[1].size() - 1), "0,0,9.16,17.81,22.81,1|,") << rows[1];
-    const std::string no_figures = "1,200000" + std::string(11, ',') + "\"the steering run, tick ";
+    const std::string no_figures = "1,200000" + std::string(14, ',') + "\"the steering run, tick ";
     EXPECT_EQ(rows[2].substr(0, no_figures.size()), no_figures) << rows[2];
     EXPECT_EQ(rows[2].substr(rows[2].size() - 22), "(not a finite number)\"") << rows[2];
 }

@@ -31,9 +31,12 @@ int tool_fail(int status, const char *fmt, ...)
 
 static const char USAGE[] =
     "usage: caravelt-sim [OPTION]... [SCRIPT]\n"
+    "       caravelt-sim --course FILE --best-lap [--budget SECONDS | --budget-drives N] [--seed N]\n"
+    "                    [--record FILE] [--laps FILE.csv] [--car FILE] [--threads N]\n"
     "       caravelt-sim --sheet [--car FILE]... [--shift RPM] [--runs FILE.csv]\n"
+    "                    [--course FILE [--budget-drives N]]\n"
     "       caravelt-sim --sheet --vary NAME=FROM:TO:STEP... [--car FILE] [--shift RPM]\n"
-    "                    [--threads N] [--shard K/N] [--quiet]\n"
+    "                    [--course FILE [--budget-drives N]] [--threads N] [--shard K/N] [--quiet]\n"
     "Runs the game's own tick for each stretch of SCRIPT (standard input when\n"
     "absent or -), headless.  Every FILE is taken from the current folder.\n";
 
@@ -44,8 +47,11 @@ static const char AFTER[] =
     "file is driven when it still hashes the same, and a car that does not is refused.\n"
     "It names its course too: without --course that course file is run on when it\n"
     "still hashes the same; a --course must hash the same, and a recording made on\n"
-    "none runs on none.  --sheet ignores --course.  A recording made from a\n"
-    "standing start says so and runs so; --standing-start is for other scripts.\n"
+    "none runs on none.  --sheet ignores --course but for its lap.  A recording made\n"
+    "from a standing start says so and runs so; --standing-start is for other scripts.\n"
+    "--best-lap searches keys that drive the course's laps clean and fast (10 s by\n"
+    "default, every core); --sheet --course adds the best lap found in --budget-drives\n"
+    "drives (default 3000) per car.\n"
     "With --vary, --sheet prints the figures of every setup of a grid as CSV, the\n"
     "first --vary slowest.\n"
     "Pictures: from --data DIR; without it, from the current folder when it holds\n"
@@ -66,7 +72,7 @@ int tool_parse(int argc, char **argv, tool_options *o)
          nullptr, &o->course, nullptr},
         {"--laps", "FILE.csv", "with --course: one CSV row per lap completed", nullptr, &o->laps,
          nullptr},
-        {"--standing-start", nullptr, "with --course: begin on the start gate, 3 s countdown (as the game)",
+        {"--standing-start", nullptr, "with --course: begin on the start gate, 3 s countdown (as the game); so too --best-lap's drive",
          &o->standing, nullptr, nullptr},
         {"--trace", "FILE", "one CSV row per tick into FILE (default standard output)", nullptr,
          &o->trace, nullptr},
@@ -84,10 +90,18 @@ int tool_parse(int argc, char **argv, tool_options *o)
          &o->runs, nullptr},
         {"--vary", "NAME=FROM:TO:STEP", "a sweep: the sheet of every value of a car field, as CSV",
          nullptr, nullptr, &o->vary},
-        {"--threads", "N", "how many of the sweep's setups run at once (default: every core)",
+        {"--threads", "N", "threads for a sweep or the driver's search (default: every core)",
          nullptr, &o->threads, nullptr},
         {"--shard", "K/N", "only the sweep's setups whose index modulo N is K (K from 0)", nullptr,
          &o->shard, nullptr},
+        {"--best-lap", nullptr, "the driver's fastest clean laps of --course, found by a search",
+         &o->best_lap, nullptr, nullptr},
+        {"--budget", "SECONDS", "how long --best-lap searches (default 10)", nullptr, &o->budget, nullptr},
+        {"--budget-drives", "N", "a search of N drives instead (the same keys on any threads)", nullptr,
+         &o->budget_drives, nullptr},
+        {"--seed", "N", "the search's seed (default 1)", nullptr, &o->seed, nullptr},
+        {"--record", "FILE", "--best-lap's drive as a recording, its car and course in its header",
+         nullptr, &o->record, nullptr},
         {"--quiet", nullptr, "no progress line on a terminal for long work", &o->quiet, nullptr, nullptr},
     };
     const cli_program program = {"caravelt-sim", USAGE, AFTER, rows, std::size(rows), &o->operands};
@@ -99,6 +113,26 @@ int tool_parse(int argc, char **argv, tool_options *o)
     if (!o->operands.empty())
         o->script = o->operands[0];
     const char *sweep_only = o->threads ? "--threads" : o->shard ? "--shard" : nullptr;
+    const char *search_only = o->budget ? "--budget" : o->seed ? "--seed" : o->record ? "--record" : nullptr;
+    if (o->best_lap) {
+        /* The driver drives its own keys and writes only its laps and drive. */
+        const char *clash = o->sheet ? "--sheet" : o->trace ? "--trace" : o->frame ? "--frame"
+                            : o->force ? "--force" : !o->operands.empty() ? "script" : o->shift ? "--shift"
+                            : o->runs ? "--runs" : !o->vary.empty() ? "--vary" : o->shard ? "--shard" : nullptr;
+        if (clash)
+            return tool_fail(2, "--best-lap drives its own keys: it takes no %s", clash);
+        if (!o->course)
+            return tool_fail(2, "--best-lap needs --course: the laps are the course's");
+        if (o->budget && o->budget_drives)
+            return tool_fail(2, "--budget and --budget-drives: one budget, in seconds or in drives");
+        if (o->cars.size() > 1)
+            return tool_fail(2, "--car given %zu times: the driver drives one car", o->cars.size());
+        return CLI_RUN;
+    }
+    if (search_only)
+        return tool_fail(2, "%s is for the driver's search: only with --best-lap", search_only);
+    if (o->budget_drives && !(o->sheet && o->course))
+        return tool_fail(2, "--budget-drives is for --best-lap, or --sheet with --course");
     if (o->sheet) {
         /* The sheet drives its own manoeuvres and writes only its table. */
         const char *clash = o->trace ? "--trace" : o->frame ? "--frame" : o->laps ? "--laps"
@@ -167,5 +201,5 @@ int sim_tool_main(int argc, char **argv)
     int st = tool_parse(argc, argv, &o);
     if (st != CLI_RUN)
         return st;
-    return o.sheet ? tool_sheet(&o) : tool_run(&o);
+    return o.best_lap ? tool_best_lap(&o) : o.sheet ? tool_sheet(&o) : tool_run(&o);
 }

@@ -65,9 +65,11 @@ void progress_show(tool_progress *p, double done, double total, const char *extr
     clock_text(took, sizeof took, t - p->began);
     clock_text(remaining, sizeof remaining, left);
     line_up = 1;
-    fprintf(stderr, "%s%.0f of %.0f %s (%.0f%%), %.0f a second, %s so far, %s left%s%s", CLEAR, done, total,
-            p->what, total > 0 ? 100 * done / total : 100, rate, took, remaining, extra ? "; " : "",
-            extra ? extra : "");
+    char rate_text[48] = "";
+    if (!p->timed)
+        snprintf(rate_text, sizeof rate_text, ", %.0f a second", rate);
+    fprintf(stderr, "%s%.0f of %.0f %s (%.0f%%)%s, %s so far, %s left%s%s", CLEAR, done, total, p->what,
+            total > 0 ? 100 * done / total : 100, rate_text, took, remaining, extra ? "; " : "", extra ? extra : "");
     fflush(stderr);
 }
 

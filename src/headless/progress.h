@@ -12,7 +12,8 @@
 
 struct tool_progress {
     bool on = false;
-    const char *what = "";       /* "setups", "ticks", "s of the budget" */
+    const char *what = "";       /* "setups", "ticks", "s" */
+    bool timed = false;          /* what counts is the seconds themselves: no rate shown */
     double began = 0, shown = 0; /* s, monotonic */
 };
 

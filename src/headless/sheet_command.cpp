@@ -28,8 +28,7 @@
  * the shard, before any setup runs; then the CSV on standard output.
  * ---------------------------------------------------------------------- */
 
-/* text as a whole number from lo to hi, and nothing else. */
-static bool whole_number(const char *text, long lo, long hi, long *out)
+bool tool_whole_number(const char *text, long lo, long hi, long *out)
 {
     char *end;
     errno = 0;
@@ -40,21 +39,23 @@ static bool whole_number(const char *text, long lo, long hi, long *out)
     return true;
 }
 
-static int sweep(const tool_options *o, double shift)
+static int sweep(const tool_options *o, double shift, const course *track, long lap_drives)
 {
     sweep_how how;
     how.shift_rpm = shift;
+    how.track = track;
+    how.lap_drives = lap_drives;
     how.threads = run_cores();
     long n;
-    if (o->threads && !whole_number(o->threads, 1, 1024, &n))
+    if (o->threads && !tool_whole_number(o->threads, 1, 1024, &n))
         return tool_fail(2, "--threads \"%s\": a number of threads from 1 to 1024 is wanted", o->threads);
     if (o->threads)
         how.threads = (int)n;
     if (o->shard) {
         const char *slash = strchr(o->shard, '/');
         std::string k(o->shard, slash ? (size_t)(slash - o->shard) : 0);
-        if (!slash || !whole_number(slash + 1, 1, SWEEP_SETUPS_MAX, &how.shards)
-            || !whole_number(k.c_str(), 0, how.shards - 1, &how.shard))
+        if (!slash || !tool_whole_number(slash + 1, 1, SWEEP_SETUPS_MAX, &how.shards)
+            || !tool_whole_number(k.c_str(), 0, how.shards - 1, &how.shard))
             return tool_fail(2, "--shard \"%s\": K/N is wanted, N shards of the grid (1 to ten million) "
                         "and K the one to run (0 to N - 1)", o->shard);
     }
@@ -66,6 +67,8 @@ static int sweep(const tool_options *o, double shift)
     std::vector<run_file> files;
     if (!o->cars.empty())
         files.push_back({"the car file", o->cars[0], id_of_path(o->cars[0]), false});
+    if (track)
+        files.push_back({"the course file", o->course, id_of_path(o->course), false});
     files.push_back({"the sweep", "standard output", id_of_fd(STDOUT_FILENO), true});
     if (check_run_files(files, err, sizeof err) != 0)
         return tool_fail(2, "%s", err);
@@ -95,12 +98,20 @@ int tool_sheet(const tool_options *o)
         if (*end || end == o->shift || errno || !(shift > 0) || !std::isfinite(shift))
             return tool_fail(2, "--shift \"%s\": an engine speed in rev/min above 0 is wanted", o->shift);
     }
+    course track;
+    long lap_drives = SHEET_LAP_DRIVES;
+    char err[512], name[256];
+    if (o->course && read_course_file(o->course, &track, err, sizeof err) != 0)
+        return tool_fail(2, "%s", err);
+    if (o->budget_drives && !tool_whole_number(o->budget_drives, 1, 1000000000, &lap_drives))
+        return tool_fail(2, "--budget-drives \"%s\": a number of drives from 1 to 1000000000 is wanted",
+                         o->budget_drives);
+    const course *on = o->course ? &track : nullptr;
     if (!o->vary.empty())
-        return sweep(o, shift);
+        return sweep(o, shift, on, lap_drives);
     size_t n = o->cars.empty() ? 1 : o->cars.size();
     std::vector<car> cars(n, KVT);
     std::vector<std::string> names(n, "preset");
-    char err[512], name[256];
     for (size_t i = 0; i < o->cars.size(); i++) {
         if (read_car_file(o->cars[i], &cars[i], err, sizeof err) != 0)
             return tool_fail(2, "%s", err);
@@ -111,6 +122,8 @@ int tool_sheet(const tool_options *o)
     std::vector<run_file> files;
     for (const char *c : o->cars)
         files.push_back({"the car file", c, id_of_path(c), false});
+    if (on)
+        files.push_back({"the course file", o->course, id_of_path(o->course), false});
     if (o->runs)
         files.push_back({"the runs", o->runs, id_of_path(o->runs), true});
     files.push_back({"the sheet", "standard output", id_of_fd(STDOUT_FILENO), true});
@@ -128,6 +141,8 @@ int tool_sheet(const tool_options *o)
         sheet_runs_file rows = {runs, names[i].c_str()};
         sheet_how how;
         how.shift_rpm = shift;
+        how.track = on;
+        how.lap_drives = lap_drives;
         if (runs)
             how.tick = sheet_runs_row, how.ctx = &rows;
         sheet_measure(&cars[i], &how, &figs[i]);
@@ -137,7 +152,7 @@ int tool_sheet(const tool_options *o)
     if (runs)
         if (int e = tool_close_output(runs))
             st = tool_fail(1, "cannot write the runs \"%s\": %s", o->runs, failure_text(e));
-    sheet_print(stdout, cols.data(), figs.data(), (int)n);
+    sheet_print(stdout, cols.data(), figs.data(), (int)n, on != nullptr);
     if (fflush(stdout) != 0 || ferror(stdout))
         st = tool_fail(1, "cannot write the sheet to standard output: %s", strerror(errno ? errno : EIO));
     return st;

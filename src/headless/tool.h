@@ -28,6 +28,11 @@ struct tool_options {
     const char *threads = nullptr;    /* a sweep's threads */
     const char *shard = nullptr;      /* a sweep's share, K/N */
     bool quiet = false;               /* no progress line, even on a terminal */
+    bool best_lap = false;            /* the driver's best lap of the course instead of a script */
+    const char *budget = nullptr;     /* its search, seconds */
+    const char *budget_drives = nullptr;   /* ... or drives (the sheet's lap: per car) */
+    const char *seed = nullptr;       /* its search's seed */
+    const char *record = nullptr;     /* the best drive as a recording */
 };
 
 /* Fills o from argv: CLI_RUN (drive/cli.h), 0 after the help or the
@@ -38,6 +43,10 @@ int tool_parse(int argc, char **argv, tool_options *o);
  * (run_command.cpp), the handling sheet or a sweep (sheet_command.cpp). */
 int tool_run(tool_options *o);
 int tool_sheet(const tool_options *o);
+int tool_best_lap(const tool_options *o);   /* lap_command.cpp */
+
+/* text as a whole number from lo to hi, and nothing else. */
+bool tool_whole_number(const char *text, long lo, long hi, long *out);
 
 /* One line on stderr, "caravelt-sim: ...", and the status to exit with. */
 int tool_fail(int status, const char *fmt, ...) __attribute__((format(printf, 2, 3)));

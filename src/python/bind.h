@@ -200,5 +200,6 @@ void bind_run(py::module_ &m);     /* run and frame (bind_run.cpp) */
 void bind_sheet(py::module_ &m);   /* sheet (bind_sheet.cpp) */
 void bind_pickle_fleet(py::class_<fleet> &c);   /* pickles (bind_pickle.cpp) */
 void bind_pickle_env(py::class_<env> &c);
+void bind_driver(py::module_ &m);  /* best_lap (bind_driver.cpp) */
 
 #endif

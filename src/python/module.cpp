@@ -19,4 +19,5 @@ PYBIND11_MODULE(_caravelt, m)
     bind_env(m);
     bind_run(m);
     bind_sheet(m);
+    bind_driver(m);
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/driver.h"
 #include "run/run.h"
 #include "sim/sim.h"
 
@@ -111,7 +112,8 @@ static void distance(sheet_figures *f, long n, float tv, double *covered)
  * the car at 50 and at 100 km/h into at50 and at100, and, for the
  * braking run's report, every TrueVelocity up to 100 km/h into upto100. */
 static void acceleration_run(const car *c, const sheet_how *how, sheet_figures *f,
-                             car_state *at50, car_state *at100, std::vector<float> *upto100)
+                             car_state *at50, car_state *at100, std::vector<float> *upto100,
+                             corner_run *kmh)
 {
     car_start(at50, c);   /* car_out below takes the state, these keep c */
     car_start(at100, c);
@@ -139,6 +141,11 @@ static void acceleration_run(const car *c, const sheet_how *how, sheet_figures *
         if (n == 1 || v > f->top) {
             f->top = v;
             f->top_gear = Gear;
+        }
+        while (v >= (double)kmh->at.size() + 1) {
+            kmh->at.emplace_back();
+            kmh->at.back().params = *c;
+            car_out(&kmh->at.back());
         }
         report(how, SHEET_ACCEL, n, TrueVelocity);
         keys = accel_keys(n + 1, how->shift_rpm);
@@ -211,16 +218,43 @@ static void steering_run(const car_state *at50, sheet_figures *f)
     }
 }
 
+/* The best clean lap the driver finds on how->track within its drives. */
+static void lap_figure(const car *c, const sheet_how *how, sheet_figures *f)
+{
+    driver_task t = driver_course_task(how->track, c);
+    driver_how d;
+    d.budget.drives = how->lap_drives;
+    d.seed = how->lap_seed;
+    driver_result r;
+    driver_search(&t, &d, &r);
+    f->lapped = r.laps_done > 0;
+    f->lap_clean = r.clean;
+    f->lap_s = r.best_total;
+    f->lap_cones = r.cones;
+}
+
 void sheet_measure(const car *c, const sheet_how *how, sheet_figures *f)
 {
     *f = sheet_figures{};
     car_state at50, at100;
     std::vector<float> upto100;
-    acceleration_run(c, how, f, &at50, &at100, &upto100);
+    corner_run kmh;
+    acceleration_run(c, how, f, &at50, &at100, &upto100, &kmh);
     if (f->t100 && !f->fault[0])
         braking_run(&at100, upto100, how, f);
     if (f->t50 && !f->fault[0])
         steering_run(&at50, f);
+    if (f->fault[0])
+        return;
+    if (how->corners) {
+        course circle, lane;
+        corner_circle_course(&circle);
+        corner_lane_change_course(&lane);
+        f->circle_kmh = corner_speed(&kmh, &circle, false);
+        f->lane_kmh = corner_speed(&kmh, &lane, true);
+    }
+    if (how->track)
+        lap_figure(c, how, f);
 }
 
 void sheet_runs_row(void *ctx, sheet_run run, long tick, float true_velocity)
@@ -237,10 +271,15 @@ const char *const SHEET_LABELS[SHEET_FIGURES] = {
     "0-50 km/h (s)", "0-100 km/h (s)", "400 m (s)", "speed at 400 m (km/h)",
     "top speed (km/h)", "top speed gear", "100-0 km/h (m)", "100-0 km/h (s)",
     "yaw after 1 s at full lock from 50 km/h (deg)",
-    "peak slip at full lock from 50 km/h (deg)"};
+    "peak slip at full lock from 50 km/h (deg)",
+    "steady speed round a 30 m circle (km/h)", "lateral acceleration on it (g)",
+    "double lane change entry speed (km/h)"};
 const char *const SHEET_COLUMNS[SHEET_FIGURES] = {
     "t50_s", "t100_s", "t400m_s", "v400m_kmh", "top_kmh", "top_gear", "brake_m", "brake_s",
-    "yaw_deg", "slip_deg"};
+    "yaw_deg", "slip_deg", "circle_kmh", "circle_g", "lane_change_kmh"};
+const char *const SHEET_LAP_LABELS[SHEET_LAP_FIGURES] = {"best lap on the course (s)",
+                                                         "cones its drive knocked"};
+const char *const SHEET_LAP_COLUMNS[SHEET_LAP_FIGURES] = {"lap_s", "lap_cones"};
 
 /* Times in seconds to the hundredth, the rest to the tenth. */
 static bool time_text(long ticks, char *out, size_t size)
@@ -251,6 +290,15 @@ static bool one_text(bool has, double v, char *out, size_t size)
 {
     return has ? snprintf(out, size, "%.1f", v), true : (*out = '\0', false);
 }
+
+/* A speed in whole km/h, none when 0. */
+static bool whole_text(int kmh, char *out, size_t size)
+{
+    return kmh ? snprintf(out, size, "%d", kmh), true : (*out = '\0', false);
+}
+
+/* m/s^2 in a g. */
+static const double STANDARD_G = 9.81;
 
 bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size)
 {
@@ -266,7 +314,16 @@ bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size)
     case 6: return one_text(f->brake_ticks, f->brake_m, out, size);
     case 7: return time_text(f->brake_ticks, out, size);
     case 8: return one_text(f->steered, f->yaw, out, size);
-    default: return one_text(f->steered, f->slip, out, size);
+    case 9: return one_text(f->steered, f->slip, out, size);
+    case 10: return whole_text(f->circle_kmh, out, size);
+    case 11: {
+        double v = f->circle_kmh / 3.6;
+        return f->circle_kmh ? snprintf(out, size, "%.2f", v * v / CORNER_RADIUS_M / STANDARD_G), true
+                             : (*out = '\0', false);
+    }
+    case 12: return whole_text(f->lane_kmh, out, size);
+    case 13: return f->lap_clean ? snprintf(out, size, "%.2f", f->lap_s), true : (*out = '\0', false);
+    default: return snprintf(out, size, "%d", f->lap_cones), true;
     }
 }
 
@@ -279,7 +336,7 @@ void sheet_column_name(const char *path, char *out, size_t size)
     snprintf(out, size, "%.*s", (int)n, base);
 }
 
-void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n)
+void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n, bool lap)
 {
     fputs("| figure |", out);
     for (int i = 0; i < n; i++)
@@ -288,8 +345,8 @@ void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, in
     for (int i = 0; i < n; i++)
         fputs("---|", out);
     fputc('\n', out);
-    for (int row = 0; row < SHEET_FIGURES; row++) {
-        fprintf(out, "| %s |", SHEET_LABELS[row]);
+    for (int row = 0; row < SHEET_FIGURES + (lap ? SHEET_LAP_FIGURES : 0); row++) {
+        fprintf(out, "| %s |", row < SHEET_FIGURES ? SHEET_LABELS[row] : SHEET_LAP_LABELS[row - SHEET_FIGURES]);
         char text[64];
         for (int i = 0; i < n; i++)
             fprintf(out, " %s |", sheet_figure_text(&f[i], row, text, sizeof text) ? text : "-");

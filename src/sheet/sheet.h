@@ -24,12 +24,16 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "course/course.h"
 #include "sim/state.h"
 
 enum {
     SHEET_RUN_TICKS = 60000,    /* ten minutes, either run */
     SHEET_STEER_TICKS = 100,    /* one second at full lock */
 };
+
+/* Drives the lap search makes per car by default (some seconds of one core). */
+enum { SHEET_LAP_DRIVES = 3000 };
 
 /* Engine speed at which the acceleration run shifts up, rev/min. */
 inline constexpr double SHEET_SHIFT_DEFAULT = 6000;
@@ -47,6 +51,12 @@ struct sheet_figures {
     double yaw;           /* deg turned in its 100 ticks, each change within -180..180 */
     double slip;          /* deg, largest |AxisAngle - TrueAngle| within 0..180 */
     long driven;          /* ticks driven, all runs: the rest were taken from loops */
+    int circle_kmh;       /* highest steady speed round the 30 m circle; 0 none */
+    int lane_kmh;         /* highest entry speed through the double lane change; 0 none */
+    bool lapped;          /* with a course: the best drive found completed a lap */
+    bool lap_clean;       /* ... and every lap, no cone */
+    double lap_s;         /* s, its best lap's total */
+    int lap_cones;        /* cones its drive knocked (it stops at the first) */
     char fault[200];      /* not empty: a run's state stopped being finite, so no figure */
 };
 
@@ -65,6 +75,12 @@ struct sheet_how {
     /* Every tick driven, no loop taken as repeating: the reference the
      * shortcut is checked against. */
     bool full = false;
+    /* The closed-loop cornering tests (driver/driver.h). */
+    bool corners = true;
+    /* A course: the best lap the driver finds on it in lap_drives drives. */
+    const course *track = nullptr;
+    long lap_drives = SHEET_LAP_DRIVES;
+    uint64_t lap_seed = 1;
 };
 
 /* ----------------------------------------------------------------------
@@ -94,13 +110,16 @@ void sheet_runs_row(void *ctx, sheet_run run, long tick, float true_velocity);
 
 /* The figures in the sheet's order, each with the table's label and the
  * CSV's column name (the unit after the last underscore). */
-enum { SHEET_FIGURES = 10 };
+enum { SHEET_FIGURES = 13, SHEET_LAP_FIGURES = 2 };
 extern const char *const SHEET_LABELS[SHEET_FIGURES];
 extern const char *const SHEET_COLUMNS[SHEET_FIGURES];
+/* With a course, these follow them. */
+extern const char *const SHEET_LAP_LABELS[SHEET_LAP_FIGURES];
+extern const char *const SHEET_LAP_COLUMNS[SHEET_LAP_FIGURES];
 
 /* Figure i of f as the sheet prints it ("21.79"), or false with out
  * empty when it was never reached or the car's state stopped being
- * finite. */
+ * finite; i past SHEET_FIGURES for the lap's. */
 bool sheet_figure_text(const sheet_figures *f, int i, char *out, size_t size);
 
 /* The name a column shows: the file's name without folder and
@@ -111,6 +130,6 @@ void sheet_column_name(const char *path, char *out, size_t size);
  * figure, in the order and with the labels of the sheet; "-" where a
  * figure was never reached.  A car whose state stopped being finite has
  * "-" throughout, and a line under the table says where and why. */
-void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n);
+void sheet_print(FILE *out, const char *const *names, const sheet_figures *f, int n, bool lap = false);
 
 #endif

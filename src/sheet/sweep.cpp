@@ -197,7 +197,7 @@ void sweep_setup(const sweep_grid *g, long index, car *out)
     }
 }
 
-static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_figures *f)
+static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_figures *f, bool lap)
 {
     std::vector<long> at = values_at(g, index);
     char text[64];
@@ -206,7 +206,7 @@ static void print_row(FILE *out, const sweep_grid *g, long index, const sheet_fi
         sweep_value_text(&g->axes[k], at[k], text, sizeof text);
         fprintf(out, ",%s", text);
     }
-    for (int i = 0; i < SHEET_FIGURES; i++) {
+    for (int i = 0; i < SHEET_FIGURES + (lap ? SHEET_LAP_FIGURES : 0); i++) {
         sheet_figure_text(f, i, text, sizeof text);
         fprintf(out, ",%s", text);
     }
@@ -247,7 +247,7 @@ static void print_ready(sweep_run *r)
     long k = r->printed.load();
     long from = k;
     for (; k < r->total && r->done[k % SWEEP_RING].load(std::memory_order_acquire); k++) {
-        print_row(r->out, r->g, r->how->shard + k * r->how->shards, &r->ring[k % SWEEP_RING]);
+        print_row(r->out, r->g, r->how->shard + k * r->how->shards, &r->ring[k % SWEEP_RING], r->how->track != nullptr);
         r->done[k % SWEEP_RING].store(false, std::memory_order_relaxed);
     }
     if (k == from)
@@ -263,6 +263,8 @@ static void take_setups(sweep_run *r)
 {
     sheet_how sheet;
     sheet.shift_rpm = r->how->shift_rpm;
+    sheet.track = r->how->track;
+    sheet.lap_drives = r->how->lap_drives;
     for (long j; !r->stop && (j = r->next.fetch_add(1)) < r->total;) {
         while (j - r->printed.load(std::memory_order_acquire) >= SWEEP_RING && !r->stop) {
             print_ready(r);   /* the ring is full: the rows before j go out first */
@@ -283,6 +285,8 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
         fprintf(out, ",%s", a.field.c_str());
     for (const char *c : SHEET_COLUMNS)
         fprintf(out, ",%s", c);
+    for (int i = 0; how->track && i < SHEET_LAP_FIGURES; i++)
+        fprintf(out, ",%s", SHEET_LAP_COLUMNS[i]);
     fputs(",fault\n", out);
     if (fflush(out) != 0 || ferror(out))
         return errno ? errno : EIO;

@@ -9,7 +9,7 @@
  * index of a setup counts through the grid in that order.
  *
  * The output is CSV: "index", the axes' fields, the sheet's figures
- * (SHEET_COLUMNS) and "fault", then one row per setup in index order;
+ * (SHEET_COLUMNS, and SHEET_LAP_COLUMNS with a course) and "fault", then one row per setup in index order;
  * each value as its decimal text, each figure as the sheet prints it,
  * empty when never reached.  A setup whose state stopped being finite
  * has every figure empty and the reason, quoted, as its fault (else
@@ -69,6 +69,8 @@ struct sweep_how {
     int threads = 1;
     long shard = 0, shards = 1;   /* the setups whose index modulo shards is shard */
     double shift_rpm = SHEET_SHIFT_DEFAULT;
+    const course *track = nullptr;   /* the best lap on it as two more figures */
+    long lap_drives = SHEET_LAP_DRIVES;
     /* Told, from whichever thread printed them, how many rows are out of
      * how many the shard has; null: not told. */
     void (*progress)(void *ctx, long done, long total) = nullptr;

@@ -2,7 +2,8 @@
 # The slalom in the game, started from the top folder with paths from there: its script replayed
 # and recorded on the course, the view at its end caravelt-sim's frame, the recording's laps the
 # script's in caravelt-sim.  Then that recording watched in the viewer from /tmp; last, part of it
-# replayed in a window with the whole as the ghost, drawn where the best lap's car stood.
+# replayed in a window with the driver's own recording (caravelt-sim --best-lap) as the ghost,
+# drawn where its best lap's car stood.
 . "$(dirname "$0")/lib.sh"
 
 top=$(cd "$DATA/.." && pwd) rel=$(realpath --relative-to="$DATA/.." "$WORK")
@@ -54,8 +55,8 @@ grep -q "^# course: $course, hash [0-9a-f]\{16\}\$" "$WORK/drive.rec" || fail "t
 cmp "$WORK/sim.csv" "$WORK/drive.csv" || fail "caravelt-sim's trace differs from the drive's (not on its own course?)"
 cmp "$WORK/end-laps.csv" "$WORK/laps.csv" || fail "the recording's laps are not the script's"
 
-# The viewer on the course, by the header's own command in /tmp: at 4x, paused in lap 2
-# (lap 1's ghost out); 10 s back shows another frame, 10 s on the very frame again, the
+# The viewer on the course, by the header's own command in /tmp: at 4x, paused in lap 1;
+# 10 s back shows another frame, 10 s on the very frame again, the
 # course's laps, splits and ghost made again by the re-run; then on at 16x to the end, where
 # the view is caravelt-sim's.  A new recording and the trace keep each tick once.
 in_game=$(sed -n 's/^# replay in the game: //p' "$WORK/drive.rec")
@@ -78,18 +79,24 @@ cmp "$WORK/view.csv" "$WORK/drive.csv" || fail "the viewer's trace differs from 
 "$SIM" --course "$course" --laps "$WORK/view-laps.csv" --trace /dev/null "$WORK/view.rec" || fail "caravelt-sim refused the viewer's recording"
 cmp "$WORK/end-laps.csv" "$WORK/view-laps.csv" || fail "the viewer's recording does not give the drive's laps"
 
-# 300 ticks into lap 1 (from tick 427), the ghost is lap 2's car 300 ticks in: at tick 1673.
-awk -v left=727 '/^#/ { print; next } left > 0 { k = $1 < left ? $1 : left; $1 = k; print; left -= k }' \
+# The driver's own drive as the ghost: caravelt-sim --best-lap's recording.  300 ticks into lap
+# 1 of part of the game's drive, the ghost is the driver's best lap's car 300 ticks into it.
+(cd "$ELSEWHERE" && "$SIM" --course "$course" --best-lap --budget-drives 3000 --record "$WORK/driver.rec" \
+    --laps "$WORK/driver-laps.csv" >/dev/null) || fail "caravelt-sim --best-lap"
+"$SIM" --trace "$WORK/driver.csv" "$WORK/driver.rec" || fail "caravelt-sim refused the driver's recording"
+first=$(awk -F, 'NR == 2 { print $2 }' "$WORK/end-laps.csv")
+best=$(awk -F, 'NR > 1 && (b == "" || $6 + 0 < b) { b = $6 + 0; s = $2 } END { print s }' "$WORK/driver-laps.csv")
+n=$((first + 300))
+awk -v left=$n '/^#/ { print; next } left > 0 { k = $1 < left ? $1 : left; $1 = k; print; left -= k }' \
     "$WORK/drive.rec" >"$WORK/part.rec"
-n=727
 start_game_in "$ELSEWHERE" --windowed --course "$course" --trace "$WORK/ghost.csv" --replay "$WORK/part.rec" \
-    --ghost "$WORK/drive.rec"
+    --ghost "$WORK/driver.rec"
 wait_for is_driving ghost || fail "the ghost: no driving view"
 faster 4
 rows_of ghost
 snap ghost 0.5
 frame part "$WORK/part.rec" || fail "caravelt-sim's frame of the part"
-set -- $(awk -F, 'NR == 1674 { printf "%d %d", $2, $3 }' "$WORK/drive.csv")
+set -- $(awk -F, -v row=$((best + 300 + 1)) 'NR == row { printf "%d %d", $2, $3 }' "$WORK/driver.csv")
 AROUND="64x64+$(($1 - 32))+$(($2 - 32))"
 blank ghost $PAUSED $REPLAY $TIMING "$AROUND"; blank part $PAUSED $REPLAY $TIMING "$AROUND"
 FUZZ=1% same ghost-b part-b || fail "the ghost changed more than its place and the timing box ($(FUZZ=1% differ ghost-b part-b) pixels)"
@@ -97,4 +104,4 @@ FUZZ=1% same ghost-b part-b || fail "the ghost changed more than its place and t
 [ "$(FUZZ=1% differ ghost part "$TIMING")" -gt 100 ] || fail "the timing box does not show the ghost's lap"
 press Escape
 ends_with 0 "Escape with a ghost"
-echo "PASS: the slalom replayed and recorded from the top folder, its laps exact; viewed with jumps from /tmp, trace and laps the drive's; its best lap raced as a ghost"
+echo "PASS: the slalom replayed and recorded from the top folder, its laps exact; viewed with jumps from /tmp, trace and laps the drive's; the driver's best lap raced as a ghost"

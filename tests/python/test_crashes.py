@@ -75,6 +75,10 @@ CASES = [
     ("f = Fleet(n=8); keys = np.ones((8, 4 * 10**6), np.uint16); ctrl_c_in(0.3); t = time.monotonic()\n"
      "try: f.rollout(keys)\nexcept KeyboardInterrupt: assert time.monotonic() - t < WITHIN; f.step(1); raise",
      "KeyboardInterrupt", ""),
+    ("ctrl_c_in(0.3); t = time.monotonic()\n"
+     "try: caravelt.best_lap(course=caravelt.COURSES['slalom'], budget=1000)\n"
+     "except KeyboardInterrupt: assert time.monotonic() - t < WITHIN; raise",
+     "KeyboardInterrupt", ""),
 ]
 
 

@@ -24,6 +24,7 @@ naming the parameter), as is a mask above 511, an unknown car field or an
 index out of range.
 """
 
+import collections
 import decimal
 import errno
 import numbers
@@ -33,9 +34,10 @@ import sys
 import numpy as np
 
 from . import _caravelt
-from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR, SHEET_COLUMNS
+from ._caravelt import UP, DOWN, LEFT, RIGHT, A, Z, X, R, Q, CAR_FIELDS, DATA_DIR, SHEET_COLUMNS, SHEET_LAP_COLUMNS
 
-__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "NotFinite", "write_recording", "frame", "sheet", "SHEET_COLUMNS", "CarEnv", "VectorEnv", "OBSERVATION",
+__all__ = ["Car", "Course", "COURSES", "Fleet", "run", "NotFinite", "write_recording", "frame", "sheet", "SHEET_COLUMNS",
+           "SHEET_LAP_COLUMNS", "best_lap", "BestLap", "CarEnv", "VectorEnv", "OBSERVATION",
            "GATE_REWARD", "SECOND_COST", "UP", "DOWN", "LEFT", "RIGHT", "A",
            "Z", "X", "R", "Q", "CAR_FIELDS", "DATA_DIR"]
 
@@ -132,7 +134,7 @@ class _Bar:
                 self.bar.close()
         else:
             end = "\n" if done >= total else ""
-            sys.stderr.write(f"\r{done} of {total} {self.what} ({100 * done // max(total, 1)}%){end}")
+            sys.stderr.write(f"\r{done:.0f} of {total:.0f} {self.what} ({100 * done // max(total, 1):.0f}%){end}")
             sys.stderr.flush()
         self.shown = done
 
@@ -445,21 +447,75 @@ def write_recording(path, keys, course=None, car=None):
     os.replace(temporary, path)
 
 
-def sheet(car=None, shift=6000):
+def _car(car):
+    """car as a Car: one already, a car file's path, or None for the preset."""
+    if car is None:
+        return Car()
+    return car if isinstance(car, _caravelt.Car) else Car(car)
+
+
+def _whole(value, what):
+    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+        raise TypeError(f"{what} must be an int, not {type(value).__name__}")
+    return int(value)
+
+
+def sheet(car=None, shift=6000, course=None, drives=3000):
     """The handling sheet of a car (a Car, a car file's path, or None for
     the preset), as caravelt-sim --sheet measures it, shifting up at
     `shift` rev/min: a dict by SHEET_COLUMNS, in the sheet's order, each
-    the number the sheet prints (t50_s 21.79, top_gear 5, ...; None where
-    it prints "-"), then "fault": None, or why the car's state stopped
-    being finite (every figure None then).  Some milliseconds, with the
-    interpreter's lock released: threads measure cars side by side."""
-    if car is None:
-        car = Car()
-    elif not isinstance(car, _caravelt.Car):
-        car = Car(car)
+    the number the sheet prints (t50_s 21.79, top_gear 5, circle_kmh
+    280, ...; None where it prints "-"); with a course (a Course or a
+    course file's path), SHEET_LAP_COLUMNS after them, the best lap the
+    driver finds in `drives` drives (as --sheet --course
+    --budget-drives); then "fault": None, or why the car's state stopped
+    being finite (every figure None then).  Some milliseconds without a
+    course, with the interpreter's lock released: threads measure cars
+    side by side."""
+    car = _car(car)
     if isinstance(shift, bool) or not isinstance(shift, numbers.Real):
         raise TypeError(f"shift must be a number (rev/min), not {type(shift).__name__}")
-    return _caravelt._sheet(car, float(shift))
+    return _caravelt._sheet(car, float(shift), _course(course), _whole(drives, "drives"))
+
+
+BestLap = collections.namedtuple("BestLap", "time cones keys laps drives")
+BestLap.__doc__ = """best_lap's answer: time, the best lap's total in seconds
+(its time: no cone); cones, 0; keys, the drive's masks (uint16, one a
+tick, from the start to the tick of the last lap); laps, one row per
+lap (lap, start_tick, ticks, cones, time_s, total_s and the splits
+gate2_s, ...: --laps's columns); drives, how many the search ran."""
+
+
+def best_lap(car=None, course=None, budget=10, seed=1, drives=None, threads=0, standing=False, progress=None):
+    """The fastest clean laps of a course (a Course or a course file's
+    path) that the driver finds for a car (a Car, a car file's path, or
+    None for the preset), as caravelt-sim --best-lap: every lap of the
+    course (one when it has no limit), every gate, no cone.  budget:
+    seconds of search; drives, when given, a number of drives instead,
+    whose keys are the same for a seed on any number of threads.
+    threads: 0 for every core.  standing: from a standing start, the
+    countdown first, as the game's time trial begins (the keys then
+    include the countdown's 300 ticks).  progress: True shows a bar of the
+    drives (or seconds) done, a callable is told (done, total) after each
+    generation.  Returns a BestLap; a course it finds no clean drive of
+    raises RuntimeError saying how far it got.  The interpreter's lock is
+    released while it searches; Ctrl-C stops it."""
+    car = _car(car)
+    if course is None:
+        raise TypeError("best_lap needs a course")
+    course = _course(course)
+    if isinstance(budget, bool) or not isinstance(budget, numbers.Real):
+        raise TypeError(f"budget must be a number (seconds), not {type(budget).__name__}")
+    if drives is not None and _whole(drives, "drives") < 1:
+        raise ValueError(f"drives must be 1 or more, not {drives}")
+    clean, keys, laps, ran, gates, laps_done = _caravelt._best_lap(
+        car, course, float(budget), drives or 0, _whole(seed, "seed"), _threads(threads), bool(standing),
+        _progress(progress, "drives" if drives else "s"))
+    if not clean:
+        wanted = course.laps or 1
+        raise RuntimeError(f"no clean drive of {course.name!r} found in {ran} drives: the best passed "
+                           f"{gates} of {wanted * len(course.gates) + 1} gates ({laps_done} of {wanted} laps)")
+    return BestLap(float(laps["total_s"].min()), 0, keys, laps, ran)
 
 
 def frame(fleet, i, data=None):
