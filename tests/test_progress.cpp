@@ -6,7 +6,8 @@
 #include <signal.h>
 #include "support.h"
 
-/* caravelt-sim ARGS (shell words) in d, standard output into a pipe read here. */
+/* caravelt-sim ARGS (shell words) in d, standard output into a pipe read here, standard error
+ * into d/err.txt. */
 struct piped {
     pid_t pid;
     FILE *out;
@@ -18,7 +19,7 @@ static piped sim_piped(const temp_dir &d, const std::string &args)
     pid_t pid = fork();
     if (pid == 0) {
         dup2(p[1], 1), close(p[0]), close(p[1]);
-        std::string cmd = "cd '" + d.path + "' && exec '" CARAVELT_SIM_EXE "' " + args + " 2>/dev/null";
+        std::string cmd = "cd '" + d.path + "' && exec '" CARAVELT_SIM_EXE "' " + args + " 2>err.txt";
         execl("/bin/sh", "sh", "-c", cmd.c_str(), (char *)nullptr), _exit(127);
     }
     close(p[1]);
@@ -31,7 +32,7 @@ static double seconds_since(std::chrono::steady_clock::time_point t)
 }
 
 /* Catches rows held back until a block is done (or the end), rows out of order between threads,
- * and a sweep that goes on computing for a reader that has gone. */
+ * and a sweep that goes on computing for a reader that has gone, or says why it stopped wrongly. */
 TEST(Progress, SweepRowsComeAsTheyAreDoneInOrderAndAClosedPipeStopsIt)
 {
     temp_dir d;
@@ -61,6 +62,7 @@ TEST(Progress, SweepRowsComeAsTheyAreDoneInOrderAndAClosedPipeStopsIt)
     waitpid(s.pid, &status, 0);
     EXPECT_LT(seconds_since(began), 1.0) << "a sweep went on for a closed pipe";
     EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(read_file(d / "err.txt"), "caravelt-sim: cannot write the sweep to standard output: Broken pipe\n");
 }
 
 /* What caravelt-sim ARGS writes on standard error when it is a terminal (until it exits). */

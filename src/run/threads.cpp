@@ -31,8 +31,9 @@ struct run_pool {
     std::atomic<size_t> next{0};
 };
 
-/* Spins before sleeping: about 50 us. */
-enum { SPINS = 20000 };
+/* Spins before sleeping: some 250 us, longer than a learning loop takes
+ * between two steps of a vector of environments. */
+enum { SPINS = 100000 };
 
 static void take_blocks(run_pool *p)
 {

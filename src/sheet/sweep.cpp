@@ -235,6 +235,7 @@ struct sweep_run {
     std::atomic<long> next{0};      /* the next setup to take */
     std::atomic<long> printed{0};   /* rows printed */
     std::atomic<bool> stop{false};  /* a write failed */
+    int werr = 0;                   /* its errno (EPIPE: the reader went), under `printing` */
     std::mutex printing;
 };
 
@@ -252,8 +253,10 @@ static void print_ready(sweep_run *r)
     }
     if (k == from)
         return;
-    if (fflush(r->out) != 0 || ferror(r->out))
+    if (fflush(r->out) != 0 || ferror(r->out)) {
+        r->werr = errno ? errno : EIO;
         r->stop = true;
+    }
     r->printed.store(k, std::memory_order_release);
     if (r->how->progress)
         r->how->progress(r->how->ctx, k, r->total);
@@ -303,6 +306,8 @@ int sweep_print(const sweep_grid *g, const sweep_how *how, FILE *out)
     run_pool_free(pool);
     while (!r.stop && r.printed < r.total)   /* a row left to one that had the lock */
         print_ready(&r);
+    if (r.werr)
+        return r.werr;
     if (fflush(out) != 0 || ferror(out))
         return errno ? errno : EIO;
     return 0;
