@@ -9,7 +9,7 @@ void race_start(course_race *r, const course *c, bool keep_poses, bool standing)
 {
     r->c = c;
     r->p.standing = standing;
-    course_progress_start(&r->p, c, keep_poses);
+    course_progress_start(&r->p, c, keep_poses ? COURSE_KEEP_POSES : COURSE_KEEP_SPLITS);
     r->has_given = false;
     r->given = course_lap{};
     r->given_poses.clear();
@@ -19,7 +19,7 @@ void race_start(course_race *r, const course *c, bool keep_poses, bool standing)
 
 void race_again(course_race *r)
 {
-    course_progress_start(&r->p, r->c, r->p.keep_poses);
+    course_progress_start(&r->p, r->c, r->p.keep);
     r->split = course_split{};
     r->laps.clear();
 }
@@ -34,7 +34,7 @@ const course_target *race_next_target(const course_race *r)
 
 bool race_beat(const course_race *r, const course_target *t)
 {
-    for (const course_lap &l : r->laps)
+    for (const course_lap_head &l : r->laps)
         if (course_lap_total(r->c, &l) < t->total)
             return true;
     return false;
@@ -47,16 +47,22 @@ static bool own_best(const course_race *r)
            && (!r->has_given || course_lap_total(r->c, &r->p.best) < course_lap_total(r->c, &r->given));
 }
 
-const course_lap *race_best(const course_race *r)
+const course_lap_head *race_best(const course_race *r)
 {
     return own_best(r) ? &r->p.best : r->has_given ? &r->given : nullptr;
+}
+
+/* The lap to beat's splits (race_best's), or null when there is none. */
+static const uint64_t *best_splits(const course_race *r)
+{
+    return own_best(r) ? r->p.kept->splits[COURSE_BEST] : r->has_given ? r->given.splits : nullptr;
 }
 
 const course_pose *race_ghost(const course_race *r)
 {
     if (!r->p.in_lap || !race_best(r))
         return nullptr;
-    const std::vector<course_pose> &poses = own_best(r) ? r->p.best_poses : r->given_poses;
+    const std::vector<course_pose> &poses = own_best(r) ? r->p.kept->best_poses : r->given_poses;
     uint64_t k = r->p.tick - r->p.now.start_tick;
     return k < poses.size() ? &poses[k] : nullptr;
 }
@@ -71,17 +77,17 @@ unsigned race_after_tick(course_race *r, float x0, float y0)
     }
 
     /* the lap to beat as the tick finds it: the lap the tick ends may replace it */
-    const course_lap *best = race_best(r);
+    const course_lap_head *best = race_best(r);
     double best_total = best ? course_lap_total(c, best) : 0;
     int gate = p->next_gate;
-    double best_split = best && gate > 0 ? (double)best->splits[gate - 1] / 100 : 0;
+    double best_split = best && gate > 0 ? (double)best_splits(r)[gate - 1] / 100 : 0;
 
     unsigned ev = course_after_tick(c, p, x0, y0);
     course_split &s = r->split;
     if (ev & COURSE_LAP_DONE)
         r->laps.push_back(p->last);
     if (ev & COURSE_GATE)
-        s = {course_split::GATE, gate + 1, (double)p->now.splits[gate - 1] / 100, best != nullptr, 0};
+        s = {course_split::GATE, gate + 1, (double)(p->tick - p->now.start_tick) / 100, best != nullptr, 0};
     else if (ev & COURSE_LAP_DONE)
         s = {course_split::LAP, p->last.lap, course_lap_total(c, &p->last), best != nullptr, 0};
     else if (ev & (COURSE_LAP_BEGUN | COURSE_ABANDONED))

@@ -32,7 +32,7 @@ struct course_target {
 
 struct course_race {
     const course *c = nullptr;
-    course_progress p;                   /* this car's, its laps' poses kept */
+    course_progress p;                   /* this car's, its laps' splits kept (and their poses, when asked) */
 
     /* A lap from elsewhere to beat (--ghost: a recording's best on this
      * course), when has_given: its numbers and its car's pose after each
@@ -46,15 +46,16 @@ struct course_race {
 
     /* The laps completed since the laps last began (at the start, or R
      * after the last lap), in order: the result's. */
-    std::vector<course_lap> laps;
+    std::vector<course_lap_head> laps;
 
     /* Targets to beat, slowest first; none unless a front end loads them. */
     std::vector<course_target> targets;
 };
 
-/* r fresh on c: no tick counted, no lap, no lap given.  keep_poses: the
- * laps' poses kept for a ghost (course_progress_start); standing: each
- * run of laps begins with a standing start's countdown. */
+/* r fresh on c: no tick counted, no lap, no lap given.  The laps' splits
+ * kept, and with keep_poses their poses too, for a ghost
+ * (course_progress_start); standing: each run of laps begins with a
+ * standing start's countdown. */
 void race_start(course_race *r, const course *c, bool keep_poses = true, bool standing = false);
 
 /* r as race_start left it, but the lap given kept: the drive counted
@@ -71,7 +72,7 @@ unsigned race_after_tick(course_race *r, float x0, float y0);
 
 /* The lap to beat: the best of this car's laps and the lap given, by
  * total (a tie keeps the one that was first); null before there is any. */
-const course_lap *race_best(const course_race *r);
+const course_lap_head *race_best(const course_race *r);
 
 /* The slowest target no lap of this drive has beaten (a smaller total),
  * or null: none loaded, or every one beaten. */

@@ -88,7 +88,7 @@ static void get_progress(packing *p, course_progress *g, const course *c)
 {
     uint8_t in_lap, has_best;
     int32_t next_gate, laps_done;
-    course_progress_start(g, c, false);
+    course_progress_start(g, c, COURSE_KEEP_NONE);
     if (!p->get(&g->tick) || !p->get(&in_lap) || !p->get(&next_gate) || !p->get(&laps_done) || !p->get(&g->now)
         || !p->get(&g->last) || !p->get(&g->best) || !p->get(&has_best)
         || (size_t)(p->end - p->at) < g->knocked.size())

@@ -87,7 +87,7 @@ void fleet_fault_text(const fleet_cars &f, size_t i, char *out, size_t size)
 }
 
 /* A lap's ticks, and its total as course_lap_total gives it. */
-static void lap_figures(const course *c, const course_lap &l, int64_t *ticks, int32_t *cones, double *total)
+static void lap_figures(const course *c, const course_lap_head &l, int64_t *ticks, int32_t *cones, double *total)
 {
     *ticks = (int64_t)l.ticks;
     *cones = l.cones;
