@@ -9,6 +9,8 @@ the shipped slalom by its clean script, docs/courses/slalom.txt, each from
 its own place in it, so gates are passed, cones knocked and episodes end
 and begin again.  Each figure is the best of a few runs, beside its target.
 """
+import ctypes
+import gc
 import os
 import sys
 import time
@@ -69,18 +71,39 @@ def peers():
 
 
 def memory_per_car(n=20000):
-    """Bytes a car on the slalom takes in an environment: the process's
-    resident memory before and after n of them, over n."""
-    def resident():
-        with open("/proc/self/statm") as f:
-            return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
-    before = resident()
-    envs = caravelt.VectorEnv(n, course="slalom", threads=1)
-    envs.reset()
-    envs.step(np.full(n, caravelt.UP | caravelt.A))
-    used = resident() - before
-    del envs
-    return used / n
+    """Bytes a car on the slalom takes, in a Fleet and in a VectorEnv:
+    the heap in use (glibc's count, or else the resident memory) before
+    and after n of them, over n."""
+    try:
+        class Info(ctypes.Structure):
+            _fields_ = [(f, ctypes.c_size_t) for f in
+                        "arena ordblks smblks hblks hblkhd usmblks fsmblks uordblks fordblks keepcost".split()]
+        mallinfo2 = ctypes.CDLL("libc.so.6").mallinfo2
+        mallinfo2.restype = Info
+
+        def used():
+            info = mallinfo2()
+            return info.uordblks + info.hblkhd
+    except (OSError, AttributeError):
+        def used():
+            with open("/proc/self/statm") as f:
+                return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+    def per_car(make, step):
+        gc.collect()
+        before = used()
+        made = make()
+        step(made)
+        taken = used() - before
+        del made
+        return taken / n
+
+    keys = caravelt.UP | caravelt.A
+    fleet = per_car(lambda: caravelt.Fleet(caravelt.Car(), caravelt.COURSES["slalom"], n=n),
+                    lambda f: (f.step(keys, ticks=100), f.laps))
+    envs = per_car(lambda: caravelt.VectorEnv(n, course="slalom", threads=1),
+                   lambda e: (e.reset(), e.step(np.full(n, keys))))
+    return fleet, envs
 
 
 def main():
@@ -134,7 +157,9 @@ def main():
     print(f"  CarEnv.step                {env_step:6.2f}   target 0.5 (microseconds a call, the loop's included)")
     print(f"  VectorEnv({CARS}).step, 1 thread  {vector_rate[1]:6.2f}   (million environment steps a second)")
     print(f"  VectorEnv({CARS}).step, 2 threads {vector_rate[2]:6.2f}")
-    print(f"  a car on the slalom in an environment: {per_car:.0f} bytes   target 600")
+    print(f"  a car on the slalom in a Fleet: {per_car[0]:.0f} bytes   target 600")
+    print(f"  ... in a VectorEnv: {per_car[1]:.0f} bytes (its observations, what a step gives and Gymnasium's "
+          "batched spaces besides)")
     if peer:
         print("The peers, Gymnasium's CartPole, in this process:")
         print(f"  CartPoleEnv.step           {peer[0]:6.2f}   microseconds a call ({peer[0] / env_step:.0f}x CarEnv.step)")

@@ -200,7 +200,8 @@ TEST_F(Sim, ConeCountsOncePerLapForTheLapRunning)
         EXPECT_EQ(t.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN | COURSE_CONE)) << "B, ending lap 1";
         EXPECT_EQ(p.now.cones, 1);
         std::string row;
-        course_lap_row(&row, &t.c, &p.last);
+        course_lap last = course_lap_of(&p, COURSE_LAST);
+        course_lap_row(&row, &t.c, &last);
         EXPECT_EQ(row, "1,2,31,2,0.31,4.31\n") << "lap, start tick, ticks, cones, time and total";
         y = 384;
         t.ticks(30, 10);
@@ -220,7 +221,7 @@ TEST_F(Sim, ConeCountsOncePerLapForTheLapRunning)
         t.ticks(19, 10);
         EXPECT_EQ(t.r.p.now.cones, 1);
         EXPECT_EQ(t.tick(-200, 0, true), (unsigned)COURSE_ABANDONED);
-        EXPECT_TRUE(!t.r.p.in_lap && t.r.p.poses.empty() && !t.r.p.knocked[0] && !t.r.p.has_best);
+        EXPECT_TRUE(!t.r.p.in_lap && t.r.p.kept->poses.empty() && !t.r.p.knocked[0] && !t.r.p.has_best);
     }
 }
 
@@ -233,8 +234,9 @@ TEST_F(Sim, GhostStandsWhereTheBestLapStoodAsFarIntoIt)
     EXPECT_EQ(t.tick(10), (unsigned)COURSE_LAP_BEGUN);
     EXPECT_EQ(race_ghost(&t.r), nullptr) << "no lap to beat yet";
     t.ticks(102, 10);
-    ASSERT_EQ(t.r.p.best_poses.size(), 103u);
-    EXPECT_TRUE(t.r.p.poses.size() == 1 && t.r.p.poses[0].x == 101);
+    const course_lap_detail &kept = *t.r.p.kept;
+    ASSERT_EQ(kept.best_poses.size(), 103u);
+    EXPECT_TRUE(kept.poses.size() == 1 && kept.poses[0].x == 101);
     auto ghost_x = [&] { return race_ghost(&t.r) ? race_ghost(&t.r)->x : -1; };
     std::vector<float> ghost = {ghost_x()};   /* k ticks into lap 2 */
     for (int k = 1; k <= 103; k++) {
@@ -244,12 +246,12 @@ TEST_F(Sim, GhostStandsWhereTheBestLapStoodAsFarIntoIt)
     EXPECT_TRUE(ghost[0] == 105 && ghost[7] == 175 && ghost[93] == 11 && ghost[102] == 101 && ghost[103] == -1);
     for (size_t i = 0; i < COURSE_POSES_MAX; i++)
         t.tick(0);
-    EXPECT_EQ(t.r.p.poses.size(), COURSE_POSES_MAX) << "a lap of more than an hour";
+    EXPECT_EQ(kept.poses.size(), COURSE_POSES_MAX) << "a lap of more than an hour";
     racer lean(make_course({vertical(100)}));
     race_start(&lean.r, &lean.c, false);
     lean.ticks(206, 10);
-    EXPECT_TRUE(lean.r.p.last.ticks == 103 && lean.r.p.best.ticks == 102 && lean.r.p.poses.empty()
-                && lean.r.p.best_poses.empty());
+    EXPECT_TRUE(lean.r.p.last.ticks == 103 && lean.r.p.best.ticks == 102 && lean.r.p.kept->poses.empty()
+                && lean.r.p.kept->best_poses.empty());
 }
 
 /* Catches a start without its heading, a reset that ignores the course or forgets the heading
@@ -430,7 +432,7 @@ TEST_F(Sim, RaceSplitsAreAgainstTheLapToBeat)
 static std::string race_seen(const course_race &r, unsigned ev)
 {
     const course_progress &p = r.p;
-    const course_lap *best = race_best(&r);
+    const course_lap_head *best = race_best(&r);
     const course_pose *g = race_ghost(&r);
     char line[256];
     snprintf(line, sizeof line, "%u tick %llu done %d lap %d cones %d next %d split %d %d %.2f %+.2f best %.2f ghost %g %g",

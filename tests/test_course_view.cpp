@@ -36,21 +36,21 @@ TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
         {"lap 2, a gate ahead", [](course_race &r, course &) {
              r.p.in_lap = true, r.p.tick = 2607, r.p.now = lap_of(2, 0, 1), r.p.now.start_tick = 1373;
              r.p.has_best = true, r.p.last = r.p.best = lap_of(1, 946);
-             r.split = {course_split::GATE, 3, 4.09, true, -0.125};
+             r.split = {course_split::GATE, true, 3, 4.09, -0.125};
          }, {"Slalom", "Lap 2 of 3  12.34  1 cone", "Last 9.46  Best 9.46", "Gate 3  4.09"}, "-0.12", -1},
         {"no limit, a lap behind", [](course_race &r, course &c) {
              c.laps = 0, r.p.in_lap = true, r.p.tick = 105, r.p.now = lap_of(7, 0, 2), r.p.now.start_tick = 100;
              r.p.has_best = true, r.p.last = lap_of(6, 1000, 1), r.p.best = lap_of(4, 900);
-             r.split = {course_split::LAP, 6, 12, true, 3};
+             r.split = {course_split::LAP, true, 6, 12, 3};
          }, {"Slalom", "Lap 7  0.05  2 cones", "Last 12.00  Best 9.00", "Lap 6  12.00"}, "+3.00", 1},
         {"done, the last lap level", [](course_race &r, course &) {
              r.p.laps_done = 3, r.p.has_best = true, r.p.last = r.p.best = lap_of(3, 671);
-             r.split = {course_split::LAP, 3, 6.71, true, 0};
+             r.split = {course_split::LAP, true, 3, 6.71, 0};
          }, {"Slalom", "Finished, 3 laps: R to go again", "Last 6.71  Best 6.71", "Lap 3  6.71"}, "+0.00", 0},
         {"a ghost's lap to beat, nothing compared", [](course_race &r, course &) {
              r.has_given = true, r.given = lap_of(1, 800);
              r.p.has_best = true, r.p.last = r.p.best = lap_of(1, 946);
-             r.split = {course_split::GATE, 2, 2.28, false, 0};
+             r.split = {course_split::GATE, false, 2, 2.28, 0};
          }, {"Slalom", "To the start gate", "Last 9.46  Best 8.00 (ghost)", "Gate 2  2.28"}, "", 0},
         {"the countdown's first second", [](course_race &r, course &) { r.p.standing = true, r.p.countdown = 300; },
          {"Slalom", "Get ready  3", "Last -  Best -", "", ""}, "", 0},
@@ -58,7 +58,7 @@ TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
          {"Slalom", "Get ready  1", "Last -  Best -", "", ""}, "", 0},
         {"a gate gone by, over the split", [](course_race &r, course &) {
              r.p.in_lap = true, r.p.tick = 150, r.p.now = lap_of(1, 0), r.p.now.start_tick = 100, r.p.missed = 4;
-             r.split = {course_split::GATE, 3, 0.30, true, -0.125};
+             r.split = {course_split::GATE, true, 3, 0.30, -0.125};
          }, {"Slalom", "Lap 1 of 3  0.50", "Last -  Best -", "Missed gate 4: back to it", ""}, "", 0},
         {"Up held in neutral, over the gate gone by", [](course_race &r, course &) {
              r.p.in_lap = true, r.p.tick = 150, r.p.now = lap_of(1, 0), r.p.now.start_tick = 100, r.p.missed = 4;
@@ -114,7 +114,7 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     r.has_given = true, r.given = lap_of(1, 100);
     r.given_poses.assign(101, {300, 300, 0});
     r.given_poses[2] = {800.5f, 550, 90};   /* two ticks into its lap */
-    r.split = {course_split::GATE, 2, 1, true, 0.5};
+    r.split = {course_split::GATE, true, 2, 1, 0.5};
     view_race = &r;
     draw_frame(buffer);
     view_race = nullptr;

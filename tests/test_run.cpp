@@ -311,11 +311,11 @@ TEST(Run, FrontEndsGiveTheSameRowsOrTheSameRefusal)
         }
     }
     /* A fleet of the wild car flags it at caravelt-sim's tick and runs it no further. */
-    car_state c;
-    car_start(&c, &wild);
+    car_motion c;
+    motion_start(&c);
     run_car r;
     r.rule = RUN_FLAG;
-    fleet_cars f = {&c, &r, 1, nullptr, nullptr, nullptr, false};
+    fleet_cars f = {&c, &wild, &r, 1, nullptr, nullptr, nullptr, false};
     uint16_t a = 1u << SIM_A, up = 1u << SIM_UP | 1u << SIM_RIGHT;
     fleet_step(f, &a, true, 1);
     fleet_step(f, &up, true, 300);
@@ -324,7 +324,7 @@ TEST(Run, FrontEndsGiveTheSameRowsOrTheSameRefusal)
     fleet_fault_text(f, 0, text, sizeof text);
     ASSERT_TRUE(fleet_faulted(f, 0));
     EXPECT_NE(sim.find(std::string(text)), std::string::npos) << sim << " against " << text;
-    const car_state stopped = c;
+    const car_motion stopped = c;
     fleet_step(f, &up, true, 10);
     EXPECT_EQ(memcmp(&stopped, &c, sizeof c), 0) << "a flagged car was stepped on";
 }

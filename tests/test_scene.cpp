@@ -125,7 +125,7 @@ TEST_F(Frame, ExtremeStatesDrawWithoutConvertingThemToInt)
     for (float v : wild)
         for (int what = 0; what < 2; what++) {
             r.given_poses = {what ? course_pose{200, 200, v} : course_pose{v, -v, 0}};
-            r.split = {course_split::GATE, 2, v, true, v};
+            r.split = {course_split::GATE, true, 2, v, v};
             draw_frame(buffer);
         }
     view_race = nullptr;

@@ -72,8 +72,10 @@ static std::string drive_script(const course &c, const std::string &name)
     drive_start(&d, RUN_STOP, run_hooks{}, false);
     course_laps_header(&rows, &c);
     for (unsigned bits; !((bits = drive_tick(&d)) & RUN_SKIPPED);)
-        if (bits & COURSE_LAP_DONE)
-            course_lap_row(&rows, &c, &d.race.p.last);
+        if (bits & COURSE_LAP_DONE) {
+            course_lap last = course_lap_of(&d.race.p, COURSE_LAST);
+            course_lap_row(&rows, &c, &last);
+        }
     drive_close(&d);
     return rows;
 }

@@ -143,31 +143,54 @@ void course_start_standing(const course *c)
     Gear = 1;
 }
 
-void course_progress_start(course_progress *p, const course *c, bool keep_poses)
+/* The lap in progress's splits, when kept: 0 again for a lap begun. */
+static void clear_now_splits(course_progress *p)
+{
+    if (p->kept)
+        memset(p->kept->splits[COURSE_NOW], 0, sizeof p->kept->splits[COURSE_NOW]);
+}
+
+void course_progress_start(course_progress *p, const course *c, course_keep keep)
 {
     p->countdown = p->standing ? COURSE_COUNTDOWN : 0;
     p->tick = 0;
     p->in_lap = false;
     p->next_gate = 0;
     p->laps_done = 0;
-    p->now = p->last = p->best = course_lap{};
+    p->now = p->last = p->best = course_lap_head{};
     p->has_best = false;
     p->missed = 0;
     p->knocked.assign(c->cones.size(), 0);
-    p->keep_poses = keep_poses;
-    p->poses.clear();
-    p->best_poses.clear();
+    p->keep = keep;
+    if (keep == COURSE_KEEP_NONE)
+        p->kept.reset();
+    else if (!p->kept)
+        p->kept = std::make_unique<course_lap_detail>();
+    if (p->kept) {
+        memset(p->kept->splits, 0, sizeof p->kept->splits);
+        p->kept->poses.clear();
+        p->kept->best_poses.clear();
+    }
     p->angle_bits = 0;        /* +0 degrees */
     p->angle_sin = 0;
     p->angle_cos = 1;
 }
 
+course_lap course_lap_of(const course_progress *p, course_which_lap w)
+{
+    course_lap l = {};
+    static_cast<course_lap_head &>(l) = w == COURSE_NOW ? p->now : w == COURSE_LAST ? p->last : p->best;
+    if (p->kept)
+        memcpy(l.splits, p->kept->splits[w], sizeof l.splits);
+    return l;
+}
+
 int course_progress_check(const course_progress *p, const course *c, char *err, size_t errsize)
 {
     int gates = (int)c->gates.size();
-    const course_lap *laps[] = {&p->now, &p->last, &p->best};
+    const course_lap_head *laps[] = {&p->now, &p->last, &p->best};
     bool laps_ok = true;
-    for (const course_lap *l : laps)
+    for (const course_lap_head *l : laps)
         laps_ok = laps_ok && l->lap >= 0 && l->cones >= 0 && l->start_tick <= p->tick;
     double a = 0;
     float angle;
@@ -181,7 +204,7 @@ int course_progress_check(const course_progress *p, const course *c, char *err, 
                           ? "its next gate is not one of the course's"
                       : p->laps_done < 0 || (c->laps && p->laps_done > c->laps) ? "its laps done are not the course's"
                       : !laps_ok ? "a lap's numbers are not a lap's"
-                      : !p->poses.empty() || !p->best_poses.empty() ? "it keeps poses"
+                      : p->keep != COURSE_KEEP_NONE || p->kept ? "it keeps splits or poses"
                       : memcmp(&s, &p->angle_sin, sizeof s) != 0 || memcmp(&k, &p->angle_cos, sizeof k) != 0
                           ? "its heading's sine and cosine are not the heading's"
                           : nullptr;
@@ -195,12 +218,14 @@ void course_progress_again(course_progress *p, const course *c)
     p->in_lap = false;
     p->next_gate = 0;
     p->laps_done = 0;
-    p->now = course_lap{};
-    p->poses.clear();
+    p->now = course_lap_head{};
+    clear_now_splits(p);
+    if (p->kept)
+        p->kept->poses.clear();
     p->knocked.assign(c->cones.size(), 0);
 }
 
-double course_lap_total(const course *c, const course_lap *l)
+double course_lap_total(const course *c, const course_lap_head *l)
 {
     return (double)l->ticks / 100 + l->cones * (double)c->penalty;
 }
@@ -246,39 +271,48 @@ static void begin_lap(const course *c, course_progress *p)
 {
     p->in_lap = true;
     p->missed = 0;
-    p->now = course_lap{};
+    p->now = course_lap_head{};
     p->now.lap = p->laps_done + 1;
     p->now.start_tick = p->tick;
     p->next_gate = 1 % (int)c->gates.size();
-    p->poses.clear();
+    clear_now_splits(p);
+    if (p->kept)
+        p->kept->poses.clear();
     std::fill(p->knocked.begin(), p->knocked.end(), 0);
 }
 
 /* The pose after a tick of the lap in progress, while there is room. */
 static void keep_pose(course_progress *p, const course_pose &pose)
 {
-    if (p->keep_poses && p->poses.size() < COURSE_POSES_MAX)
-        p->poses.push_back(pose);
+    if (p->keep == COURSE_KEEP_POSES && p->kept->poses.size() < COURSE_POSES_MAX)
+        p->kept->poses.push_back(pose);
 }
 
 /* The start gate passed again after all the others, its pose the lap's
  * last: the lap is done, and the next begins unless it was the last. */
 static unsigned end_lap(const course *c, course_progress *p, const course_pose &pose)
 {
-    course_lap &l = p->now;
+    course_lap_head &l = p->now;
+    course_lap_detail *k = p->kept.get();
     l.ticks = p->tick - l.start_tick;
     keep_pose(p, pose);
     p->last = l;
+    if (k)
+        memcpy(k->splits[COURSE_LAST], k->splits[COURSE_NOW], sizeof k->splits[COURSE_NOW]);
     p->laps_done++;
     if (!p->has_best || course_lap_total(c, &l) < course_lap_total(c, &p->best)) {
         p->best = l;
         p->has_best = true;
-        std::swap(p->poses, p->best_poses);
+        if (k) {
+            memcpy(k->splits[COURSE_BEST], k->splits[COURSE_NOW], sizeof k->splits[COURSE_NOW]);
+            std::swap(k->poses, k->best_poses);
+        }
     }
     if (course_finished(c, p)) {
         p->in_lap = false;
         p->next_gate = 0;
-        p->poses.clear();
+        if (k)
+            k->poses.clear();
         std::fill(p->knocked.begin(), p->knocked.end(), 0);
         return COURSE_LAP_DONE | COURSE_FINISHED;
     }
@@ -298,7 +332,8 @@ static unsigned gate_passed(const course *c, course_progress *p, const course_po
     p->missed = 0;
     if (p->next_gate == 0)
         return end_lap(c, p, pose);
-    p->now.splits[p->next_gate - 1] = p->tick - p->now.start_tick;
+    if (p->kept)
+        p->kept->splits[COURSE_NOW][p->next_gate - 1] = p->tick - p->now.start_tick;
     p->next_gate = (p->next_gate + 1) % (int)c->gates.size();
     return COURSE_GATE;
 }
@@ -364,7 +399,8 @@ static __attribute__((noinline)) unsigned gates_of_tick(const course *c, course_
         p->in_lap = false;
         p->missed = 0;
         p->next_gate = 0;
-        p->poses.clear();
+        if (p->kept)
+            p->kept->poses.clear();
         std::fill(p->knocked.begin(), p->knocked.end(), 0);
         return ev;
     }

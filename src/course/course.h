@@ -54,6 +54,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -139,64 +140,91 @@ course_point course_line(const course *c);
 void course_start_standing(const course *c);
 
 /* ----------------------------------------------------------------------
- * Progress: what one car has done on a course.  A plain value, one per
- * car, changed only by course_count.
+ * Progress: what one car has done on a course.  A value, one per car,
+ * changed only by course_count.
  * ---------------------------------------------------------------------- */
 
 /* Where the car stood after a tick: x, y in px, angle its AxisAngle. */
 struct course_pose { float x, y, angle; };
 
-/* One lap: its number, the tick that began it (the count of ticks
- * course_count has seen, 1 for the first), its ticks, the cones it knocked
- * and the ticks from its start to each gate after the first (splits[0]
- * for the second gate).  In progress, ticks is 0 and splits are filled as
- * the gates are passed. */
-struct course_lap {
+/* One lap's numbers: its number, the cones it knocked, the tick that
+ * began it (the count of ticks course_count has seen, 1 for the first)
+ * and its ticks (0 while in progress).  24 bytes: a progress holds three. */
+struct course_lap_head {
     int lap;
-    uint64_t start_tick, ticks;
     int cones;
+    uint64_t start_tick, ticks;
+};
+
+/* One lap as a record, with the ticks from its start to each gate after
+ * the first (splits[0] for the second gate): what lap rows, a lap given
+ * to beat and the driver's results hold.  course_lap_of makes one of a
+ * progress's laps. */
+struct course_lap : course_lap_head {
     uint64_t splits[COURSE_GATES_MAX - 1];
 };
 
+/* A progress's laps, as course_lap_of and course_lap_detail name them. */
+enum course_which_lap { COURSE_NOW, COURSE_LAST, COURSE_BEST };
+
+/* What a progress keeps of its laps beyond their heads, when asked: the
+ * splits of the lap in progress, the last and the best (by
+ * course_which_lap, filled as the gates are passed), and the car's pose
+ * after each tick of the lap in progress and of the best lap, its end
+ * included (poses[k]: k ticks into the lap; a ghost k ticks into a lap
+ * stands at best_poses[k]).  The poses are reused from lap to lap, and
+ * kept for a lap's first COURSE_POSES_MAX ticks only, so that memory
+ * stays bounded however long a lap takes. */
+struct course_lap_detail {
+    uint64_t splits[3][COURSE_GATES_MAX - 1];
+    std::vector<course_pose> poses, best_poses;
+};
+
+/* What a progress keeps beyond its laps' heads. */
+enum course_keep : uint8_t {
+    COURSE_KEEP_NONE,     /* nothing: a fleet's cars, which write no lap row and draw no ghost */
+    COURSE_KEEP_SPLITS,   /* the splits, for lap rows and the split of a gate against the lap to beat */
+    COURSE_KEEP_POSES,    /* the splits and the poses, for a ghost (some 12 bytes a tick of the
+                             lap in progress and of the best) */
+};
+
+/* Moved, not copied: what it keeps (splits and poses) is its own.  The
+ * members in an order that leaves no padding: a fleet holds one a car. */
 struct course_progress {
     /* A standing start: every lap run begins on the line, COURSE_COUNTDOWN
      * ticks after the start or the last tick with R held, the car held
      * meanwhile; set before course_progress_start, which keeps it. */
     bool standing = false;
+    bool in_lap;               /* a lap is being timed */
+    bool has_best;             /* best (and last) hold a lap */
+    course_keep keep;          /* what `kept` holds: set by course_progress_start */
     int countdown;             /* ticks of the countdown left; 0 once it is over */
     uint64_t tick;             /* ticks counted */
-    bool in_lap;               /* a lap is being timed */
     int next_gate;             /* the gate that counts next (0 outside a lap) */
     int laps_done;             /* laps completed */
-    course_lap now;            /* the lap in progress, while in_lap */
-    course_lap last, best;     /* the last completed lap; the one with the least total */
-    bool has_best;             /* best (and last) hold a lap */
     int missed;                /* the next gate's number (1 the start gate) once the lap in progress
                                   has gone by it (course_count); 0 when it has not */
+    uint32_t angle_bits;       /* the last heading a cone was checked at, and its sine and cosine */
+    course_lap_head now;       /* the lap in progress, while in_lap */
+    course_lap_head last, best;   /* the last completed lap; the one with the least total */
     std::vector<uint8_t> knocked;   /* per cone, 1 while it lies fallen */
-
-    /* The car's pose after each tick of the lap in progress, from the tick
-     * that began it (poses[k]: k ticks into the lap), and likewise of the
-     * best lap, its end included: a ghost k ticks into a lap stands at
-     * best_poses[k].  Reused from lap to lap; kept only when keep_poses,
-     * and for a lap's first COURSE_POSES_MAX ticks only, so that memory
-     * stays bounded however long a lap takes. */
-    bool keep_poses;
-    std::vector<course_pose> poses, best_poses;
-
-    /* The sine and cosine of the last heading a cone was checked at. */
-    uint32_t angle_bits;
+    std::unique_ptr<course_lap_detail> kept;   /* null when keep is COURSE_KEEP_NONE */
     double angle_sin, angle_cos;
 };
 
 /* p fresh for course c: no tick counted, no lap, every cone standing, and
- * with a standing start the countdown begun.
- * keep_poses: note the laps' poses, for a ghost (some 12 bytes a tick of
- * the lap in progress and of the best; a fleet that draws none saves it). */
-void course_progress_start(course_progress *p, const course *c, bool keep_poses = true);
+ * with a standing start the countdown begun; keeping what `keep` says
+ * (its detail made here, or reused when p had one). */
+void course_progress_start(course_progress *p, const course *c, course_keep keep = COURSE_KEEP_POSES);
+
+/* Lap w of p as a record: its head, and its splits when p keeps them (0
+ * when it does not).  Of the last lap after COURSE_LAP_DONE, the best
+ * for a lap to beat. */
+course_lap course_lap_of(const course_progress *p, course_which_lap w);
 
 /* A progress from outside (a pickle) for course c: each count within
- * c's gates, cones and laps, no lap's poses.  0, or -1 with why in err. */
+ * c's gates, cones and laps, nothing kept beyond the laps' heads.  0, or
+ * -1 with why in err. */
 int course_progress_check(const course_progress *p, const course *c, char *err, size_t errsize);
 
 /* After the course's last lap: its laps begin again, as at the start (lap
@@ -223,7 +251,7 @@ struct course_move {
 /* What a tick did, as bits of course_count's result. */
 enum {
     COURSE_LAP_BEGUN = 1,      /* p->now is a new lap */
-    COURSE_GATE = 2,           /* a gate after the first: p->now.splits has its split */
+    COURSE_GATE = 2,           /* a gate after the first, p->tick - p->now.start_tick into the lap */
     COURSE_LAP_DONE = 4,       /* p->last is the lap just completed */
     COURSE_FINISHED = 8,       /* ... and it was the course's last */
     COURSE_CONE = 16,          /* a cone knocked that counts */
@@ -244,7 +272,7 @@ unsigned course_count(const course *c, course_progress *p, const course_move *m)
 unsigned course_after_tick(const course *c, course_progress *p, float x0, float y0);
 
 /* A lap's total in seconds: its time plus the penalty per cone. */
-double course_lap_total(const course *c, const course_lap *l);
+double course_lap_total(const course *c, const course_lap_head *l);
 
 /* ----------------------------------------------------------------------
  * Lap rows, CSV: "lap,start_tick,ticks,cones,time_s,total_s" and a split

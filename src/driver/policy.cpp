@@ -154,7 +154,7 @@ drive_outcome policy_drive(const driver_task *t, const std::vector<double> &v, u
         if (ev & COURSE_LAP_DONE) {
             o.laps_done++;
             if (laps)
-                laps->push_back(pr.last);
+                laps->push_back(course_lap_of(&pr, COURSE_LAST));
             if (!o.best_ticks || pr.last.ticks < o.best_ticks)
                 o.best_ticks = pr.last.ticks;
         }

@@ -188,8 +188,10 @@ static int run(session *s)
             progress_end(&line);
             return 1;
         }
-        if (bits & COURSE_LAP_DONE)
-            lap_row(s, &d.race.p.last);
+        if (bits & COURSE_LAP_DONE) {
+            course_lap last = course_lap_of(&d.race.p, COURSE_LAST);
+            lap_row(s, &last);
+        }
     }
     progress_end(&line);
     return d.failed.empty() ? 0 : tool_fail(2, "%s", d.failed.c_str());

@@ -26,7 +26,7 @@ static std::string seconds(uint64_t ticks)
 }
 
 /* A lap's total as shown, "-" for none. */
-static std::string total(const course *c, const course_lap *l)
+static std::string total(const course *c, const course_lap_head *l)
 {
     char t[40] = "-";
     if (l)
@@ -65,7 +65,7 @@ void timing_text(const course_race *r, int i, char *out, size_t size)
 {
     const course *c = r->c;
     const course_progress *p = &r->p;
-    const course_lap *best = race_best(r);
+    const course_lap_head *best = race_best(r);
     std::string t;
     if (i == 0)
         t = cut_name(c->name);
@@ -406,14 +406,14 @@ bool result_text(const course_race *r, int i, char *out, size_t size)
     else if (i == 1)
         t = "";
     else if (i - 2 < laps) {
-        const course_lap &l = r->laps[i - 2];
+        const course_lap_head &l = r->laps[i - 2];
         char s[96];
         snprintf(s, sizeof s, "Lap %d  %s  %s  %s", l.lap, seconds(l.ticks).c_str(), plural(l.cones, "cone").c_str(),
                  total(c, &l).c_str());
         t = s;
     } else if (i - 2 == laps) {
         double sum = 0;
-        for (const course_lap &l : r->laps)
+        for (const course_lap_head &l : r->laps)
             sum += course_lap_total(c, &l);
         char s[64];
         snprintf(s, sizeof s, "Total %.2f   Best %s", sum, total(c, race_best(r)).c_str());

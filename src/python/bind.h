@@ -36,10 +36,11 @@ using py::ssize_t;
  * lock.
  * ---------------------------------------------------------------------- */
 struct fleet {
-    std::shared_ptr<std::vector<car_state>> cars;
+    std::shared_ptr<std::vector<car_motion>> cars;   /* their states */
+    std::vector<car> params;                 /* one a car, or one for all when one_setup */
     std::vector<run_car> runs;               /* what driving keeps of each car */
     std::shared_ptr<const course> track;     /* the course, or null */
-    std::vector<course_race> races;          /* each car's on it */
+    std::vector<course_timing> timings;      /* each car's on it */
     int threads = 1;
     bool one_setup = false;                  /* every car's parameters the first's */
     bool laps_stale = false;                 /* laps not taken since the cars last ran */
@@ -49,13 +50,14 @@ struct fleet {
     std::atomic<bool> busy{false};
 
     size_t n() const { return cars->size(); }
+    car_state car_at(size_t i) const { return car_joined(&params[one_setup ? 0 : i], &(*cars)[i]); }
     fleet_cars parts()
     {
-        return {cars->data(), runs.data(), n(), track.get(), track ? races.data() : nullptr, pool.get(), one_setup};
+        return {cars->data(), params.data(), runs.data(), n(), track.get(), track ? timings.data() : nullptr, pool.get(), one_setup};
     }
 };
 
-/* f.laps taken from the cars' races again (nothing without a course). */
+/* f.laps taken from the cars' timings again (nothing without a course). */
 void laps_taken(fleet &f);
 
 /* A fleet of these cars (each from the start state) on track, or none

@@ -18,10 +18,10 @@
 const char KEY_MASK_RULE[] =
     "a key mask is 0 to 511, a sum of UP=1 DOWN=2 LEFT=4 RIGHT=8 A=16 Z=32 X=64 R=128 Q=256";
 
-/* The columns sit in a car_state in the row's order, right after one
+/* The columns sit in a car's motion in the row's order, right after one
  * another, so a view of the cars is a row at an offset. */
 #define SAME_LAYOUT(type, name, start)                                              \
-    static_assert(offsetof(car_state, name) - offsetof(car_state, x) == offsetof(state_row, name), \
+    static_assert(offsetof(car_motion, name) - offsetof(car_motion, x) == offsetof(state_row, name), \
                   "the traced state lies in a car as in a row");
 SIM_STATE_TRACED(SAME_LAYOUT)
 #undef SAME_LAYOUT
@@ -105,28 +105,27 @@ std::unique_ptr<fleet> fleet_made(const std::vector<car> &params, std::shared_pt
     if (threads < 1)
         throw py::value_error("threads must be 1 or more here, not " + std::to_string(threads));
     auto f = std::make_unique<fleet>();
-    f->cars = std::make_shared<std::vector<car_state>>(params.size());
+    f->cars = std::make_shared<std::vector<car_motion>>(params.size());
     f->runs.resize(params.size());
     f->track = track;
     if (track)
-        f->races.resize(params.size());
+        f->timings.resize(params.size());
     f->pool.reset(run_pool_new(threads));
     f->one_setup = std::all_of(params.begin(), params.end(),
                                [&](const car &c) { return memcmp(&c, &params[0], sizeof c) == 0; });
-    for (size_t i = 0; i < params.size(); i++) {
-        car_start(&(*f->cars)[i], &params[i]);
+    f->params.assign(params.begin(), f->one_setup ? params.begin() + 1 : params.end());
+    for (size_t i = 0; i < params.size(); i++)
         fleet_reset_car(f->parts(), i);
-    }
     f->threads = threads;
     /* The view owns a share of the cars, so it outlives the fleet safely;
      * read-only, so no write can put a car where a tick cannot go. */
-    auto *share = new std::shared_ptr<std::vector<car_state>>(f->cars);
-    py::capsule owner(share, [](void *p) { delete (std::shared_ptr<std::vector<car_state>> *)p; });
-    f->state = py::array(trace_columns(false, offsetof(car_state, x), sizeof(car_state)),
-                         {(ssize_t)f->n()}, {(ssize_t)sizeof(car_state)}, f->cars->data(), owner);
+    auto *share = new std::shared_ptr<std::vector<car_motion>>(f->cars);
+    py::capsule owner(share, [](void *p) { delete (std::shared_ptr<std::vector<car_motion>> *)p; });
+    f->state = py::array(trace_columns(false, offsetof(car_motion, x), sizeof(car_motion)),
+                         {(ssize_t)f->n()}, {(ssize_t)sizeof(car_motion)}, f->cars->data(), owner);
     read_only(f->state);
     if (track) {
-        /* an array of its own: the races hold vectors, no view fits */
+        /* an array of its own: the timings hold vectors, no view fits */
         f->laps = py::array(laps_columns(), std::vector<ssize_t>{(ssize_t)f->n()});
         laps_taken(*f);
         read_only(f->laps);

@@ -88,7 +88,7 @@ static void get_progress(packing *p, course_progress *g, const course *c)
 {
     uint8_t in_lap, has_best;
     int32_t next_gate, laps_done;
-    course_progress_start(g, c, false);
+    course_progress_start(g, c, COURSE_KEEP_NONE);
     if (!p->get(&g->tick) || !p->get(&in_lap) || !p->get(&next_gate) || !p->get(&laps_done) || !p->get(&g->now)
         || !p->get(&g->last) || !p->get(&g->best) || !p->get(&has_best)
         || (size_t)(p->end - p->at) < g->knocked.size())
@@ -114,9 +114,9 @@ static py::tuple fleet_getstate(fleet &f)
     packing p;
     p.put((uint64_t)f.n());
     for (size_t i = 0; i < f.n(); i++) {
-        put_car(&p, (*f.cars)[i], f.runs[i]);
+        put_car(&p, f.car_at(i), f.runs[i]);
         if (f.track)
-            put_progress(&p, f.races[i].p);
+            put_progress(&p, f.timings[i].p);
     }
     py::object track = f.track ? py::cast(std::const_pointer_cast<course>(f.track)) : py::object(py::none());
     return py::make_tuple(FLEET_MARK, track, f.threads, py::bytes(p.out));
@@ -152,12 +152,12 @@ static std::unique_ptr<fleet> fleet_from_state(py::tuple state)
         params[i] = cars[i].params;
     std::unique_ptr<fleet> f = fleet_made(params, track, threads < 1 ? 1 : threads);
     for (size_t i = 0; i < n; i++) {
-        (*f->cars)[i] = cars[i];
+        (*f->cars)[i] = car_motion_of(&cars[i]);
         run_car &r = f->runs[i];
         r.rule = runs[i].rule, r.tick = runs[i].tick, r.noted = runs[i].noted, r.fault = runs[i].fault;
         r.fault_value = runs[i].fault_value, r.fault_tick = runs[i].fault_tick;
         if (track)
-            f->races[i].p = std::move(progress[i]);
+            f->timings[i].p = std::move(progress[i]);
     }
     laps_taken(*f);
     return f;

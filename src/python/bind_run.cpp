@@ -144,8 +144,17 @@ static py::array frame_py(fleet &f, py::handle i, const std::string &data)
         value_error(err);
     py::array_t<uint8_t> rgb({(ssize_t)VIEW_H, (ssize_t)VIEW_W, (ssize_t)3});
     fleet_taken taken(f);
-    /* The drawing's bitmaps are process-wide: drawn holding the lock. */
-    view_draw(&(*f.cars)[at], f.track ? &f.races[at] : nullptr, rgb.mutable_data());
+    /* The drawing reads a race: the car's timing lent to one, no lap given.
+     * Its bitmaps are process-wide: drawn holding the lock. */
+    course_race race;
+    if (f.track) {
+        race.c = f.track.get();
+        std::swap((course_timing &)race, f.timings[at]);
+    }
+    const car_state k = f.car_at(at);
+    view_draw(&k, f.track ? &race : nullptr, rgb.mutable_data());
+    if (f.track)
+        std::swap((course_timing &)race, f.timings[at]);
     return rgb;
 }
 

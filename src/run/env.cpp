@@ -38,8 +38,8 @@ bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_
                    uint64_t most, env_tally *t, bool first)
 {
     const course *c = f.c;
-    course_race *race = &f.r[i];
-    const course_progress *p = &race->p;
+    course_timing *timing = &f.t[i];
+    const course_progress *p = &timing->p;
     const env_episode &ep = e[i];
     uint64_t ticks = s.ticks_per_step;
     if (ticks > s.max_ticks - ep.ticks)
@@ -48,7 +48,7 @@ bool env_step_part(const env_spec &s, const fleet_cars &f, env_episode *e, size_
     fleet_car_in(f, i, first);
     for (uint64_t k = 0; k < most && t->run < ticks && !t->finished && !rc->fault; k++) {
         int gates_before = gates_in_lap(c, p), cones_before = p->in_lap ? p->now.cones : 0;
-        unsigned ev = run_tick(rc, action);
+        unsigned ev = run_tick_on(rc, c, timing, action);
         t->run++;
         if (!(ev & ~(unsigned)RUN_FAULT))
             continue;
@@ -122,11 +122,11 @@ static double angle_between(double a, double b)
 
 void env_observe(const env_spec &s, const fleet_cars &f, const env_episode *e, size_t i, float *obs)
 {
-    const car_state &k = f.cars[i];
+    const car_motion &k = f.cars[i];
     const course *c = f.c;
     double h = (double)k.AxisAngle * PI8 / 180, hs = std::sin(h), hc = std::cos(h);
     double cx = on_screen(k.x, COURSE_SCREEN_W), cy = on_screen(k.y, COURSE_SCREEN_H);
-    const course_gate &g = c->gates[f.r[i].p.next_gate];
+    const course_gate &g = c->gates[f.t[i].p.next_gate];
     double v[ENV_OBS] = {
         k.Velocity, k.TrueVelocity, angle_between(k.AxisAngle, k.TrueAngle), k.EngineRev, (double)k.Gear,
         k.PedalAccelerator, k.PedalBrake, k.PedalClutch, k.DrivingWheelTurning, (double)k.KeyHeld,
@@ -146,7 +146,7 @@ void env_observe(const env_spec &s, const fleet_cars &f, const env_episode *e, s
 
 void env_ended(const fleet_cars &f, const env_episode *e, size_t i, env_ending *out)
 {
-    const course_progress &p = f.r[i].p;
+    const course_progress &p = f.t[i].p;
     out->laps_done = p.laps_done;
     out->ticks = (int64_t)e[i].ticks;
     out->best_lap = p.has_best ? course_lap_total(f.c, &p.best) : std::numeric_limits<double>::quiet_NaN();

@@ -27,7 +27,8 @@ void fleet_step(const fleet_cars &f, const uint16_t *keys, bool all_same, uint64
                 continue;
             unsigned k = keys[all_same ? 0 : i];
             fleet_car_in(f, i, i == first);
-            for (uint64_t t = 0; t < ticks && !(run_tick(r, k) & RUN_FAULT); t++) {
+            course_timing *timing = f.c ? &f.t[i] : nullptr;
+            for (uint64_t t = 0; t < ticks && !(run_tick_on(r, f.c, timing, k) & RUN_FAULT); t++) {
             }
             fleet_car_out(f, i);
         }
@@ -42,10 +43,11 @@ void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t f
             const uint16_t *k = keys + i * T;
             state_row *row = out + i * T;
             run_car *r = &f.runs[i];
+            course_timing *timing = f.c ? &f.t[i] : nullptr;
             fleet_car_in(f, i, i == from);
             for (size_t t = first; t < first + count; t++) {
                 if (run_can_tick(r))
-                    run_tick(r, k[t]);
+                    run_tick_on(r, f.c, timing, k[t]);
                 take_row(&row[t]);
             }
             fleet_car_out(f, i);
@@ -55,19 +57,18 @@ void fleet_rollout(const fleet_cars &f, const uint16_t *keys, size_t T, size_t f
 
 void fleet_reset_car(const fleet_cars &f, size_t i)
 {
-    car params = f.cars[i].params;
-    car_start(&f.cars[i], &params);
+    motion_start(&f.cars[i]);
     run_car &r = f.runs[i];
     r.rule = RUN_FLAG;
-    r.race = f.c ? &f.r[i] : nullptr;
+    r.race = nullptr;
     run_begin(&r);
     if (!f.c)
         return;
     /* the course's start is where the car stands and where R puts it */
-    car_in(&f.cars[i]);
+    fleet_car_in(f, i, true);
     course_start(f.c);
     car_out(&f.cars[i]);
-    race_start(&f.r[i], f.c, false);   /* a fleet draws no ghost */
+    timing_start(&f.t[i], f.c);
 }
 
 void fleet_reset(const fleet_cars &f, const size_t *which, size_t k)
@@ -86,19 +87,11 @@ void fleet_fault_text(const fleet_cars &f, size_t i, char *out, size_t size)
         *out = '\0';
 }
 
-/* A lap's ticks, and its total as course_lap_total gives it. */
-static void lap_figures(const course *c, const course_lap &l, int64_t *ticks, int32_t *cones, double *total)
-{
-    *ticks = (int64_t)l.ticks;
-    *cones = l.cones;
-    *total = course_lap_total(c, &l);
-}
-
 void fleet_laps(const fleet_cars &f, laps_row *rows)
 {
     const double none = std::numeric_limits<double>::quiet_NaN();
     for (size_t i = 0; i < f.n; i++) {
-        const course_progress &p = f.r[i].p;
+        const course_progress &p = f.t[i].p;
         laps_row &r = rows[i];
         r = laps_row{};
         r.laps_done = p.laps_done;
@@ -110,8 +103,10 @@ void fleet_laps(const fleet_cars &f, laps_row *rows)
         }
         r.last_total = r.best_total = none;
         if (p.has_best) {
-            lap_figures(f.c, p.last, &r.last_ticks, &r.last_cones, &r.last_total);
-            lap_figures(f.c, p.best, &r.best_ticks, &r.best_cones, &r.best_total);
+            r.last_ticks = (int64_t)p.last.ticks, r.last_cones = p.last.cones;
+            r.last_total = course_lap_total(f.c, &p.last);
+            r.best_ticks = (int64_t)p.best.ticks, r.best_cones = p.best.cones;
+            r.best_total = course_lap_total(f.c, &p.best);
             r.best_lap = p.best.lap;
         }
         r.finished = course_finished(f.c, &p);

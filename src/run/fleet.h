@@ -10,11 +10,14 @@
  * further tick until it is reset.  Only the nine driving bits of a mask
  * are held.
  *
- * With a course, each car has its own race on it, counted after each of
- * its ticks from where the tick found the car, as the game and
- * caravelt-sim count: R after the last lap begins the laps again.  A
- * fleet keeps no lap's poses, so it has no ghost.  The course is only
- * read, so threads share it.  Without one, `c` and `r` are null.
+ * With a course, each car has its own timing on it (course_timing: its
+ * progress, and the split and laps its timing screen shows), counted
+ * after each of its ticks from where the tick found the car, as the game
+ * and caravelt-sim count: R after the last lap begins the laps again.  A
+ * fleet keeps no lap's splits or poses (a car's 2.4 kB and more), so it
+ * has no ghost and compares no gate's split with the lap to beat.  The
+ * course is only read, so threads share it.  Without one, `c` and `t`
+ * are null.
  */
 #ifndef CARAVELT_RUN_FLEET_H
 #define CARAVELT_RUN_FLEET_H
@@ -30,17 +33,21 @@
 /* Cars of `ticks` ticks each that make a part worth a thread of its own. */
 size_t fleet_grain(uint64_t ticks);
 
-/* The cars of a fleet, what driving keeps of each, their races on its
- * course (c null: none), and the threads they run on. */
+/* The cars of a fleet (their states; their parameters apart, once for
+ * all when they share them), what driving keeps of each, their timings
+ * on its course (c null: none), and the threads they run on. */
 struct fleet_cars {
-    car_state *cars;
+    car_motion *cars;
+    const car *params;   /* params[0] for every car when one_setup, else params[i] car i's */
     run_car *runs;
     size_t n;
     const course *c;
-    course_race *r;
+    course_timing *t;
     run_pool *pool;
     bool one_setup;   /* every car has the parameters of the first: they are loaded once a block */
 };
+
+inline const car *fleet_params(const fleet_cars &f, size_t i) { return &f.params[f.one_setup ? 0 : i]; }
 
 /* Car i into this thread's names (fleet_car_out: back), its parameters
  * only when the thread may not hold them already: the first car of a
@@ -48,9 +55,8 @@ struct fleet_cars {
 inline void fleet_car_in(const fleet_cars &f, size_t i, bool first)
 {
     if (first || !f.one_setup)
-        car_in(&f.cars[i]);
-    else
-        state_in(&f.cars[i]);
+        load_car(fleet_params(f, i));
+    state_in(&f.cars[i]);
 }
 inline void fleet_car_out(const fleet_cars &f, size_t i) { car_out(&f.cars[i]); }
 
@@ -98,8 +104,10 @@ void fleet_reset(const fleet_cars &f, const size_t *which, size_t k);
     X(bool, finished)          /* the course's last lap is done */                   \
     X(int64_t, ticks)          /* ticks counted since the start or a reset */
 
+/* Packed, 74 bytes a car rather than 104: numpy reads the columns where
+ * they lie, and a fleet of a million cars keeps one row each. */
 #define LAPS_MEMBER(type, name) type name;
-struct laps_row {
+struct __attribute__((packed)) laps_row {
     LAPS_COLUMNS(LAPS_MEMBER)
 };
 #undef LAPS_MEMBER

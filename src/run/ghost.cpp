@@ -66,7 +66,7 @@ int ghost_drive(run_drive *g, course_race *race, char *err, size_t errsize)
         return -1;
     }
     race->has_given = true;
-    race->given = g->race.p.best;
-    race->given_poses = std::move(g->race.p.best_poses);
+    race->given = course_lap_of(&g->race.p, COURSE_BEST);
+    race->given_poses = std::move(g->race.p.kept->best_poses);
     return 0;
 }

@@ -91,6 +91,11 @@ enum { RUN_KEYS_MAX = 511 };
 unsigned run_tick(run_car *r, unsigned keys, unsigned after);
 inline unsigned run_tick(run_car *r, unsigned keys) { return run_tick(r, keys, keys); }
 
+/* run_tick for a car counted on course c in t (timing_after_tick) rather
+ * than in a race, r->race null: a fleet's car.  Without a course, c and t
+ * null. */
+unsigned run_tick_on(run_car *r, const course *c, course_timing *t, unsigned keys);
+
 /* run_tick with the keys read live through reader(read): read 0 at the
  * start of the controls, 1 when the title screen that Q brings up inside
  * the tick, title(), returns.  The game's keyboard and title screen. */

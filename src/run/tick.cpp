@@ -44,8 +44,9 @@ static inline bool state_finite(void)
     return !bad;
 }
 
-/* The tick itself, its keys already at the seam. */
-static unsigned tick(run_car *r)
+/* The tick itself, its keys already at the seam; counted in r's race, or
+ * else on c in t (none when null). */
+static unsigned tick(run_car *r, const course *c, course_timing *t)
 {
     if (r->fault) {
         if (r->rule != RUN_HALT)
@@ -55,12 +56,14 @@ static unsigned tick(run_car *r)
     }
     float x0 = x, y0 = y;
     reads = 0;
-    const course_race *race = r->race;
-    if (race && race->p.countdown > 0)
+    if (r->race)
+        t = r->race;
+    const course_progress *p = t ? &t->p : nullptr;
+    if (p && p->countdown > 0)
         logic_held();   /* a standing start's countdown: the keys move pedals and wheel, not the car */
     else
         logic();
-    if (race && race->p.standing && ((KeyMask >> SIM_R) & 1)) {
+    if (p && p->standing && ((KeyMask >> SIM_R) & 1)) {
         sim_start_at(ResetX, ResetY, ResetHeading);   /* R: on the line, stopped, in first gear, */
         Gear = 1;                                     /* as the start puts the car */
     }
@@ -84,17 +87,29 @@ static unsigned tick(run_car *r)
         h.row(h.ctx, r->tick);
     if (h.ran)
         h.ran(h.ctx);
-    return r->race ? race_after_tick(r->race, x0, y0) : 0;
+    return r->race ? race_after_tick(r->race, x0, y0) : t ? timing_after_tick(c, t, x0, y0) : 0;
 }
 
-unsigned run_tick(run_car *r, unsigned keys, unsigned after)
+/* The seam holding the masks keys and after for the next tick. */
+static void hold(unsigned keys, unsigned after)
 {
     held[0] = keys;
     held[1] = after;
     live = nullptr;
     sim_read_keys = read_seam;
     sim_title_screen = title_returns_at_once;
-    return tick(r);
+}
+
+unsigned run_tick(run_car *r, unsigned keys, unsigned after)
+{
+    hold(keys, after);
+    return tick(r, nullptr, nullptr);
+}
+
+unsigned run_tick_on(run_car *r, const course *c, course_timing *t, unsigned keys)
+{
+    hold(keys, keys);
+    return tick(r, c, t);
 }
 
 unsigned run_tick_read(run_car *r, unsigned (*reader)(int read), void (*title)(void))
@@ -102,7 +117,7 @@ unsigned run_tick_read(run_car *r, unsigned (*reader)(int read), void (*title)(v
     live = reader;
     sim_read_keys = read_seam;
     sim_title_screen = title;
-    return tick(r);
+    return tick(r, nullptr, nullptr);
 }
 
 void run_fault_text(const run_car *r, char *out, size_t size)

@@ -107,12 +107,38 @@ const char *state_not_finite(char *why, size_t size)
 }
 
 /* Field by field, from the lists: the names are separate per-thread
- * variables, not one block, so there is no single copy to make. */
-void state_in(const car_state *c)
+ * variables, not one block, so there is no single copy to make.  A car
+ * and a car's motion have the same state members. */
+template <class S> static void names_take(const S *c)
 {
 #define CAR_STATE_IN(type, name, start) name = c->name;
     SIM_STATE_ALL(CAR_STATE_IN)
+#undef CAR_STATE_IN
 }
+
+template <class S> static void names_give(S *c)
+{
+#define CAR_STATE_OUT(type, name, start) c->name = name;
+    SIM_STATE_ALL(CAR_STATE_OUT)
+#undef CAR_STATE_OUT
+}
+
+template <class S> static void to_start(S *c)
+{
+#define CAR_STATE_START(type, name, start) c->name = start;
+    SIM_STATE_ALL(CAR_STATE_START)
+#undef CAR_STATE_START
+}
+
+template <class D, class S> static void state_copied(D *to, const S *from)
+{
+#define CAR_STATE_COPY(type, name, start) to->name = from->name;
+    SIM_STATE_ALL(CAR_STATE_COPY)
+#undef CAR_STATE_COPY
+}
+
+void state_in(const car_state *c) { names_take(c); }
+void state_in(const car_motion *m) { names_take(m); }
 
 void car_in(const car_state *c)
 {
@@ -120,17 +146,32 @@ void car_in(const car_state *c)
     state_in(c);
 }
 
-void car_out(car_state *c)
-{
-#define CAR_STATE_OUT(type, name, start) c->name = name;
-    SIM_STATE_ALL(CAR_STATE_OUT)
-}
+void car_out(car_state *c) { names_give(c); }
+void car_out(car_motion *m) { names_give(m); }
 
 void car_start(car_state *c, const car *params)
 {
     c->params = params ? *params : KVT;
-#define CAR_STATE_START(type, name, start) c->name = start;
-    SIM_STATE_ALL(CAR_STATE_START)
+    to_start(c);
+}
+
+void motion_start(car_motion *m) { to_start(m); }
+
+car_state car_joined(const car *params, const car_motion *m)
+{
+    car_state c;
+    memset(&c, 0, sizeof c);   /* padding too: a car's bytes are pickled */
+    c.params = *params;
+    state_copied(&c, m);
+    return c;
+}
+
+car_motion car_motion_of(const car_state *c)
+{
+    car_motion m;
+    memset(&m, 0, sizeof m);
+    state_copied(&m, c);
+    return m;
 }
 
 /* Bit for bit; the memo field by field, so that its padding never counts. */

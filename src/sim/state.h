@@ -196,6 +196,12 @@ struct car_state {
     car params;
     SIM_STATE_ALL(CAR_STATE_MEMBER)
 };
+
+/* A car's state alone, its parameters kept elsewhere: a fleet of one
+ * setup holds them once for all its cars. */
+struct car_motion {
+    SIM_STATE_ALL(CAR_STATE_MEMBER)
+};
 #undef CAR_STATE_MEMBER
 
 /* The thread's names take c's values: c is the car this thread runs. */
@@ -205,11 +211,20 @@ void car_in(const car_state *c);
  * for a car whose parameters the thread holds already (cars of one
  * setup, taking turns). */
 void state_in(const car_state *c);
+void state_in(const car_motion *m);
 
 /* c takes the state the thread's names hold now.  Not the parameters:
  * no tick writes them, so c's own are still the ones in force (a front
  * end that changes a car's parameters changes them in its value). */
 void car_out(car_state *c);
+void car_out(car_motion *m);
+
+/* m in the state start-up leaves (car_start without the parameters). */
+void motion_start(car_motion *m);
+
+/* A car as a value of its parameters and its state, and back. */
+car_state car_joined(const car *params, const car_motion *m);
+car_motion car_motion_of(const car_state *c);
 
 /* c in the state start-up leaves, with params (the preset when null). */
 void car_start(car_state *c, const car *params);

@@ -106,3 +106,11 @@ def test_environments_and_fleets_copy_to_equal_independent_objects(copy_of):
     assert twin.state.tobytes() == fleet.state.tobytes() and twin.laps.tobytes() == fleet.laps.tobytes()
     twin.step(caravelt.UP, ticks=10)
     assert twin.state.tobytes() != fleet.state.tobytes()
+    # cars of two setups keep each its own parameters through the copy
+    mixed = caravelt.Fleet([caravelt.Car(), caravelt.Car(Mass=1500, LockMax=20)], caravelt.COURSES["slalom"])
+    mixed.step(caravelt.A, ticks=1)
+    twin = copy_of(mixed)
+    for f in (mixed, twin):
+        f.step(caravelt.UP | caravelt.RIGHT, ticks=400)
+    assert twin.state.tobytes() == mixed.state.tobytes() and twin.laps.tobytes() == mixed.laps.tobytes()
+    assert mixed.state[0].tobytes() != mixed.state[1].tobytes()
