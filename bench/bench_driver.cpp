@@ -80,7 +80,7 @@ static void shipped(double seconds, bool ten, run_pool *pool)
 
 /* A course from a seed: gates round a wobbly loop about a centre that may
  * sit near a screen edge (the loop then runs across it), each gate across
- * the way, a cone just beyond each end. */
+ * the way and whole on the screen, a cone just beyond each end. */
 static course made_course(unsigned seed)
 {
     std::mt19937 rng(seed);
@@ -93,15 +93,23 @@ static course made_course(unsigned seed)
     double cx = 102.4 * u(rng), cy = 76.8 * u(rng), rx = 20 + 18 * u(rng), ry = 15 + 15 * u(rng);
     double width = 5 + 5 * u(rng);
     auto wrap = [](double v, double size) { return (float)(10 * (v - size * std::floor(v / size))); };
+    auto inside = [](double v, double reach, double size) {   /* m: v on the screen, reach within it */
+        double w = v - size * std::floor(v / size);
+        return w < reach ? reach + 0.1 : w > size - reach - 0.1 ? size - reach - 0.1 : w;
+    };
     for (int g = 0; g < n; g++) {
         double a = 2 * M_PI * (g + 0.3 * (u(rng) - 0.5)) / n, r = 0.8 + 0.4 * u(rng);
         double px = cx + rx * r * std::cos(a), py = cy + ry * r * std::sin(a);
         double tx = -rx * std::sin(a), ty = ry * std::cos(a), len = std::hypot(tx, ty);
         double nx = -ty / len, ny = tx / len, h = width / 2;
-        c.gates.push_back({{wrap(px - nx * h, 102.4), wrap(py - ny * h, 76.8)},
-                           {wrap(px + nx * h, 102.4), wrap(py + ny * h, 76.8)}});
+        /* A gate is the segment between its posts as they lie on the
+         * screen: one with a post past an edge would span the screen, so
+         * the gate is kept whole on it, moved in from an edge it reaches. */
+        double gx = inside(px, std::fabs(nx * h), 102.4), gy = inside(py, std::fabs(ny * h), 76.8);
+        c.gates.push_back({{(float)(10 * (gx - nx * h)), (float)(10 * (gy - ny * h))},
+                           {(float)(10 * (gx + nx * h)), (float)(10 * (gy + ny * h))}});
         for (double side : {-1.0, 1.0})
-            c.cones.push_back({wrap(px + side * nx * (h + 1), 102.4), wrap(py + side * ny * (h + 1), 76.8)});
+            c.cones.push_back({wrap(gx + side * nx * (h + 1), 102.4), wrap(gy + side * ny * (h + 1), 76.8)});
         if (g == 0) {
             /* Start 12 m before the first gate, heading along the way. */
             c.start = {wrap(px - tx / len * 12, 102.4), wrap(py - ty / len * 12, 76.8)};
