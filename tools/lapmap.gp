@@ -15,4 +15,5 @@ set tics out
 set key off
 set autoscale xfix
 set autoscale yfix
-plot csv using "PeakTorque":"G":(dx/2):(dy/2):"lap_s" with boxxy fillstyle solid noborder fillcolor palette
+# a hair wider than half a step, so that no seam of the grey shows between cells
+plot csv using "PeakTorque":"G":(dx*0.51):(dy*0.51):"lap_s" with boxxy fillstyle solid noborder fillcolor palette
