@@ -189,27 +189,29 @@ enum course_keep : uint8_t {
 };
 
 /* Moved, not copied: what it keeps (splits and poses) is its own.  The
- * members in an order that leaves no padding: a fleet holds one a car. */
+ * members in an order that leaves no padding: a fleet holds one a car.
+ * Made, it is a progress of no course (every count 0) that may be moved
+ * or swapped; course_progress_start makes it one of a course. */
 struct course_progress {
     /* A standing start: every lap run begins on the line, COURSE_COUNTDOWN
      * ticks after the start or the last tick with R held, the car held
      * meanwhile; set before course_progress_start, which keeps it. */
     bool standing = false;
-    bool in_lap;               /* a lap is being timed */
-    bool has_best;             /* best (and last) hold a lap */
-    course_keep keep;          /* what `kept` holds: set by course_progress_start */
-    int countdown;             /* ticks of the countdown left; 0 once it is over */
-    uint64_t tick;             /* ticks counted */
-    int next_gate;             /* the gate that counts next (0 outside a lap) */
-    int laps_done;             /* laps completed */
-    int missed;                /* the next gate's number (1 the start gate) once the lap in progress
+    bool in_lap = false;       /* a lap is being timed */
+    bool has_best = false;     /* best (and last) hold a lap */
+    course_keep keep = COURSE_KEEP_NONE;   /* what `kept` holds: set by course_progress_start */
+    int countdown = 0;         /* ticks of the countdown left; 0 once it is over */
+    uint64_t tick = 0;         /* ticks counted */
+    int next_gate = 0;         /* the gate that counts next (0 outside a lap) */
+    int laps_done = 0;         /* laps completed */
+    int missed = 0;            /* the next gate's number (1 the start gate) once the lap in progress
                                   has gone by it (course_count); 0 when it has not */
-    uint32_t angle_bits;       /* the last heading a cone was checked at, and its sine and cosine */
-    course_lap_head now;       /* the lap in progress, while in_lap */
-    course_lap_head last, best;   /* the last completed lap; the one with the least total */
+    uint32_t angle_bits = 0;   /* the last heading a cone was checked at, and its sine and cosine */
+    course_lap_head now = {};  /* the lap in progress, while in_lap */
+    course_lap_head last = {}, best = {};   /* the last completed lap; the one with the least total */
     std::vector<uint8_t> knocked;   /* per cone, 1 while it lies fallen */
     std::unique_ptr<course_lap_detail> kept;   /* null when keep is COURSE_KEEP_NONE */
-    double angle_sin, angle_cos;
+    double angle_sin = 0, angle_cos = 1;   /* of heading 0, as angle_bits says */
 };
 
 /* p fresh for course c: no tick counted, no lap, every cone standing, and
