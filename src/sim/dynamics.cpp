@@ -181,7 +181,7 @@ static void move(void)
     } else if (bits != m[0].angle_bits) {
         double a = (double)TrueAngle * PI8 / 180;
         m[1] = m[0];
-        m[0] = {bits, std::sin(a), std::cos(a)};
+        m[0] = {bits, 0, std::sin(a), std::cos(a)};
     }
     x = (float)(x + m[0].sin * TrueVelocity / 10);
     y = (float)(y + m[0].cos * TrueVelocity / -10);

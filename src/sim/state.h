@@ -132,9 +132,12 @@ CAR_FIELDS(CAR_FIELD_EXTERN, CAR_ARRAY_EXTERN)
  * same angle bits give the same call, so it never changes a result, but a
  * car carries it like the rest of its state. */
 struct travel_memo {
-    struct entry { uint32_t angle_bits; double sin, cos; } at[2];
+    /* zero: always 0, where the compiler would leave padding, so that a
+     * car's bytes are all set and the same for the same car (they are
+     * compared, hashed and pickled). */
+    struct entry { uint32_t angle_bits, zero; double sin, cos; } at[2];
 };
-inline constexpr travel_memo TRAVEL_MEMO_START = {{{0, 0.0, 1.0}, {0, 0.0, 1.0}}};   /* angle +0 */
+inline constexpr travel_memo TRAVEL_MEMO_START = {{{0, 0, 0.0, 1.0}, {0, 0, 0.0, 1.0}}};   /* angle +0 */
 
 /* SIM_STATE_KEPT: what else a car keeps from tick to tick that nothing
  * draws; a course's lap counter reads KeyMask after the tick (R held). */
