@@ -77,6 +77,8 @@ static void get_car(packing *p, car_state *c, run_car *r)
     char err[400];
     if (car_state_check(c, err, sizeof err) != 0)
         refused(std::string("a car's ") + err);
+    for (travel_memo::entry &m : c->TravelMemo.at)
+        m.zero = 0;   /* a pickle made before it was named held padding there */
     if ((rule_was != RUN_FLAG && rule_was != RUN_END) || fault < -1 || fault >= (int32_t)std::size(STATE_NAMES)
         || r->noted < r->tick)
         refused("a car's run is not one a fleet keeps");
