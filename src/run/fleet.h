@@ -3,7 +3,8 @@
  * key masks, split over threads.
  *
  * Each car is brought into the running thread's names for its ticks and
- * put back after (car_in, car_out), so a car drives exactly as it would
+ * put back after (state_in, car_out; its parameters loaded only when the
+ * thread may not hold them already), so a car drives exactly as it would
  * alone, whichever thread runs it and whatever runs beside it.  Every
  * tick is run_tick's, with the fleet's rule for a state that stops being
  * finite: the car is flagged there (its run_car's fault) and runs no
