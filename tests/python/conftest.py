@@ -1,5 +1,4 @@
-"""The module's tests: caravelt-sim (CARAVELT_SIM) is the reference every
-result is held against, byte for byte."""
+"""The module's tests: every result is held byte for byte against caravelt-sim (CARAVELT_SIM)."""
 import os
 import subprocess
 
@@ -35,8 +34,7 @@ def script_text(stretches):
 
 
 def random_stretches(seed, ticks):
-    """Stretches that total `ticks`: every key, resets and title screens
-    now and then, gears first; the same for every run."""
+    """Stretches of every key totalling `ticks`, now and then R and Q, a gear first; seeded."""
     rng = np.random.default_rng(seed)
     out, left = [(1, caravelt.A)], ticks - 1
     while left:
@@ -67,8 +65,7 @@ def trace_text(rows):
 
 
 def numbered(rows, ticks=None):
-    """A fleet's rows of one car with the tick numbers of a trace (1, 2, ...
-    unless given)."""
+    """A fleet's rows of one car with a trace's tick numbers (1, 2, ... unless given)."""
     out = np.zeros(len(rows), dtype=[("tick", "i8")] + packed(rows).dtype.descr)
     out["tick"] = np.arange(1, len(rows) + 1) if ticks is None else ticks
     for n in rows.dtype.names:
@@ -77,8 +74,7 @@ def numbered(rows, ticks=None):
 
 
 def packed(rows):
-    """The fields alone, one after another (a fleet's state has the rest
-    of each car between its rows)."""
+    """The fields alone, packed (a fleet's state has the rest of each car between its rows)."""
     return rows.astype([(n, rows.dtype[n]) for n in rows.dtype.names])
 
 

@@ -1,5 +1,4 @@
-"""Fleets on a course against caravelt-sim --course: the same rows, the
-same laps, the same frames."""
+"""Fleets on a course against caravelt-sim --course: the same rows, laps and frames."""
 import numpy as np
 
 import caravelt
@@ -15,9 +14,8 @@ def lap_rows(text):
     return [(int(r[0]), int(r[2]), int(r[3]), r[5]) for r in rows]
 
 
-# Catches a car that leaks into its neighbour or does not start at the course's start, a column,
-# tick or lap lost between rollout, step and the state and laps views, keys held one tick late,
-# one mask for all held otherwise than an array: each car's rows and laps are caravelt-sim's.
+# Catches a car leaking into its neighbour or not at the course's start, a column, tick or lap lost
+# between rollout, step and the views, keys a tick late, one mask for all held unlike an array.
 def test_a_mixed_fleet_on_a_course_drives_and_counts_as_caravelt_sim(tmp_path):
     clean = course_script("slalom")
     T = 2 * len(clean) + 101   # the last 100 ticks Up for every car, in one call
@@ -60,9 +58,7 @@ def test_a_mixed_fleet_on_a_course_drives_and_counts_as_caravelt_sim(tmp_path):
                 for r in laps[i]] == expected, f"car {i}"
 
 
-# Catches a course drawn otherwise than the game draws it (cones standing or fallen, the next
-# gate, the timing box and its split), or drawn from another car's race: mid-lap with cones
-# down, and at the finish.
+# Catches a course drawn unlike the game's (cones, next gate, timing box) or from another car's race.
 def test_frames_on_a_course_are_caravelt_sims(tmp_path):
     clean = course_script("figure8")
     ragged = np.concatenate([clean[:600], np.full(300, caravelt.UP | caravelt.RIGHT, np.uint16)])

@@ -1,6 +1,5 @@
-"""The learning example learns: a small budget already beats the slalom's
-silver target, the same seed learns the same, and its lap is a recording
-caravelt-sim replays to that lap."""
+"""The learning example learns: a small budget beats the slalom's silver target, the same seed
+learns the same, and caravelt-sim replays its recording to that lap."""
 import os
 import subprocess
 import sys

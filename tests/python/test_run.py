@@ -1,7 +1,5 @@
-"""caravelt.run, Fleet and the environments as caravelt-sim drives: a
-recording with the car and course its header names (or the same
-refusal), and a car whose state stops being finite stopped at the same
-tick in every front end."""
+"""caravelt.run, Fleet and the environments as caravelt-sim drives: a recording with the car and
+course its header names (or the same refusal), and a state no longer finite stopped at its tick."""
 import os
 import subprocess
 
@@ -16,10 +14,9 @@ WILD = "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\nDragCoeficient =
 KEYS = "1 A\n300 Up Right\n"
 
 
-def recording(path, car_file=None, course_file=None, car=None):
-    """A recording of KEYS as the game writes its header: the car's file and
-    parameters hash, the course's file and hash."""
-    car = car or (caravelt.Car(car_file) if car_file else caravelt.Car())
+def recording(path, car_file=None, course_file=None):
+    """A recording of KEYS with the header the game writes."""
+    car = caravelt.Car(car_file) if car_file else caravelt.Car()
     lines = ["# caravelt recording, begun 2026-01-01 00:00:00 UTC",
              f"# car: {car_file or 'preset'}, parameters hash {car.hash:016x}"]
     if course_file:
@@ -28,9 +25,9 @@ def recording(path, car_file=None, course_file=None, car=None):
 
 
 def by_sim(*args):
-    """(status, stderr, stdout) of caravelt-sim."""
+    """(status, stderr, trace rows without their header line) of caravelt-sim."""
     done = subprocess.run([SIM, *args], capture_output=True)
-    return done.returncode, done.stderr.decode(), done.stdout.decode()
+    return done.returncode, done.stderr.decode(), done.stdout.decode().split("\n", 1)[-1]
 
 
 @pytest.fixture
@@ -45,42 +42,36 @@ def files(tmp_path):
     return tmp_path, slalom
 
 
+# Catches the runner ignoring the header's car or course: the trace is caravelt-sim's, and the
+# bare keys' with that car or course given.
 def test_run_drives_a_recording_as_caravelt_sim_does(files):
-    """Catches the runner ignoring the header's car or course: each
-    recording's trace is caravelt-sim's, and that of the same keys with
-    the named car or course given."""
     d, slalom = files
     for rec, same in (("light.rec", ["--car", str(d / "light.toml")]), ("slalom.rec", ["--course", slalom])):
         status, err, out = by_sim("--trace", "-", str(d / rec))
         assert status == 0, err
         assert out == by_sim("--trace", "-", *same, str(d / "keys.txt"))[2]
-        rows = caravelt.run(d / rec)
-        assert trace_text(rows) == out.split("\n", 1)[1], rec
+        assert trace_text(caravelt.run(d / rec)) == out, rec
 
 
+# Catches the runner blind to the header's start line: the gold target, from a standing start,
+# runs as caravelt-sim runs it and as its bare keys with --standing-start.
 def test_run_drives_a_standing_start_as_its_header_says(files):
-    """Catches the runner blind to the header's start line: the shipped
-    gold target, made from a standing start, runs as caravelt-sim runs it
-    (the car held on the line for the countdown), and as its bare keys
-    run with --standing-start, not from the course's start."""
     d, slalom = files
     gold = os.path.join(DATA, "courses", "targets", "slalom-gold.rec")
     status, err, out = by_sim("--course", slalom, "--trace", "-", gold)
     assert status == 0, err
-    keys = "".join(line for line in open(gold) if not line.startswith("#"))
-    (d / "gold-keys.txt").write_text(keys)
+    (d / "gold-keys.txt").write_text("".join(line for line in open(gold) if not line.startswith("#")))
     assert out == by_sim("--course", slalom, "--standing-start", "--trace", "-", str(d / "gold-keys.txt"))[2]
     rows = caravelt.run(gold, course=slalom)
-    assert trace_text(rows) == out.split("\n", 1)[1]
+    assert trace_text(rows) == out
     assert rows["x"][299] == rows["x"][0] and rows["x"][300] != rows["x"][0]
-    assert trace_text(caravelt.run(d / "gold-keys.txt", course=slalom)) != out.split("\n", 1)[1]
+    assert trace_text(caravelt.run(d / "gold-keys.txt", course=slalom)) != out
 
 
+# Catches a car not the recording's driven silently: the same refusal in run's words; force as --force.
 def test_a_recording_refused_by_caravelt_sim_is_refused_by_run(files):
-    """Catches a car not the recording's driven silently: the same refusal,
-    in run's words; force drives it anyway, as --force does."""
     d, _ = files
-    other = str(d / "keys.txt").replace("keys.txt", "other.toml")
+    other = str(d / "other.toml")
     open(other, "w").write("Mass = 1500\n")
     status, err, _ = by_sim("--car", other, "--trace", "/dev/null", str(d / "light.rec"))
     assert status == 2
@@ -89,13 +80,12 @@ def test_a_recording_refused_by_caravelt_sim_is_refused_by_run(files):
     assert str(e.value) == (err.strip().replace("caravelt-sim: ", "").replace("--car", "car=")
                             .replace("--force", "force=True"))
     forced = caravelt.run(d / "light.rec", car=caravelt.Car(other), force=True)
-    assert trace_text(forced) == by_sim("--car", other, "--trace", "-", str(d / "keys.txt"))[2].split("\n", 1)[1]
+    assert trace_text(forced) == by_sim("--car", other, "--trace", "-", str(d / "keys.txt"))[2]
 
 
+# Catches a run or fleet going on into NaN: run raises NotFinite at caravelt-sim's tick with its
+# rows, a fleet flags the car there and runs it no further, an environment ends the episode.
 def test_a_state_no_longer_finite_stops_every_front_end_at_its_tick(files):
-    """Catches a run or a fleet going on into NaN: run raises NotFinite at
-    caravelt-sim's tick with its rows; a fleet flags the car there and runs
-    it no further; an environment ends the episode."""
     d, _ = files
     status, err, out = by_sim("--trace", "-", str(d / "wild.rec"))
     assert status == 1
@@ -103,7 +93,7 @@ def test_a_state_no_longer_finite_stops_every_front_end_at_its_tick(files):
         caravelt.run(d / "wild.rec")
     assert isinstance(e.value, ArithmeticError)
     assert str(e.value) == err.strip().replace("caravelt-sim: ", "")
-    assert trace_text(e.value.rows) == out.split("\n", 1)[1]
+    assert trace_text(e.value.rows) == out
     assert f"tick {e.value.tick}: {e.value.variable} became" in err
 
     wild = caravelt.Car(d / "wild.toml")
@@ -120,8 +110,7 @@ def test_a_state_no_longer_finite_stops_every_front_end_at_its_tick(files):
     assert fleet.fault[0] is None
 
     env = caravelt.CarEnv(car=wild)
-    env.reset()
-    env.step(caravelt.A)
+    env.reset(), env.step(caravelt.A)
     for _ in range(300):
         obs, reward, terminated, truncated, info = env.step(caravelt.UP | caravelt.RIGHT)
         if terminated:
