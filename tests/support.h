@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "course/course.h"
 #include "drive/header.h"
 #include "sim/carfile.h"
 #include "sim/sim.h"
@@ -137,6 +138,14 @@ inline car car_of(const std::string &path)
     car c = KVT;
     char err[512] = "";
     EXPECT_EQ(read_car_file(path.c_str(), &c, err, sizeof err), 0) << err;
+    return c;
+}
+/* The course of a course file, which must read. */
+inline course course_in(const std::string &path)
+{
+    course c;
+    char err[512] = "";
+    EXPECT_EQ(read_course_file(path.c_str(), &c, err, sizeof err), 0) << err;
     return c;
 }
 /* ARGS refused with status 2 and exactly this one line; nothing on

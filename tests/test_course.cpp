@@ -18,9 +18,8 @@ static course make_course(std::vector<course_gate> gates, std::vector<course_poi
 }
 static course_gate vertical(float x, float y0 = 0, float y1 = 768) { return {{x, y0}, {x, y1}}; }
 
-/* The thread's car on a course, moved by hand as the simulation moves it: the screen wrap at the
- * start of each tick, then the move (so that it may stand a move past an edge between ticks),
- * the tick counted by the race, R held or not. */
+/* The car on a course, moved by hand as the simulation moves it: wrapped at the start of each tick,
+ * then moved (so it may stand past an edge between ticks), the tick counted, R held or not. */
 struct racer {
     course c;
     course_race r;
@@ -30,6 +29,7 @@ struct racer {
         x = at.x, y = at.y, AxisAngle = at.angle;
     }
     racer(const racer &) = delete;
+    racer &at(float x0, float y0) { return x = x0, y = y0, *this; }
     unsigned tick(float dx, float dy = 0, bool reset = false)
     {
         float x0 = x, y0 = y;
@@ -39,8 +39,7 @@ struct racer {
         KeyMask = reset ? 1u << SIM_R : 0;
         return race_after_tick(&r, x0, y0);
     }
-    /* n ticks of dx each; the events of them all. */
-    unsigned ticks(int n, float dx, float dy = 0)
+    unsigned ticks(int n, float dx, float dy = 0)   /* the events of n ticks of dx each */
     {
         unsigned all = 0;
         while (n-- > 0)
@@ -48,7 +47,6 @@ struct racer {
         return all;
     }
 };
-
 
 /* The progress after the one move m on course c, counted from the start. */
 static course_progress after_move(const course &c, course_move m)
@@ -103,10 +101,8 @@ TEST_F(Sim, GatesCountInOrder)
     EXPECT_EQ(t.r.p.next_gate, 2);
 }
 
-/* Catches a gate gone by and not said (beside it within a gate's length, or through a later
- * gate, the start gate once past gate 2), said when the car only came near, said twice, or
- * kept after the gate is passed (either way) or after R.  Gates 100 px long at x = 100 and
- * 400; a third across the way below them at x = 700; the car along y = 350 or below. */
+/* Catches a gate gone by and not said (beside it, or through a later gate), said when only near,
+ * said twice, or kept after it is passed or R.  Gates 100 px long at x = 100, 400 and 700 below. */
 TEST_F(Sim, GateGoneByIsSaidOnceUntilItIsPassed)
 {
     auto course3 = [] {
@@ -145,9 +141,8 @@ TEST_F(Sim, GateGoneByIsSaidOnceUntilItIsPassed)
     }
 }
 
-/* Catches a footprint turned the wrong way or taken along TrueAngle's axes swapped, a box grown
- * square at its corners, the gap taken as "at most", the wrap ignored.  The footprint is 22 px
- * either way along the heading, 11 across; a cone nearer than 2.5 px to it is knocked. */
+/* Catches a footprint turned or its axes swapped, a box square at its corners, the gap taken as
+ * "at most", the wrap ignored.  The footprint is 22 px along the heading, 11 across; gap 2.5 px. */
 TEST(Course, ConeIsKnockedWithinAQuarterMetreOfTheFootprint)
 {
     struct { course_point k; course_pose car; bool knocked; const char *what; } cases[] = {
@@ -176,45 +171,33 @@ TEST(Course, ConeIsKnockedWithinAQuarterMetreOfTheFootprint)
     }
 }
 
-/* Catches a cone counted twice in one lap or not in the next, or before the first lap, after the
- * last or in a dropped lap, or for the old lap in a lap-ending tick; fallen cones not standing again;
- * the penalty left out of the total (its row) or the best lap taken by time alone; a lap row with
- * the wrong columns, or times not exact to the hundredth; a reset tick that passes a gate or leaves
- * its lap running.  Start gate at x = 100; cone A at (300, 384), cone B touched from x = 105 at
- * y = 370 (the tick through the gate), not from y = 340. */
+/* Catches a cone counted twice a lap, not in the next, outside a lap or for the old lap as one ends;
+ * cones not standing again; the penalty out of the total or the row; a reset tick passing a gate.
+ * Start gate at x = 100; cone A at (300, 384), cone B touched from (105, 370), not from y = 340. */
 TEST_F(Sim, ConeCountsOncePerLapForTheLapRunning)
 {
     std::vector<course_point> cones = {{300, 384}, {129, 360}};
     {
         racer t(make_course({vertical(100, 300, 400)}, cones, 3), {275, 384, 90});
         const course_progress &p = t.r.p;
-        EXPECT_EQ(t.tick(1), 0u) << "a cone before the first lap counts nothing";
-        EXPECT_TRUE(p.knocked[0]) << "but falls";
-        x = 95, y = 370;
-        EXPECT_EQ(t.tick(10), (unsigned)(COURSE_LAP_BEGUN | COURSE_CONE)) << "tick 2, B";
+        EXPECT_TRUE(t.tick(1) == 0u && p.knocked[0]) << "a cone before the first lap counts nothing, but falls";
+        EXPECT_EQ(t.at(95, 370).tick(10), (unsigned)(COURSE_LAP_BEGUN | COURSE_CONE)) << "tick 2, B";
         EXPECT_TRUE(p.now.cones == 1 && p.knocked[1] && !p.knocked[0]);
-        y = 384;
-        EXPECT_EQ(t.ticks(30, 10), (unsigned)COURSE_CONE) << "A, over 4 ticks of contact";
+        EXPECT_EQ(t.at(x, 384).ticks(30, 10), (unsigned)COURSE_CONE) << "A, over 4 ticks of contact";
         EXPECT_EQ(p.now.cones, 2);
-        x = 95, y = 370;
-        EXPECT_EQ(t.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN | COURSE_CONE)) << "B, ending lap 1";
+        EXPECT_EQ(t.at(95, 370).tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN | COURSE_CONE)) << "B, ending lap 1";
         EXPECT_EQ(p.now.cones, 1);
         std::string row;
         course_lap last = course_lap_of(&p, COURSE_LAST);
         course_lap_row(&row, &t.c, &last);
         EXPECT_EQ(row, "1,2,31,2,0.31,4.31\n") << "lap, start tick, ticks, cones, time and total";
-        y = 384;
-        t.ticks(30, 10);
-        x = 95, y = 340;
-        EXPECT_EQ(t.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN));
+        t.at(x, 384).ticks(30, 10);
+        EXPECT_EQ(t.at(95, 340).tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_LAP_BEGUN));
         EXPECT_TRUE(p.last.lap == 2 && p.last.cones == 2 && p.best.lap == 1) << "the same total: lap 1 stays best";
         t.ticks(31, 10);
-        x = 95, y = 340;
-        EXPECT_EQ(t.tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_FINISHED));
+        EXPECT_EQ(t.at(95, 340).tick(10), (unsigned)(COURSE_LAP_DONE | COURSE_FINISHED));
         EXPECT_TRUE(p.last.lap == 3 && p.last.cones == 0 && p.last.ticks == 32 && p.best.lap == 3);
-        x = 275, y = 384;
-        EXPECT_EQ(t.tick(1), 0u) << "after the last lap";
-        EXPECT_TRUE(p.knocked[0]);
+        EXPECT_TRUE(t.at(275, 384).tick(1) == 0u && p.knocked[0]) << "after the last lap";
     }
     {   /* R back across the start gate: the lap dropped, its cones nothing and standing again */
         racer t(make_course({vertical(100, 300, 400)}, cones));
@@ -225,9 +208,8 @@ TEST_F(Sim, ConeCountsOncePerLapForTheLapRunning)
     }
 }
 
-/* Catches a ghost one tick out of step (k ticks into lap 2 it stands where the best lap's car stood
- * k ticks in, to its end), one before the first lap; poses kept past an hour or when not asked for.
- * One gate at x = 100, 10 px a tick from 95: lap 1 from 105 (tick 1) round to 101 (tick 103). */
+/* Catches a ghost a tick out of step with the best lap, one before the first lap; poses kept past an
+ * hour or unasked.  One gate at x = 100, 10 px a tick from 95: lap 1 from 105 round to 101. */
 TEST_F(Sim, GhostStandsWhereTheBestLapStoodAsFarIntoIt)
 {
     racer t(make_course({vertical(100)}));
@@ -279,8 +261,7 @@ TEST_F(Sim, CourseStartIsWhereResetPutsTheCar)
     }
 }
 
-/* The course file `text` (with the good one's lines where it leaves them out) read from x.toml:
- * "" or why it was refused. */
+/* The course file `text` read from x.toml: "" or why it was refused. */
 static std::string read_course(const temp_dir &d, const std::string &text, course *c = nullptr)
 {
     course k;
@@ -292,7 +273,7 @@ static const std::string START = "start = { x = 8.0, y = 38.4, heading = 90.0 }\
 static const std::string GATE = "[[gate]]\na = [14.0, 34.4]\nb = [14.0, 42.4]\n";
 
 /* Catches a bad course accepted, or refused without its file and line or in other words; a course
- * made in code that the index has no room for.  (A missing file or the TOML parser: the car file's.) */
+ * made in code that the index has no room for. */
 TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
 {
     std::string gates, cones;
@@ -338,16 +319,14 @@ TEST(CourseFile, BadFilesAreRefusedWithFileAndLine)
     for (const auto &k : cases)
         EXPECT_EQ(read_course(d, k.text), (k.message.find("no ") == 0 ? d / "x.toml: " : d / "x.toml:") + k.message) << k.text.substr(0, 200);
     course c;   /* made in code past the index's room: refused too */
-    c.gates.assign(COURSE_GATES_MAX + 1, vertical(100));
-    EXPECT_EQ(course_index(&c), -1);
-    c.gates.clear();
-    EXPECT_EQ(course_index(&c), -1);
-    c.gates = {vertical(100)}, c.cones.assign(COURSE_CONES_MAX + 1, {1, 1});
-    EXPECT_EQ(course_index(&c), -1);
+    for (auto [gates, cones] : {std::pair{COURSE_GATES_MAX + 1, 0}, {0, 0}, {1, COURSE_CONES_MAX + 1}}) {
+        c.gates.assign(gates, vertical(100)), c.cones.assign(cones, {1, 1});
+        EXPECT_EQ(course_index(&c), -1) << gates << " gates, " << cones << " cones";
+    }
 }
 
-/* Catches a length rounded twice (metres to double, then tenfold to float), however written,
- * or defaults other than the file's name, no lap limit and no penalty. */
+/* Catches a length rounded twice (to double, then tenfold to float), or defaults other than the
+ * file's name, no lap limit and no penalty. */
 TEST(CourseFile, LengthsRoundOnceFromMetresToStoredPixels)
 {
     struct { const char *x; float px; } cases[] = {
@@ -387,10 +366,8 @@ TEST(CourseFile, HashTellsCoursesApart)
     EXPECT_TRUE(a.timing.x == COURSE_TIMING_X && a.timing.y == COURSE_TIMING_Y && b.timing.x == 0 && b.timing.y == 702);
 }
 
-/* Catches splits or lap ticks off by one, a split compared with the wrong gate's or lap's or with
- * the wrong sign, a lap compared with the best it has just become, a lap given not beaten by a
- * quicker lap or beaten by an equal one, a split left up after R.  Gates at x = 100, 400, 700; lap 1
- * at 10 px a tick (splits 0.30, 0.60, lap 1.02), lap 2 at 20, 5 and 10 (0.15, 0.75, 1.18). */
+/* Catches splits off by one, compared with the wrong gate, lap or sign or with the lap just become
+ * best; a lap given beaten by an equal one or not by a quicker; a split left up after R. */
 TEST_F(Sim, RaceSplitsAreAgainstTheLapToBeat)
 {
     const int N = course_split::NONE, G = course_split::GATE, L = course_split::LAP;
@@ -427,8 +404,7 @@ TEST_F(Sim, RaceSplitsAreAgainstTheLapToBeat)
     }
 }
 
-/* One line of what a race shows after a tick: its events, the count, the lap, the split, the
- * lap to beat and where its ghost stands. */
+/* One line of what a race shows after a tick: events, count, lap, split, lap to beat, ghost. */
 static std::string race_seen(const course_race &r, unsigned ev)
 {
     const course_progress &p = r.p;
@@ -442,9 +418,8 @@ static std::string race_seen(const course_race &r, unsigned ev)
     return line;
 }
 
-/* Catches a drive counted again from its first tick (a replay's jump back) that keeps the first
- * count's laps, best lap, knocked cones, split or ticks, or loses the lap given (--ghost): counted
- * again after 350 ticks, every tick shows what one count alone shows. */
+/* Catches a drive counted again from its first tick (a replay's jump back) keeping anything of the
+ * first count, or losing the lap given: every tick shows what one count alone shows. */
 TEST_F(Sim, RaceAgainCountsTheDriveAfreshKeepingTheLapGiven)
 {
     const course c = make_course({vertical(100), vertical(400), vertical(700)}, {{250, 390}}, 3);
@@ -452,10 +427,8 @@ TEST_F(Sim, RaceAgainCountsTheDriveAfreshKeepingTheLapGiven)
         static const float speed[] = {10, 20, 5, 10, 7};
         std::vector<std::string> seen;
         x = 95, y = 384, AxisAngle = 90;
-        for (int i = 0; i < ticks; i++) {
-            unsigned ev = t.tick(speed[i / 120]);
-            seen.push_back(race_seen(t.r, ev));
-        }
+        for (int i = 0; i < ticks; i++)
+            seen.push_back(race_seen(t.r, t.tick(speed[i / 120])));
         return seen;
     };
     auto given = [](racer &t) {
@@ -476,19 +449,17 @@ TEST_F(Sim, RaceAgainCountsTheDriveAfreshKeepingTheLapGiven)
 }
 
 /* Catches the last lap not finishing the course, laps counted past it, R after it doing nothing, a
- * new run that forgets the best lap, restarts the tick count or does not wait for the start gate. */
+ * new run forgetting the best lap, restarting the tick count or not waiting for the start gate. */
 TEST_F(Sim, RaceRAfterTheLastLapBeginsTheLapsAgain)
 {
     racer t(make_course({vertical(100), vertical(400)}, {}, 1));
     EXPECT_EQ(t.ticks(1 + 30 + 72, 10), (unsigned)(COURSE_LAP_BEGUN | COURSE_GATE | COURSE_LAP_DONE | COURSE_FINISHED));
     ASSERT_TRUE(course_finished(&t.c, &t.r.p) && t.r.p.has_best && t.r.p.laps_done == 1);
     EXPECT_EQ(t.ticks(103, 10), 0u) << "laps after the last";
-    x = 95;
-    EXPECT_EQ(t.tick(10, 0, true), 0u) << "the tick with R passes no gate";
+    EXPECT_EQ(t.at(95, y).tick(10, 0, true), 0u) << "the tick with R passes no gate";
     EXPECT_FALSE(course_finished(&t.c, &t.r.p));
     uint64_t tick = t.r.p.tick;
-    x = 95;
-    EXPECT_EQ(t.ticks(1, 10), (unsigned)COURSE_LAP_BEGUN) << "over the start gate";
+    EXPECT_EQ(t.at(95, y).ticks(1, 10), (unsigned)COURSE_LAP_BEGUN) << "over the start gate";
     EXPECT_TRUE(t.r.p.now.lap == 1 && t.r.p.now.start_tick == tick + 1 && race_best(&t.r) == &t.r.p.best
                 && t.r.p.best.ticks == 102 && race_ghost(&t.r) != nullptr);
 }

@@ -1,15 +1,13 @@
 /* Courses in the built programs: caravelt-sim's lap rows, and what both programs refuse. */
 #include <filesystem>
 #include <set>
-#include "course/course.h"
 #include "drive/header.h"
 #include "support.h"
 
 static const std::string COURSES = CARAVELT_DATA_DIR "/courses/", SCRIPTS = CARAVELT_DOCS_DIR "/courses/";
 
-/* Catches lap rows that are not the laps the shipped scripts drive (a gate, tick or split off);
- * a course that pushes the car (the script on the course's start with a gate out of the way
- * leaves the same trace) or changes the sheet's own figures. */
+/* Catches lap rows not the laps the shipped scripts drive (a gate, tick or split off); a course
+ * that pushes the car (its gates moved away, the same trace) or changes the sheet's own figures. */
 TEST(CourseRun, ShippedCoursesGiveTheirLapRows)
 {
     struct { const char *name, *rows; } cases[] = {
@@ -52,34 +50,22 @@ static std::set<std::string> names_in(const temp_dir &d)
     return names;
 }
 
-/* Catches a course, a ghost or a replay taken that should not be (a bad course file, another
- * course's recording, one with no course or no lap, a ghost's car changed since or lost), refused
- * without its one line and status or after writing something; laps that cannot be written passed
- * as success or begun after they are known to fail; a good command line refused (the game then
- * fails only for want of a display).  replay_course's own cases are test_record's. */
+/* Catches a bad course, a ghost or replay of another course or car taken, or refused without its
+ * one line and status or after writing something; unwritable laps passed; a good command refused. */
 TEST(CourseRun, RefusedInOneTable)
 {
-    temp_dir d;
-    course slalom, edited;
-    char err[512];
     const std::string lap = read_file(SCRIPTS + "slalom.txt"), good = read_file(COURSES + "slalom.toml");
-    write_file(d / "good.toml", good);
-    write_file(d / "edited.toml", good + "\n[[cone]]\nat = [1.0, 1.0]\n");
-    ASSERT_EQ(read_course_file((COURSES + "slalom.toml").c_str(), &slalom, err, sizeof err), 0) << err;
-    ASSERT_EQ(read_course_file((d / "edited.toml").c_str(), &edited, err, sizeof err), 0) << err;
+    temp_dir d{{"good.toml", good}, {"edited.toml", good + "\n[[cone]]\nat = [1.0, 1.0]\n"}, {"s.txt", "10 Up\n"},
+               {"bad.toml", "name = \"x\"\nstart = { x = 8.0, y = 38.4, heading = 90.0 }\nlap = 2\n"},
+               {"car.toml", "Mass = 900\n"}, {"changed.toml", "Mass = 950\n"}, {"old.csv", "keep me\n"}};
+    const course slalom = course_in(COURSES + "slalom.toml"), edited = course_in(d / "edited.toml");
     const uint64_t hash = course_hash(&slalom);
     /* the recording `name` of these keys, made with the car file `car` on `course` */
     auto record = [&](const char *name, const char *car, const char *course, uint64_t hash, const std::string &keys) {
         std::string text;
-        record_header(&text, "x.rec", car ? (d / car).c_str() : nullptr, 0, course ? (d / course).c_str() : nullptr,
-                      hash);
+        record_header(&text, "x.rec", car ? (d / car).c_str() : nullptr, 0, course ? (d / course).c_str() : nullptr, hash);
         write_file(d / name, text + keys);
     };
-    write_file(d / "bad.toml", "name = \"x\"\nstart = { x = 8.0, y = 38.4, heading = 90.0 }\nlap = 2\n");
-    write_file(d / "s.txt", "10 Up\n");
-    write_file(d / "car.toml", "Mass = 900\n");
-    write_file(d / "changed.toml", "Mass = 950\n");
-    write_file(d / "old.csv", "keep me\n");
     sim_start();
     record("lap.rec", nullptr, "good.toml", hash, lap);
     record("on.rec", nullptr, "good.toml", hash, "10 Up\n");

@@ -17,16 +17,18 @@ static course test_course(void)
 static course_lap lap_of(int number, uint64_t ticks, int cones = 0)
 {
     course_lap l = {};
-    l.lap = number, l.ticks = ticks, l.cones = cones;
-    return l;
+    return l.lap = number, l.ticks = ticks, l.cones = cones, l;
+}
+/* The frame with race r over it; the view then back to no race. */
+static void draw_race(course_race &r)
+{
+    view_race = &r;
+    draw_frame(buffer);
+    view_race = nullptr;
 }
 
-/* Catches a line that misreads the race: the countdown's seconds, the lap and running time, the
- * cones of the lap, no limit, the course done; last and best as totals (penalties in), the lap
- * given named as the ghost's; a split's difference with the wrong sign, colour or rounding; a
- * gate gone by or the first gear's hint not said, or the split still compared beside them; the
- * wrong target next; a long name not cut, or cut inside a character (the library then reads
- * past its end). */
+/* Catches a line that misreads the race (countdown, lap, time, cones, limit, totals, the ghost's lap,
+ * a split's sign or rounding, a gate gone by, the gear hint, the next target), a name cut badly. */
 TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
 {
     const std::string wide(TIMING_CHARS, 'n');
@@ -93,10 +95,8 @@ TEST(CourseView, TimingBoxSaysWhereTheRaceStands)
     }
 }
 
-/* Catches a course drawn without a course asked for, or leaving a trace once it is gone; a
- * cone that does not fall or stand again, a next gate not marked, a ghost drawn solid,
- * elsewhere than its pose or at the wrong tick of the lap to beat, a split's difference in
- * the wrong colour, the course kept drawn as it was before it changed. */
+/* Catches a course drawn unasked or leaving a trace; a cone not falling or standing again, the next
+ * gate unmarked, a ghost solid, misplaced or a tick off, a split's colour, a stale course drawn. */
 TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
 {
     x = 512, y = 600, AxisAngle = 0;
@@ -115,9 +115,7 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     r.given_poses.assign(101, {300, 300, 0});
     r.given_poses[2] = {800.5f, 550, 90};   /* two ticks into its lap */
     r.split = {course_split::GATE, true, 2, 1, 0.5};
-    view_race = &r;
-    draw_frame(buffer);
-    view_race = nullptr;
+    draw_race(r);
 
     auto rgb = [](int c) { return std::vector<int>{getr(c), getg(c), getb(c)}; };
     auto at = [&](int px, int py) { return rgb(getpixel(buffer, px, py)); };
@@ -148,9 +146,7 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     EXPECT_EQ(ghosted, solid_car);
 
     c.cones[0] = {320, 220}, r.p.knocked = {0, 0};   /* the course is drawn once and kept: not stale */
-    view_race = &r;
-    draw_frame(buffer);
-    view_race = nullptr;
+    draw_race(r);
     EXPECT_TRUE(at(303, 200) != rgb(makecol(255, 120, 0)) && at(323, 220) == rgb(makecol(255, 120, 0)))
         << "a cone moved, drawn where it was";
     EXPECT_EQ(at(603, 200), rgb(makecol(255, 120, 0))) << "a cone stood again, drawn fallen";
@@ -162,27 +158,16 @@ TEST_F(Frame, CourseDrawnOverTheViewAndGoneWithout)
     destroy_bitmap(solid);
 }
 
-/* ----------------------------------------------------------------------
- * The shipped courses laid out clear of every box the view may lay over
- * them.  Catches a course moved under the telemetry, the dashboard or
- * the chart, a timing box set over a gate, and a box moved over a course.
- * ---------------------------------------------------------------------- */
-
 /* Whether a point, with `margin` px around it, reaches into box b. */
 static bool under(const view_box &b, double x, double y, double margin)
 {
     return x + margin >= b.x0 && x - margin < b.x1 && y + margin >= b.y0 && y - margin < b.y1;
 }
 
-/* The short way between two places on the screen's side of `size` px. */
-static double short_way(double d, double size)
-{
-    return d > size / 2 ? d - size : d < -size / 2 ? d + size : d;
-}
-
 /* Calls fn at every 2 px of the straight line from a to b, the short way across the edges. */
 template <class F> static void along(course_point a, course_point b, F fn)
 {
+    auto short_way = [](double d, double size) { return d > size / 2 ? d - size : d < -size / 2 ? d + size : d; };
     double dx = short_way((double)b.x - a.x, 1024), dy = short_way((double)b.y - a.y, 768);
     int steps = (int)(std::hypot(dx, dy) / 2) + 1;
     for (int k = 0; k <= steps; k++) {
@@ -193,24 +178,20 @@ template <class F> static void along(course_point a, course_point b, F fn)
 
 static course_point middle(const course_gate &g) { return {(g.a.x + g.b.x) / 2, (g.a.y + g.b.y) / 2}; }
 
+/* Catches a shipped course moved under the telemetry, the dashboard or the chart, a timing box
+ * set over a gate, and a box moved over a course. */
 TEST_F(Frame, ShippedCoursesLieClearOfEveryBox)
 {
     for (const char *name : {"slalom", "figure8", "autocross"}) {
         SCOPED_TRACE(name);
-        course c;
-        char err[512];
-        ASSERT_EQ(read_course_file((std::string(CARAVELT_DATA_DIR "/courses/") + name + ".toml").c_str(), &c, err,
-                                   sizeof err), 0) << err;
-        const std::vector<view_box> boxes = course_view_boxes(&c);
-        for (const view_box &b : boxes) {
+        course c = course_in(std::string(CARAVELT_DATA_DIR "/courses/") + name + ".toml");
+        for (const view_box &b : course_view_boxes(&c)) {
             auto clear = [&](const char *what, double x, double y, double margin) {
                 EXPECT_FALSE(under(b, x, y, margin)) << what << " at " << x << "," << y << " under " << b.what;
             };
-            for (const course_gate &g : c.gates) {
-                for (course_point q : {g.a, g.b})
-                    clear("a gate post", q.x, q.y, 5);
-                clear("a gate's number", gate_number_at(g).x, gate_number_at(g).y, 5);
-            }
+            for (const course_gate &g : c.gates)
+                for (course_point q : {g.a, g.b, gate_number_at(g)})
+                    clear("a gate post or number", q.x, q.y, 5);
             for (course_point k : c.cones)
                 clear("a cone", k.x, k.y, 5);
             clear("the start", c.start.x, c.start.y, 25);
@@ -228,9 +209,7 @@ TEST_F(Frame, ShippedCoursesLieClearOfEveryBox)
         course_start(&c);
         chart_shown = paused_shown = true;
         snprintf(replay_progress, sizeof replay_progress, "0:24.36 of 1:10.06  1x");
-        view_race = &r;
-        draw_frame(buffer);
-        view_race = nullptr;
+        draw_race(r);
         chart_shown = paused_shown = false;
         replay_progress[0] = '\0';
         for (size_t g = 0; g < c.gates.size(); g++)
@@ -244,10 +223,8 @@ TEST_F(Frame, ShippedCoursesLieClearOfEveryBox)
     }
 }
 
-/* Catches a result that leaves out a lap, counts a cone's penalty nowhere, adds the laps wrong,
- * names a target not beaten (or misses one) or forgets the keys; the result drawn before the
- * last lap or not at all; a gate gone by not in red; the ghost still the car's red; the
- * telemetry drawn while hidden; the arrow drawn with the next gate near, or not when it is far. */
+/* Catches a result missing a lap, a penalty, the sum, a target or the keys, or drawn early or never;
+ * a gate gone by not in red; the ghost in the car's red; hidden telemetry drawn; the arrow wrong. */
 TEST_F(Frame, ResultRouteAndGhostAreDrawnAsSaid)
 {
     course c = test_course();
@@ -267,11 +244,7 @@ TEST_F(Frame, ResultRouteAndGhostAreDrawnAsSaid)
     EXPECT_FALSE(result_text(&r, 9, text, sizeof text));
 
     x = 50, y = 384, AxisAngle = 90;
-    auto drawn = [&] {
-        view_race = &r;
-        draw_frame(buffer);
-        view_race = nullptr;
-    };
+    auto drawn = [&] { draw_race(r); };
     auto count = [&](int x0, int y0, int w, int h, auto is) {
         int n = 0;
         for (int py = y0; py < y0 + h; py++)
@@ -306,8 +279,6 @@ TEST_F(Frame, ResultRouteAndGhostAreDrawnAsSaid)
     r.has_given = true, r.given = lap_of(1, 100), r.given_poses.assign(100, course_pose{800, 550, 45});
     r.p.next_gate = 1;
     drawn();
-    int ghost = count(770, 520, 64, 64, [](int p) { return getb(p) > getr(p) + 35; });
-    int reddish = count(770, 520, 64, 64, [](int p) { return getr(p) > getb(p) + 35; });
-    EXPECT_GT(ghost, 300) << "no pale blue ghost";
-    EXPECT_EQ(reddish, 0) << "the ghost in the car's red";
+    EXPECT_GT(count(770, 520, 64, 64, [](int p) { return getb(p) > getr(p) + 35; }), 300) << "no pale blue ghost";
+    EXPECT_EQ(count(770, 520, 64, 64, [](int p) { return getr(p) > getb(p) + 35; }), 0) << "the ghost in the car's red";
 }

@@ -1,24 +1,19 @@
-/* A standing start: the car held on the start gate through the countdown, the clock from its
- * end, R beginning it again; the recording's start line, read strictly; the same laps in every
- * front end. */
+/* A standing start: the car held through the countdown, the clock from its end, R beginning
+ * it again; the recording's start line, read strictly; the same laps in every front end. */
 #include "course/race.h"
-#include "drive/header.h"
 #include "run/drive.h"
-#include "sim/sim.h"
 #include "support.h"
 
 static const std::string SLALOM = CARAVELT_DATA_DIR "/courses/slalom.toml",
                          GOLD = CARAVELT_DATA_DIR "/courses/targets/slalom-gold.rec";
 
-/* Catches the car moved during the countdown or its keys not taken (pedal, wheel), the clock
- * running during it (the lap begun at its start or a tick late), R not putting the car back on
- * the line in first gear with the countdown begun again. */
+/* Catches the car moved during the countdown or its keys not taken, the clock running during it
+ * (the lap begun at its start or a tick late), R not putting the car back in first with the countdown. */
 TEST_F(Sim, StandingStartHoldsTheCarOnTheLineThenTimesTheLapFromThere)
 {
     temp_dir d{{"keys.txt", "150 Up Right\n150 Up\n199 Up\n1 Up A\n1 R\n299 Up\n2 Up\n"}};
-    course c;
+    course c = course_in(SLALOM);
     char err[512];
-    ASSERT_EQ(read_course_file(SLALOM.c_str(), &c, err, sizeof err), 0) << err;
     run_given g;
     g.course_file = SLALOM.c_str(), g.track = &c, g.standing = true;
     run_drive dr;
@@ -34,9 +29,7 @@ TEST_F(Sim, StandingStartHoldsTheCarOnTheLineThenTimesTheLapFromThere)
         ASSERT_TRUE(on_line()) << "tick " << t << ": the car moved during the countdown";
         ASSERT_EQ((bits & COURSE_LAP_BEGUN) != 0, t == 300) << "tick " << t;
         ASSERT_EQ(p.in_lap, t == 300) << "tick " << t;
-        if (t == 150) {
-            EXPECT_TRUE(PedalAccelerator > 0.9f && DrivingWheelTurning > 0.9f) << "the keys held move pedal and wheel";
-        }
+        ASSERT_TRUE(t != 150 || (PedalAccelerator > 0.9f && DrivingWheelTurning > 0.9f)) << "the keys held move pedal, wheel";
     }
     EXPECT_EQ(p.now.start_tick, 300u) << "the clock starts as the countdown ends";
     drive_tick(&dr);
@@ -54,30 +47,21 @@ TEST_F(Sim, StandingStartHoldsTheCarOnTheLineThenTimesTheLapFromThere)
     drive_close(&dr);
 }
 
-/* Catches a start line not written, or read loosely (another word taken as absent, so the keys
- * drive from the course's start), a standing start asked of a recording made without one or with
- * no course, and a recording that runs otherwise than its keys do with --standing-start: the
- * shipped gold target's laps by caravelt-sim, by a drive (the game's replay and caravelt.run)
- * and from its bare keys. */
+/* Catches a start line not written or read loosely, a standing start asked of a recording without
+ * one or with no course, and the gold target's laps differing by caravelt-sim, a drive or bare keys. */
 TEST(Run, StandingStartIsTheRecordingsAndRunsAlikeEverywhere)
 {
-    std::string h;
-    record_header(&h, "r.rec", nullptr, 0, SLALOM.c_str(), 1, true);
-    EXPECT_NE(h.find("\n# start: standing\n"), std::string::npos) << h;
-    h.clear();
-    record_header(&h, "r.rec", nullptr, 0, SLALOM.c_str(), 1, false);
-    EXPECT_EQ(h.find("# start:"), std::string::npos) << h;
+    std::string h[2];
+    for (bool standing : {false, true})
+        record_header(&h[standing], "r.rec", nullptr, 0, SLALOM.c_str(), 1, standing);
+    EXPECT_TRUE(h[1].find("\n# start: standing\n") != std::string::npos && h[0].find("# start:") == std::string::npos);
 
     temp_dir d;
     const std::string gold = read_file(GOLD);
     std::string keys;   /* the recording's lines but its header */
-    for (size_t at = 0, end; at < gold.size(); at = end + 1) {
-        end = gold.find('\n', at);
-        if (gold[at] != '#')
-            keys += gold.substr(at, end - at + 1);
-    }
-    write_file(d / "keys.txt", keys);
-    write_file(d / "gold.rec", gold);
+    for (size_t at = 0, end; at < gold.size(); at = end + 1)
+        end = gold.find('\n', at), keys += gold[at] != '#' ? gold.substr(at, end - at + 1) : "";
+    write_file(d / "keys.txt", keys), write_file(d / "gold.rec", gold);
     const std::string on = "--course '" + SLALOM + "' ";
     tool_run r = run_tool(d, on + "--laps rec.csv --trace rec-trace.csv gold.rec");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -88,9 +72,8 @@ TEST(Run, StandingStartIsTheRecordingsAndRunsAlikeEverywhere)
     EXPECT_EQ(read_file(d / "keys.csv"), laps);
     EXPECT_TRUE(read_file(d / "keys-trace.csv") == read_file(d / "rec-trace.csv"));
 
-    course c;
+    course c = course_in(SLALOM);
     char err[512];
-    ASSERT_EQ(read_course_file(SLALOM.c_str(), &c, err, sizeof err), 0) << err;
     run_given g;
     g.course_file = SLALOM.c_str(), g.track = &c;
     run_drive dr;
@@ -108,12 +91,9 @@ TEST(Run, StandingStartIsTheRecordingsAndRunsAlikeEverywhere)
     EXPECT_EQ(out.rows, laps) << "the drive's laps";
     drive_close(&dr);
 
-    std::string flying = gold;
-    flying.replace(flying.find("# start: standing"), 17, "# start: flying");
-    write_file(d / "flying.rec", flying);
-    std::string none = gold;
-    none.erase(none.find("# start: standing\n"), 18);
-    write_file(d / "none.rec", none);
+    const size_t start = gold.find("# start: standing\n");
+    write_file(d / "flying.rec", std::string(gold).replace(start, 17, "# start: flying"));
+    write_file(d / "none.rec", std::string(gold).erase(start, 18));
     const struct { std::string args, err; } refused[] = {
         {on + "--trace /dev/null flying.rec", "flying.rec:4: the start line does not read: it says \"flying\", not \"standing\""},
         {on + "--trace /dev/null --standing-start none.rec", "none.rec: recorded without a standing start, so its keys drive from the "
@@ -128,24 +108,21 @@ TEST(Run, StandingStartIsTheRecordingsAndRunsAlikeEverywhere)
     }
 }
 
-/* Catches a shipped drive said to go by a gate it passes (the rule too eager for the line the
- * driver takes), and targets out of order or closer than their stated margins: silver at least
- * a quarter slower than gold, bronze at least three fifths. */
+/* Catches a shipped drive said to go by a gate it passes, and targets closer than their margins:
+ * silver at least a quarter slower than gold, bronze at least three fifths. */
 TEST(Run, ShippedDrivesGoByNoGateAndTargetsKeepTheirMargins)
 {
     for (const char *name : {"slalom", "figure8", "autocross"}) {
         SCOPED_TRACE(name);
         const std::string file = CARAVELT_DATA_DIR "/courses/" + std::string(name) + ".toml";
-        course c;
+        course c = course_in(file);
         char err[512];
-        ASSERT_EQ(read_course_file(file.c_str(), &c, err, sizeof err), 0) << err;
         run_given g;
         g.course_file = file.c_str(), g.track = &c;
         uint64_t best[3] = {};
-        const std::string drives[] = {CARAVELT_DOCS_DIR "/courses/" + std::string(name) + ".txt",
-                                      CARAVELT_DATA_DIR "/courses/targets/" + std::string(name) + "-gold.rec",
-                                      CARAVELT_DATA_DIR "/courses/targets/" + std::string(name) + "-silver.rec",
-                                      CARAVELT_DATA_DIR "/courses/targets/" + std::string(name) + "-bronze.rec"};
+        const std::string targets = CARAVELT_DATA_DIR "/courses/targets/" + std::string(name), drives[] = {
+            CARAVELT_DOCS_DIR "/courses/" + std::string(name) + ".txt", targets + "-gold.rec", targets + "-silver.rec",
+            targets + "-bronze.rec"};
         for (int k = 0; k < 4; k++) {
             run_drive dr;
             ASSERT_EQ(drive_open(&dr, drives[k].c_str(), &g, err, sizeof err), 0) << err;
