@@ -10,16 +10,14 @@ static std::string read_car(const std::string &path, const char *text, car *c)
     return read_car_file(path.c_str(), c, e, sizeof e) == 0 ? "" : e[0] ? e : "refused";
 }
 
-/* Catches a shipped or empty file that is not the preset to the bit (that the shipped one
- * drives as the preset, the sheet's side-by-side test shows). */
+/* Catches a shipped or empty file that is not the preset to the bit. */
 TEST(CarFile, ShippedAndEmptyFilesAreTheCompiledInCar)
 {
     temp_dir d;
-    car c;
-    for (const std::string &path : {std::string(CARAVELT_DATA_DIR "/cars/kvt.toml"), d / "empty.toml"}) {
-        ASSERT_EQ(read_car(path, path == d / "empty.toml" ? "" : nullptr, &c), "");
-        EXPECT_EQ(memcmp(&c, &KVT, sizeof c), 0) << path;
-    }
+    car shipped, empty;
+    ASSERT_EQ(read_car(CARAVELT_DATA_DIR "/cars/kvt.toml", nullptr, &shipped) + read_car(d / "e.toml", "", &empty), "");
+    EXPECT_EQ(memcmp(&shipped, &KVT, sizeof shipped), 0);
+    EXPECT_EQ(memcmp(&empty, &KVT, sizeof empty), 0);
 }
 
 /* Catches a detour through double that rounds twice, however the number is written. */
@@ -65,8 +63,8 @@ TEST(CarFile, PartialFileChangesExactlyTheFieldsItNames)
     }
 }
 
-/* Catches a bad file accepted or refused without its file and line; a value no car can have (one
- * that drove caravelt-sim to inf or NaN, a divisor at 0) accepted, or refused without its range. */
+/* Catches a bad file accepted or refused without its file and line, or a value no car can have
+ * (inf or NaN in the run, a divisor at 0) refused without its range. */
 TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
 {
     struct { std::string text, message; } cases[] = {
@@ -79,7 +77,6 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
         {"Horsepower = 900\n", "x.toml:1: unknown field \"Horsepower\""},
         {"G = 1\n[engine]\nPeakTorque = 400\n", "x.toml:2: table \"engine\": a car file is one flat table of fields"},
         {"engine.PeakTorque = 400\n", "x.toml:1: table \"engine\": a car file is one flat table of fields"},
-        {"Mass = \"heavy\"\n", "x.toml:1: Mass takes a number, not text"},
         {"Mass = true\n", "x.toml:1: Mass takes a number, not a boolean"},
         {"Mass = [900]\n", "x.toml:1: Mass takes a number, not an array"},
         {"Mass = {kg = 900}\n", "x.toml:1: Mass takes a number, not a table"},
@@ -99,7 +96,6 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
         {"Mass = 0.01\n", "x.toml:1: Mass must be 10 to 100000 kg, not 0.01"},
         {"WheelRadius = 1e-38\n", "x.toml:1: WheelRadius must be 0.05 to 2 m, not 1e-38"},
         {"G = 1e15\n", "x.toml:1: G must be 0 to 10, not 1e+15"},
-        {"BrakeForce = -3e38\n", "x.toml:1: BrakeForce must be 0 to 1000000 N, not -3e+38"},
         {"GearMax = 8\n", "x.toml:1: GearMax must be 1 to 7 (the ratio table has room for seven forward gears), not 8"},
         {"GearReduction = [-3.953, 0, 3.369, 2.035, 1.36, 1, 0.856, 0, 25]\n",
          "x.toml:1: GearReduction[8] must be -20 to 20, not 25"},
@@ -115,8 +111,7 @@ TEST(CarFile, BadFilesAreRefusedWithFileAndLine)
     expect_refused(d, "--car dir.toml --trace old.csv s.txt", "dir.toml: Is a directory");
 }
 
-/* Catches a range bound moved, or missing, in any field: both edges of every range are a car,
- * a thousandth past either is refused with the range. */
+/* Catches a range bound moved or missing: both edges of every range are a car, a thousandth past is not. */
 TEST(CarFile, EdgesOfEveryRangeAreACarAndNothingPast)
 {
     size_t n;
@@ -142,8 +137,7 @@ TEST(CarFile, EdgesOfEveryRangeAreACarAndNothingPast)
     }
 }
 
-/* Catches a field set by name that rounds twice, lands in another field or entry, or takes a
- * value a car file would refuse. */
+/* Catches a field set by name rounding twice, landing elsewhere, or taking what a file may not. */
 TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
 {
     struct { const char *name, *text, *refusal; } cases[] = {
@@ -169,9 +163,7 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
         char err[512] = "";
         int st = car_field_set(&c, k.name, k.text, err, sizeof err);
         if (k.refusal) {
-            EXPECT_EQ(st, -1) << k.name;
-            EXPECT_STREQ(err, k.refusal);
-            EXPECT_EQ(memcmp(&c, &KVT, sizeof c), 0) << k.name;
+            EXPECT_TRUE(st == -1 && !strcmp(err, k.refusal) && !memcmp(&c, &KVT, sizeof c)) << k.name << ": " << err;
             continue;
         }
         ASSERT_EQ(st, 0) << k.name << ": " << err;
@@ -185,8 +177,7 @@ TEST(CarFile, FieldSetByNameIsCheckedAsAFileValueIs)
     }
 }
 
-/* Catches the car files page's table of ranges drifting from the ones enforced: a field
- * missing, added or out of order, a bound or a unit changed on one side only. */
+/* Catches docs/cars.md's table of ranges drifting from the enforced one: fields, order, bounds, units. */
 TEST(CarFile, RangesTableIsTheEnforcedOne)
 {
     std::string page = read_file(CARAVELT_DOCS_DIR "/cars.md");

@@ -1,14 +1,11 @@
-/* A recording's header reads back whatever the names; a replay runs with the car and on the
- * course its header names, or is refused. */
-#include <map>
+/* Recording headers read back whatever the names; a replay drives its header's car and course, or is refused. */
 #include "drive/files.h"
-#include "drive/header.h"
 #include "drive/script.h"
 #include "run/choose.h"
 #include "support.h"
 
-/* Catches a header broken by a name with a newline or quote (refused on replay), a replay
- * command not giving back the very name, a car line not read back to the absolute path and hash. */
+/* Catches a header broken by a newline or quote in a name, a replay command not giving back the
+ * very name, a car or course line not read back to the absolute path and hash. */
 TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
 {
     const char *paths[] = {"x\n.toml", "it's here.rec", "tab\there", "\x01\x7f\\", "plain/dir-1.rec",
@@ -27,20 +24,17 @@ TEST(Record, HeaderKeepsAnyPathOnOneLineAndAsOneShellWord)
         in.header = header, in.name = "h.rec";
         char err[256] = "";
         EXPECT_EQ(header_car(&in, &file, &hash, err, sizeof err), 1) << header << err;
-        EXPECT_EQ(file, absolute_path(p));
-        EXPECT_EQ(hash, car_hash());
+        EXPECT_TRUE(file == absolute_path(p) && hash == car_hash()) << file << ' ' << hex16(hash);
         write_file(d / "h.rec", header + "1 Up\n");
         EXPECT_EQ(run_tool(d, "--force --trace /dev/null h.rec").status, 0) << header;
         write_file(d / "word.sh", "printf %s " + shell_word(p));
         EXPECT_EQ(tool_out(d, "word.sh", "/bin/bash"), p) << shell_word(p);
-        header.clear();
+        header.clear(), file.clear();
         record_header(&header, p, p, 0, p, 0x0123456789abcdefull);
-        file.clear();
         EXPECT_TRUE(header_is_recording(header));
         in.header = header;
         EXPECT_EQ(header_course(&in, &file, &hash, err, sizeof err), 1) << header << err;
-        EXPECT_EQ(file, absolute_path(p));
-        EXPECT_EQ(hash, 0x0123456789abcdefull);
+        EXPECT_TRUE(file == absolute_path(p) && hash == 0x0123456789abcdefull) << file << ' ' << hex16(hash);
         const std::string word = shell_word(absolute_path(p).c_str());
         EXPECT_NE(header.find(" --course " + word + " --trace trace.csv " + word + "\n"), std::string::npos) << header;
     }
@@ -64,8 +58,8 @@ static void checked(const temp_dir &d, const std::string &text, bool pipe, scrip
         pclose(f);
 }
 
-/* Catches a recording replayed from another course's start (or a course's from the centre), --force
- * not heeded, a plain script refused, the header lost from a pipe or taken from a later comment. */
+/* Catches a replay from another course's start (or the centre), --force not heeded, a plain script
+ * refused, the header lost from a pipe or taken from a later comment. */
 TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
 {
     course b = {}, c = {}, out;
@@ -107,8 +101,8 @@ TEST(Record, RecordingIsReplayedOnTheCourseItWasDrivenOn)
         }
 }
 
-/* Catches a replay silently driven, in either program, by a car not its own (wrong, changed, lost,
- * a pipe that would hang), a refusal not naming both cars, --force or a script without a car refused. */
+/* Catches a replay driven, in either program, by a car not its own (wrong, changed, lost, a pipe),
+ * a refusal not naming both cars, --force or a script without a car refused. */
 TEST_F(Sim, ReplayDrivesItsOwnCarOrIsRefused)
 {
     temp_dir d;
