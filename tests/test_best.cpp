@@ -1,5 +1,4 @@
-/* Your best lap kept: where (XDG), which file (course and car), replaced only by a faster lap,
- * written whole, a file that will not do set aside; what is kept raced as the ghost. */
+/* Your best lap kept: where, which file, replaced only by a faster lap, a bad file set aside. */
 #include <cstdlib>
 #include <filesystem>
 #include "course/race.h"
@@ -10,24 +9,14 @@
 
 static const std::string COURSES = CARAVELT_DATA_DIR "/courses/";
 
-static course course_of(const std::string &name)
-{
-    course c;
-    char err[512];
-    EXPECT_EQ(read_course_file((COURSES + name + ".toml").c_str(), &c, err, sizeof err), 0) << err;
-    return c;
-}
+static course course_of(const std::string &name) { return course_in(COURSES + name + ".toml"); }
 
-/* An environment variable set for a test's length, put back after. */
+/* An environment variable set (or unset, v null) for a test's length, put back after. */
 struct env_set {
-    std::string name, old;
+    std::string name;
     bool had;
-    env_set(const char *n, const char *v) : name(n), had(getenv(n) != nullptr)
-    {
-        if (had)
-            old = getenv(n);
-        v ? setenv(n, v, 1) : unsetenv(n);
-    }
+    std::string old;
+    env_set(const char *n, const char *v) : name(n), had(getenv(n)), old(had ? getenv(n) : "") { v ? setenv(n, v, 1) : unsetenv(n); }
     ~env_set() { had ? setenv(name.c_str(), old.c_str(), 1) : unsetenv(name.c_str()); }
 };
 
@@ -35,17 +24,11 @@ struct env_set {
  * one file. */
 TEST(Best, KeptInTheUsersDataFolderOneFilePerCourseAndCar)
 {
-    {
-        env_set x("XDG_DATA_HOME", "/tmp/xdg"), h("HOME", "/home/me");
-        EXPECT_EQ(best_folder(), "/tmp/xdg/caravelt");
-    }
-    {
-        env_set x("XDG_DATA_HOME", ""), h("HOME", "/home/me");
-        EXPECT_EQ(best_folder(), "/home/me/.local/share/caravelt");
-    }
-    {
-        env_set x("XDG_DATA_HOME", nullptr), h("HOME", nullptr);
-        EXPECT_EQ(best_folder(), "");
+    const struct { const char *xdg, *home, *folder; } homes[] = {
+        {"/tmp/xdg", "/home/me", "/tmp/xdg/caravelt"}, {"", "/home/me", "/home/me/.local/share/caravelt"}, {nullptr, nullptr, ""}};
+    for (const auto &h : homes) {
+        env_set x("XDG_DATA_HOME", h.xdg), home("HOME", h.home);
+        EXPECT_EQ(best_folder(), h.folder) << (h.xdg ? h.xdg : "no XDG_DATA_HOME");
     }
     const course slalom = course_of("slalom"), eight = course_of("figure8");
     const std::string a = best_file("/f", &slalom, 1), b = best_file("/f", &slalom, 2), e = best_file("/f", &eight, 1);
@@ -53,10 +36,8 @@ TEST(Best, KeptInTheUsersDataFolderOneFilePerCourseAndCar)
     EXPECT_EQ(a, "/f/best/" + hex16(course_hash(&slalom)) + "-0000000000000001.rec");
 }
 
-/* Catches a slower (or equal) lap replacing the best, a faster one not, a write that leaves a
- * temporary file or a half-written best, a kept file not raced as the ghost or its total misread,
- * a damaged or another course's file fatal or kept in place rather than set aside, two cars'
- * bests written over each other. */
+/* Catches a slower or equal lap replacing the best (a faster one not), a temporary file left, the kept
+ * lap not raced as the ghost, a damaged or another course's file kept, two cars' bests sharing a file. */
 TEST(Best, AFasterLapReplacesTheFileASlowerOneDoesNot)
 {
     temp_dir d;
@@ -79,10 +60,8 @@ TEST(Best, AFasterLapReplacesTheFileASlowerOneDoesNot)
     EXPECT_EQ(best_offer(&k, 3.80, gold, err, sizeof err), 1) << err;
     EXPECT_EQ(read_file(k.path), gold);
     EXPECT_EQ(read_file(other.path), gold);
-    std::set<std::string> names;
-    for (const auto &e : std::filesystem::directory_iterator(std::filesystem::path(k.path).parent_path()))
-        names.insert(e.path().filename());
-    EXPECT_EQ(names.size(), 2u) << "no temporary file left";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(k.path).parent_path()), {}), 2)
+        << "no temporary file left";
 
     best_kept again;
     again.path = k.path;

@@ -1,5 +1,4 @@
-/* What the game and caravelt-sim read and write: no output on an input, every failed write
- * said, a pipe's spool capped. */
+/* What the game and caravelt-sim read and write: no output on an input, every failed write said. */
 #include <filesystem>
 #include <map>
 #include <thread>
@@ -46,14 +45,9 @@ TEST(Files, NoOutputIsAFileTheRunReads)
         {SIM, "--sheet --runs runs.csv >>runs.csv", "the sheet \"standard output\" and the runs \"runs.csv\" are the same file"},
         {SIM, "--sheet --vary G=1:2:1 --car alias.toml >>my.toml", "the sweep \"standard output\" would overwrite the car file \"alias.toml\""},
     };
-    temp_dir d;
-    write_file(d / "my.toml", "Mass = 900\n"), write_file(d / "drive.txt", "1 A\n10 Up\n"), write_file(d / "runs.csv", "keep\n");
-    std::filesystem::create_directory(d / "car");
-    std::filesystem::copy_file(CARAVELT_DATA_DIR "/tarmac.bmp", d / "tarmac.bmp");
-    std::filesystem::copy_file(CARAVELT_DATA_DIR "/car/kvtcar.bmp", d / "car/kvtcar.bmp");
-    ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.toml").c_str()), 0);
-    ASSERT_EQ(link((d / "my.toml").c_str(), (d / "alias.bmp").c_str()), 0);
-    ASSERT_EQ(symlink("drive.txt", (d / "link.txt").c_str()), 0);
+    temp_dir d{{"my.toml", "Mass = 900\n"}, {"drive.txt", "1 A\n10 Up\n"}, {"runs.csv", "keep\n"}};
+    ASSERT_EQ(system(("cd '" + d.path + "' && cp -r '" CARAVELT_DATA_DIR "/tarmac.bmp' '" CARAVELT_DATA_DIR "/car' . && "
+                      "ln my.toml alias.toml && ln my.toml alias.bmp && ln -s drive.txt link.txt").c_str()), 0);
     const struct car mine = car_of(d / "my.toml");   /* a recording that names my.toml, as it is: the replay reads it */
     write_file(d / "named.rec", "# car: " + d / "my.toml" + ", parameters hash " + hex16(car_hash_of(&mine)) + "\n1 A\n");
     const auto before = contents(d);
@@ -68,12 +62,11 @@ TEST(Files, NoOutputIsAFileTheRunReads)
     }
 }
 
-/* Catches a failed write said nowhere, twice, or ending the program by a signal: a long trace on a full
- * device, a pipe closed early, a file unlinked while written; the sheet's runs; a sweep's rows. */
+/* Catches a failed write said nowhere, twice, or ending the program by a signal: a full device, a pipe
+ * closed early, a file unlinked while written; the sheet's runs; a sweep's rows. */
 TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
 {
     enum reader { NONE, CLOSES, UNLINKS };
-    const std::string long_drive = "1 A\n30000 Up Right\n";   /* about 4 MB of trace */
     const struct { reader fifo; std::string args, message; } cases[] = {
         {NONE, "--trace /dev/full drive.txt", "cannot write the trace \"/dev/full\": No space left on device"},
         {NONE, "--trace - drive.txt >/dev/full", "cannot write the trace \"standard output\": No space left on device"},
@@ -83,7 +76,7 @@ TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
         {NONE, "--sheet --runs /dev/full", "cannot write the runs \"/dev/full\": No space left on device"},
         {NONE, "--sheet --vary G=1:1.1:0.1 >/dev/full", "cannot write the sweep to standard output: No space left on device"},
     };
-    temp_dir d{{"drive.txt", long_drive}};
+    temp_dir d{{"drive.txt", "1 A\n30000 Up Right\n"}};   /* about 4 MB of trace */
     for (const auto &c : cases) {
         std::thread reader;
         if (c.fifo != NONE) {
@@ -91,8 +84,7 @@ TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
             reader = std::thread([&] {
                 FILE *f = fopen((d / "out.fifo").c_str(), "r");
                 char buf[4096];
-                size_t got = fread(buf, 1, 100, f);
-                EXPECT_EQ(got, 100u);
+                EXPECT_EQ(fread(buf, 1, 100, f), 100u);
                 if (c.fifo == UNLINKS)
                     for (unlink((d / "out.fifo").c_str()); fread(buf, 1, sizeof buf, f) > 0;) {
                     }
@@ -100,21 +92,18 @@ TEST(Files, EveryFailedWriteIsSaidOnceWithTheFileAndWhy)
             });
         }
         tool_run r = run_tool(d, c.args);
-        if (reader.joinable())
-            reader.join();
+        reader.joinable() ? reader.join() : void();
         unlink((d / "out.fifo").c_str());
         EXPECT_EQ(r.status, 1) << c.args;
         EXPECT_EQ(r.err, "caravelt-sim: " + c.message + "\n") << c.args;
     }
 }
 
-/* Catches an endless pipe spooled until the disk fills: past the cap the script is refused,
- * naming the cap and suggesting a file. */
+/* Catches an endless pipe spooled until the disk fills: past the cap the script is refused. */
 TEST(Files, PipeBeyondTheSpoolCapIsRefused)
 {
-    std::string text;
-    for (int i = 0; i < 300; i++)
-        text += "1 Up\n";   /* 1500 bytes: within a pipe's buffer, so no writer waits */
+    std::string text = "1 Up\n";
+    while (text.size() < 1500) text += text;   /* 2560 bytes: within a pipe's buffer, so no writer waits */
     for (uint64_t cap : {(uint64_t)1024, (uint64_t)1 << 20}) {
         int p[2];
         ASSERT_EQ(pipe(p), 0);

@@ -1,6 +1,4 @@
-/* The command-line habits the game and caravelt-sim share: help, version, a value given
- * twice, unknown or missing words; and each program's guide, its synopsis and the game's
- * keys, held to --help. */
+/* The command-line habits the game and caravelt-sim share, and each program's guide held to --help. */
 #include <regex>
 #include "support.h"
 
@@ -44,14 +42,13 @@ static std::vector<std::string> lines_of(const std::string &path)
 {
     std::ifstream in(path);
     std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
     return lines;
 }
 
-/* Catches an option added to a program and left out of the synopsis in its guide, or a
- * --help line that explains none. */
-TEST(Options, GuideSynopsisListsEveryOptionOfHelp)
+/* Catches an option of --help left out of the synopsis in its program's guide or explained by no words,
+ * a key in the game guide's tables ("| Key | Does |") left out of its --help. */
+TEST(Options, GuidesHoldTheOptionsAndKeysOfHelp)
 {
     temp_dir d;
     for (const char *exe : {GAME, SIM}) {
@@ -75,13 +72,6 @@ TEST(Options, GuideSynopsisListsEveryOptionOfHelp)
             }
         EXPECT_GE(options, 6) << prog;
     }
-}
-
-/* Catches a key in the game's guide that its --help leaves out: every key of the guide's
- * tables ("| Key | Does |"), the driving keys among them, stands in the help's key lists. */
-TEST(Options, GuideKeysAreInTheGameHelp)
-{
-    temp_dir d;
     const std::string help = tool_out(d, "--help", GAME);
     const size_t keys_at = help.find("Driving keys");
     ASSERT_NE(keys_at, std::string::npos) << help;

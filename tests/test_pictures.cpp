@@ -5,8 +5,7 @@ static std::string le(uint32_t v, int n) { std::string s; while (n--) s += (char
 /* An 8-bit palette of n entries, entry i grey 60 * i. */
 static std::string palette(int n) { std::string s; for (int i = 0; i < n; i++) s += std::string(3, (char)(60 * i)) + '\0'; return s; }
 
-/* A Windows BMP: 14-byte file header, 40-byte info header, then `tail`
- * (palette and pixel data) as given; 4x4 at 24 bits unless changed. */
+/* A BMP: file and info headers, then `tail` (palette and pixels); 4x4 at 24 bits unless changed. */
 struct bmp {
     int32_t w = 4, h = 4;
     int bpp = 24;
@@ -25,20 +24,17 @@ static bmp rle8(const std::string &stream, uint32_t size = 0)
     return {.bpp = 8, .comp = 1, .offset = 70, .data_size = size ? size : (uint32_t)stream.size(), .tail = palette(4) + stream};
 }
 
-/* Catches a header fault passed on to the library or its reason lost, and a check that
- * refuses a well-formed kind (fault ""). */
+/* Catches a header fault passed on to the library or its reason lost, a well-formed kind refused (""). */
 TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
 {
     start_library();
     const std::string ok24 = bmp{}, size = " outside 1x1 to 4096x4096";
-    /* 12-byte header: 16-bit sides, no compression field. */
-    const std::string os2 = std::string(bmp{.offset = 26, .header = 12}).substr(0, 18)
+    const std::string os2   /* 12-byte header: 16-bit sides, no compression field */ = std::string(bmp{.offset = 26, .header = 12}).substr(0, 18)
                             + le(4, 2) + le(4, 2) + le(1, 2) + le(24, 2) + std::string(48, '\x40');
     const struct { std::string bytes, fault; } cases[] = {
         {ok24, ""},
         {os2, ""},
-        /* bottom row first: a run of 4; 4 literal pixels; a move of (1, 1)
-         * to the top row and a run of 2; end of picture */
+        /* bottom row first: a run of 4; 4 literal pixels; a move of (1, 1), a run of 2; the end */
         {rle8(std::string("\x04\x01\x00\x00" "\x00\x04\x01\x02\x03\x00\x00\x00" "\x00\x02\x01\x01" "\x02\x03\x00\x01", 20)), ""},
         {bmp{.w = 0x40000000}, "size 1073741824x4" + size},
         {bmp{.w = 0, .h = 0}, "size 0x0" + size},
@@ -81,14 +77,13 @@ TEST(Pictures, HostileHeadersAreRefusedWellFormedOnesLoad)
     EXPECT_STREQ(why, "not a regular file");
 }
 
-/* Catches the library handed a palette under 256 entries (read uninitialised) or RLE8 (its decoder writes
- * wherever a run says): each goes on uncompressed, the entries then black to 256, the pixels as drawn. */
+/* Catches the library handed a palette under 256 entries (read uninitialised) or RLE8 (its decoder
+ * writes wherever a run says): each goes on plain, the entries black to 256, the pixels as drawn. */
 TEST(Pictures, EightBitPicturesReachTheLibraryPlainWithAFullPalette)
 {
     const std::string rows = std::string("\x00\x01\x02\x03", 4) + std::string("\x03\x02\x01\x00", 4) + std::string(8, '\x01');
-    const std::string cases[] = {
+    const std::string cases[] = {   /* plain, and the same rows as runs, the second row a run to its end */
         bmp{.bpp = 8, .offset = 70, .tail = palette(4) + rows},
-        /* the same rows as runs, the second row a run into nothing but ... its end */
         rle8(std::string("\x01\x00\x01\x01\x01\x02\x01\x03\x00\x00" "\x00\x04\x03\x02\x01\x00\x00\x00" "\x04\x01\x00\x00" "\x04\x01\x00\x01", 26)),
     };
     temp_dir d;
@@ -105,8 +100,8 @@ TEST(Pictures, EightBitPicturesReachTheLibraryPlainWithAFullPalette)
     }
 }
 
-/* Catches ImageMagick's RLE8 pictures refused (its runs fill each row's padding) or read
- * other than its uncompressed ones: odd widths, a few colours and many. */
+/* Catches ImageMagick's RLE8 pictures (runs filling each row's padding) refused or read other than
+ * its uncompressed ones. */
 TEST(Pictures, ImageMagicksRle8LoadsAsItsUncompressedPicture)
 {
     start_library();
@@ -119,8 +114,7 @@ TEST(Pictures, ImageMagicksRle8LoadsAsItsUncompressedPicture)
         BITMAP *rle = load_picture((d / "rle.bmp").c_str(), why, sizeof why);
         ASSERT_TRUE(rle) << size << ": " << why;
         BITMAP *plain = load_picture((d / "plain.bmp").c_str(), why, sizeof why);
-        ASSERT_TRUE(plain) << why;
-        ASSERT_TRUE(rle->w == plain->w && rle->h == plain->h);
+        ASSERT_TRUE(plain && rle->w == plain->w && rle->h == plain->h) << why;
         for (int y = 0; y < rle->h; y++)
             for (int x = 0; x < rle->w; x++)
                 ASSERT_EQ(getpixel(rle, x, y), getpixel(plain, x, y)) << size << " at " << x << "," << y;

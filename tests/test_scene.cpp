@@ -13,8 +13,8 @@ static std::string row(int n)
     return s;
 }
 
-/* Catches a line worked out in the wrong form: drag / 20000, per tick, the full engine
- * speed, the turn from Velocity, "Speed" from the ground's speed. */
+/* Catches a line worked out in the wrong form: drag / 20000, per tick, the full engine speed,
+ * the turn from Velocity, "Speed" from the ground's speed. */
 TEST_F(Frame, DashboardAndWorkedOutRows)
 {
     struct { std::function<void()> set; int row; const char *text; } cases[] = {
@@ -36,7 +36,7 @@ TEST_F(Frame, DashboardAndWorkedOutRows)
     };
     for (auto &c : cases) {
         sim_start(), c.set();
-        EXPECT_EQ(row(c.row), c.text);
+        EXPECT_EQ(row(c.row), c.text) << "after setting " << c.text;
     }
 }
 
@@ -85,18 +85,8 @@ TEST_F(Frame, TitleScreenIsWhiteTextOnBlack)
         EXPECT_GT(ink[i], 10) << title_texts[i].text;
 }
 
-/* Red pixels of the car sprite in the frame, above the chart's panel. */
-static int car_pixels(void)
-{
-    int n = 0;
-    for (int py = 0; py < CHART_PANEL_TOP; py++)
-        for (int px = 0, c; px < 1024; px++)
-            n += (c = getpixel(buffer, px, py), getr(c) > 150 && getg(c) < 100 && getb(c) < 100);
-    return n;
-}
-
-/* Catches a float converted to int beyond its range, undefined (the sanitized build stops
- * at it): NaN, infinities and far values as the car's place and heading and in the chart. */
+/* Catches a float converted to int beyond its range, undefined (the sanitized build stops at it):
+ * NaN, infinities and far values as the car's place and heading, in the chart, the ghost and times. */
 TEST_F(Frame, ExtremeStatesDrawWithoutConvertingThemToInt)
 {
     const float wild[] = {NAN, -NAN, INFINITY, -INFINITY, 1e30f, -3e9f, 40000.5f};
@@ -109,19 +99,20 @@ TEST_F(Frame, ExtremeStatesDrawWithoutConvertingThemToInt)
             Velocity = TrueVelocity = EngineRev = TrueAngle = v;
             chart_record();
             draw_frame(buffer);
-            EXPECT_EQ(car_pixels() > 100, what && std::isfinite(v)) << v << (what ? " as heading" : " as x");
+            int red = 0;   /* the car sprite's pixels, above the chart's panel */
+            for (int py = 0; py < CHART_PANEL_TOP; py++)
+                for (int px = 0, c; px < 1024; px++)
+                    red += (c = getpixel(buffer, px, py), getr(c) > 150 && getg(c) < 100 && getb(c) < 100);
+            EXPECT_EQ(red > 100, what && std::isfinite(v)) << v << (what ? " as heading" : " as x");
         }
     chart_shown = false;
-    /* and as the ghost's place and heading, and as times in the timing box */
-    course c;
-    c.name = "wild", c.start = {50, 384}, c.heading = 90, c.laps = 0, c.penalty = 3e38f;
-    c.gates = {{{100, 300}, {100, 400}}};
+    course c;   /* the ghost's place and heading, and times in the timing box */
+    c.name = "wild", c.start = {50, 384}, c.heading = 90, c.laps = 0, c.penalty = 3e38f, c.gates = {{{100, 300}, {100, 400}}};
     ASSERT_EQ(course_index(&c), 0);
     course_race r;
     race_start(&r, &c);
     r.p.in_lap = r.has_given = true, r.p.now.cones = 2, r.p.tick = r.p.now.start_tick = UINT64_MAX;
-    r.given.ticks = UINT64_MAX, r.given.cones = INT32_MAX;
-    view_race = &r;
+    r.given.ticks = UINT64_MAX, r.given.cones = INT32_MAX, view_race = &r;
     for (float v : wild)
         for (int what = 0; what < 2; what++) {
             r.given_poses = {what ? course_pose{200, 200, v} : course_pose{v, -v, 0}};

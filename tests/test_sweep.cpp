@@ -14,8 +14,8 @@ static std::vector<std::string> lines(const std::string &text, char sep = '\n')
     return v;
 }
 
-/* Catches grid values worked out in binary (0.1 + 0.1 + 0.1 passes 0.3), printed with other
- * places than the grid's, rounded twice, or integer fields given fractions. */
+/* Catches grid values worked out in binary (0.1 + 0.1 + 0.1 passes 0.3), printed with other places
+ * than the grid's, rounded twice, or integer fields given fractions. */
 TEST(Sweep, AxisValuesAreExactDecimalsRoundedOnce)
 {
     struct { const char *axis; std::vector<std::string> values; } cases[] = {
@@ -31,12 +31,11 @@ TEST(Sweep, AxisValuesAreExactDecimalsRoundedOnce)
     };
     for (const auto &k : cases) {
         sweep_grid g;
+        char err[512], text[64];
         g.base = KVT;
-        char err[512];
         ASSERT_EQ(sweep_add_axis(&g, k.axis, err, sizeof err), 0) << k.axis << ": " << err;
         std::vector<std::string> got;
         for (long i = 0; i < g.axes[0].count; i++) {
-            char text[64];
             sweep_value_text(&g.axes[0], i, text, sizeof text);
             got.push_back(text);
             car want = KVT, c;
@@ -70,9 +69,9 @@ TEST(Sweep, RowsAreTheSheetsOfCarFilesWithTheSameValues)
         std::vector<std::string> c = lines(rows[i], ',');
         ASSERT_EQ(c.size(), 18u) << rows[i];
         EXPECT_EQ(c[17], "") << "no fault";
-        long index = (long)i - 1;
-        EXPECT_EQ(c[0], std::to_string(index));
-        EXPECT_EQ(c[1] + " " + c[2] + " " + c[3], std::string(g[index / 4]) + " " + ratio[index / 2 % 2] + " " + brake[index % 2]);
+        const size_t n = i - 1;
+        EXPECT_EQ(c[0] + " " + c[1] + " " + c[2] + " " + c[3],
+                  std::to_string(n) + " " + g[n / 4] + " " + ratio[n / 2 % 2] + " " + brake[n % 2]);
         std::string ratios = "[-3.953, 0, " + c[2] + ", 2.035, 1.36, 1, 0.856, 0, 0]";
         write_file(d / "setup.toml", "LockMax = 40\nGearMax = 4\nG = " + c[1] + "\nGearReduction = " + ratios + "\nBrakeForce = " + c[3] + "\n");
         std::map<std::string, std::string> sheet = sheet_table(d, "--car setup.toml");
@@ -84,8 +83,7 @@ TEST(Sweep, RowsAreTheSheetsOfCarFilesWithTheSameValues)
     EXPECT_GE(empty, 6) << "a brake too strong for the grip leaves the car creeping, never stopped";
 }
 
-/* Catches a setup gone non-finite shown as figures never reached, or without its quoted reason,
- * or harming the setups around it. */
+/* Catches a setup gone non-finite shown with figures, without its quoted reason, or harming the next. */
 TEST(Sweep, SetupThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
 {
     temp_dir d{{"wild.toml", "Mass = 10\nPeakTorque = 100000\nTransmissionFinal = 20\n"}};
@@ -97,29 +95,27 @@ TEST(Sweep, SetupThatLeavesTheFloatsRangeHasNoFiguresAndTheReason)
     EXPECT_EQ(rows[2].substr(rows[2].size() - 22), "(not a finite number)\"") << rows[2];
 }
 
-/* Catches rows written in completion order (the heavy setups come first and take longest), shards
- * that lose, repeat or renumber setups: the same bytes on 1, 4 or default threads, or shards sorted. */
+/* Catches rows in completion order (the heavy setups first take longest), shards that lose, repeat or
+ * renumber setups: the same bytes on 1, 4 or default threads, or shards sorted. */
 TEST(Sweep, SameBytesWhateverTheThreadsAndShards)
 {
     temp_dir d;
     const std::string grid = "--sheet --vary Mass=3000:800:-2200 --vary G=0.8:1.2:0.2 ";
     auto sweep = [&](const std::string &more) { return tool_out(d, grid + more); };
-    std::string one = sweep("--threads 1");
-    EXPECT_EQ(lines(one).size(), 7u);
+    const std::string one = sweep("--threads 1");
+    const std::vector<std::string> want = lines(one);
+    EXPECT_EQ(want.size(), 7u);
     EXPECT_EQ(sweep("--threads 4"), one);
     EXPECT_EQ(sweep(""), one);
     for (int n : {2, 4, 9}) {
-        std::vector<std::string> rows;
+        std::vector<std::string> rows = {want[0]};
         for (int k = 0; k < n; k++) {
             std::vector<std::string> shard = lines(sweep("--threads 2 --shard " + std::to_string(k) + "/" + std::to_string(n)));
             ASSERT_FALSE(shard.empty());
-            EXPECT_EQ(shard[0], lines(one)[0]);
+            EXPECT_EQ(shard[0], want[0]) << "header";
             rows.insert(rows.end(), shard.begin() + 1, shard.end());
         }
-        std::sort(rows.begin(), rows.end(), [](const std::string &a, const std::string &b) { return std::stol(a) < std::stol(b); });
-        std::string joined = lines(one)[0] + "\n";
-        for (const std::string &row : rows)
-            joined += row + "\n";
-        EXPECT_EQ(joined, one) << n << " shards";
+        std::sort(rows.begin() + 1, rows.end(), [](const std::string &a, const std::string &b) { return std::stol(a) < std::stol(b); });
+        EXPECT_EQ(rows, want) << n << " shards";
     }
 }

@@ -1,6 +1,6 @@
-/* Threads: the pool, cars interleaved on several threads, sweeps and courses counted side by
- * side, each as one thread alone gives it.  Also built under ThreadSanitizer (threads_under_tsan),
- * so anything two threads share but the index they take is a race it reports. */
+/* Threads: the pool, cars, courses and sweeps side by side, each as one thread alone gives it.
+ * Also built under ThreadSanitizer (threads_under_tsan): anything else shared is a race it reports. */
+#include <algorithm>
 #include <thread>
 #include "cars.h"
 #include "course/race.h"
@@ -8,8 +8,7 @@
 #include "run/threads.h"
 #include "sheet/sweep.h"
 
-/* Catches a pool that loses a block, runs one twice, or hangs when reused or when asked for
- * more threads than it has work for: every index covered once, call after call. */
+/* Catches a pool that loses a block, runs one twice, or hangs when reused or given little work. */
 TEST(Run, PoolCoversEveryIndexOnceCallAfterCall)
 {
     run_pool *p = run_pool_new(3);
@@ -19,16 +18,14 @@ TEST(Run, PoolCoversEveryIndexOnceCallAfterCall)
             for (size_t i = first; i < last; i++)
                 seen[i]++;
         });
-        for (size_t i = 0; i < n; i++) {
+        for (size_t i = 0; i < n; i++)
             ASSERT_EQ(seen[i].load(), 1) << "index " << i << " of " << n;
-        }
     }
     run_pool_free(p);
 }
 
-/* Catches a variable left out of the value or not put back, a cache (key masks, travel memo) not carried,
- * parameters leaking between cars, names shared between threads (threads_under_tsan runs it too): three
- * threads interleaving a fleet give each car caravelt-sim's trace and the value it reaches alone. */
+/* Catches a variable left out of the value or not put back, a cache not carried, parameters leaking
+ * between cars: three threads interleaving a fleet give each car caravelt-sim's trace and lone value. */
 TEST(Cars, ThreadsInterleavingTheirCarsDriveEachAsItDrivesAlone)
 {
     const int n = 12;
@@ -59,8 +56,7 @@ TEST(Cars, ThreadsInterleavingTheirCarsDriveEachAsItDrivesAlone)
 }
 
 
-/* The lap rows of the shipped course's script `name` driven on c from where start-up puts the
- * car, every tick counted. */
+/* The lap rows of the shipped course's script `name` driven on c, every tick counted. */
 static std::string drive_script(const course &c, const std::string &name)
 {
     std::string path = CARAVELT_DOCS_DIR "/courses/" + name + ".txt", rows;
@@ -80,20 +76,15 @@ static std::string drive_script(const course &c, const std::string &name)
     return rows;
 }
 
-/* Catches anything shared between cars counted on one course from several threads (the Python
- * fleet's way): each drives every shipped course in its own order and gets the rows one thread
- * gets alone.  (Under ThreadSanitizer: threads_under_tsan.) */
+/* Catches anything shared between cars counted on courses from several threads (the Python fleet's
+ * way): each drives every shipped course in its own order and gets the rows one thread gets alone. */
 TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
 {
     const std::string names[] = {"slalom", "figure8", "autocross"};
     std::vector<course> courses(3);
     std::vector<std::string> alone(3);
-    for (int i = 0; i < 3; i++) {
-        char err[512];
-        std::string file = CARAVELT_DATA_DIR "/courses/" + names[i] + ".toml";
-        ASSERT_EQ(read_course_file(file.c_str(), &courses[i], err, sizeof err), 0) << err;
-        alone[i] = drive_script(courses[i], names[i]);
-    }
+    for (int i = 0; i < 3; i++)
+        courses[i] = course_in(CARAVELT_DATA_DIR "/courses/" + names[i] + ".toml"), alone[i] = drive_script(courses[i], names[i]);
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; t++)
         threads.emplace_back([&, t] {
@@ -107,18 +98,7 @@ TEST(CourseFile, CarsOnThreadsCountAsOneThreadAlone)
 }
 
 
-/* The lines of a text. */
-static std::vector<std::string> lines(const std::string &text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
-
-/* Catches threads that share anything but the index they take (threads_under_tsan runs it too):
- * a grid measured in-process on three threads is the one a single thread measures. */
+/* Catches sweep threads sharing anything but the next index: three threads measure one thread's grid. */
 TEST(Sweep, ThreadsShareNothingButTheNextIndex)
 {
     sweep_grid g;
@@ -137,6 +117,6 @@ TEST(Sweep, ThreadsShareNothingButTheNextIndex)
         out[threads / 2] = text;
         free(text);
     }
-    EXPECT_EQ(lines(out[0]).size(), 5u);
+    EXPECT_EQ(std::count(out[0].begin(), out[0].end(), '\n'), 5) << "header and 4 rows";
     EXPECT_EQ(out[1], out[0]);
 }
